@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Varnel needs to build, test and run.
+# As root: apt-get update, then apt-get install of whatever is missing.
+# Otherwise: prints the one command to run and fails.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6 libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libavahi-client-dev
+  fonts-ipafont-gothic
+  xvfb xauth xdotool trayer imagemagick
+  iproute2 dbus avahi-daemon avahi-utils util-linux procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Varnel needs these Debian packages. Install them with:" >&2
+  echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  exit 1
+fi
+
+# No package may start a daemon on this machine while we install it.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+  chmod +x /usr/sbin/policy-rc.d
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the plain build, then the sanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+for preset in default asan; do
+  echo "=== $preset build ==="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== $preset tests ==="
+  ctest --preset "$preset" -j "$jobs"
+done

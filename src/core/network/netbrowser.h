@@ -1,0 +1,45 @@
+#pragma once
+
+#include "network/netprovider.h"
+
+#include <QByteArray>
+#include <array>
+
+namespace varnel {
+
+// The workgroups and machines of the network in fixed tables indexed from 1. Entry 0 of every
+// table is never filled. Names are at most 29 bytes.
+class NetBrowser {
+public:
+    static constexpr int kTableSize = 256;
+    static constexpr int kMaxHosts = 254;
+    static constexpr int kMaxGroups = 255;
+    static constexpr int kMaxName = 29;
+
+    explicit NetBrowser(NetProvider& provider);
+
+    // Clears the tables and collects workgroups and hosts anew. Returns HostCount.
+    int Enumerate();
+    int EnumerateGroups();
+
+    bool GetHostName(QByteArray& dst, int i) const;
+    bool GetHostGroupName(QByteArray& dst, int i) const;
+    bool GetHostGroupProvider(QByteArray& dst, int i) const;
+    bool GetGroupName(QByteArray& dst, int i) const;
+    bool GetGroupProvider(QByteArray& dst, int i) const;
+    int GetHostCount() const { return HostCount; }
+    int GetGroupCount() const { return GroupCount; }
+
+    int GroupCount = 0;
+    int HostCount = 0;
+    std::array<QByteArray, kTableSize> HostNames;
+    std::array<int, kTableSize> HostGroups{};
+    std::array<QByteArray, kTableSize> GroupNames;
+    std::array<QByteArray, kTableSize> GroupProviders;
+    bool NetworkFound = false;
+
+private:
+    NetProvider& m_provider;
+};
+
+} // namespace varnel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+namespace varnel {
+
+// One entry of a network listing, as the two-level provider reports it.
+struct NetResource {
+    enum Usage : int { Connectable = 1, Container = 2 };
+    QByteArray remoteName; // a workgroup's name, or "\\HOST" for a machine
+    QByteArray provider;
+    int usage = 0;
+};
+
+// The network neighbourhood in two levels: the workgroups, and the machines of one workgroup.
+class NetProvider {
+public:
+    virtual ~NetProvider() = default;
+    // First level. False when the network cannot be opened for listing.
+    virtual bool ListGroups(QList<NetResource>& out) = 0;
+    // Second level: the machines of one workgroup as returned by ListGroups. False when that
+    // workgroup cannot be opened.
+    virtual bool ListHosts(const NetResource& group, QList<NetResource>& out) = 0;
+};
+
+} // namespace varnel

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <functional>
+
+namespace varnel {
+
+class Clock;
+class MailBox;
+class MailSlot;
+
+// One recipient row of a new mail, as CP932 bytes.
+struct Recipient {
+    QByteArray title;
+    QByteArray sender;
+    QByteArray recipient;
+};
+
+// Everything the program puts on the network apart from the host name probe, and what it does with
+// what arrives: new mail, delivery receipts and read receipts.
+class Courier {
+public:
+    // networkFound: whether the last network listing found any host; nothing is sent without one.
+    Courier(MailSlot& slot, MailBox& sendBox, MailBox& receiveBox, const Clock& clock,
+            std::function<bool()> networkFound);
+
+    struct ComposeResult {
+        bool processed = false; // false: nothing was sent, stored or cleared
+        int sent = 0;           // copies that left, stored as Sent
+        int failed = 0;         // copies that did not leave, stored as Saved
+        int notStored = 0;      // copies that could not be stored (the send box is full)
+    };
+    // Sends the body to every row, one send time for all, and stores each copy in front of the send
+    // box: Sent when it left, Saved when the send failed. Rows are stored first to last, so the last
+    // row's copy ends up first.
+    ComposeResult SendComposed(const QList<Recipient>& rows, QByteArrayView body);
+    // Sends stored record i of the send box again, its body exactly as stored; the record becomes
+    // Sent (readTime emptied) only when the send succeeded.
+    bool SendSelected(int i);
+    // Turn the header's letter into G or R (in place) and send it to the mail's sender.
+    bool SendDeliveryReceipt(QByteArray& header);
+    bool SendReadReceipt(QByteArray& header);
+
+    // Why a new mail cannot go out as it stands, or Ok.
+    enum class Refusal { Ok, HeaderTooLong, MailTooLong };
+    static Refusal CheckSize(const Recipient& row, QByteArrayView body);
+
+    struct CheckResult {
+        bool takenIn = false;     // something was read from the endpoint
+        int newCount = 0;         // new mail stored in this tick
+        bool receiveBoxFull = false; // a new mail could not be stored (and got no receipt)
+    };
+    // One mail check: takes in up to ten waiting datagrams, stores and answers new mail, applies
+    // receipts to the send box.
+    CheckResult CheckMail();
+    // True when the receive box holds a record that is Delivered (arrived, not yet opened).
+    bool HasUnread() const;
+
+private:
+    bool SendReceipt(QByteArray& header, char letter);
+
+    MailSlot& m_slot;
+    MailBox& m_sendBox;
+    MailBox& m_receiveBox;
+    const Clock& m_clock;
+    std::function<bool()> m_networkFound;
+};
+
+} // namespace varnel

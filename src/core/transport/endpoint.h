@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace varnel {
+
+// The local datagram endpoint of this machine and the way to reach the endpoint of a named machine.
+// Implemented by the platform (UDP) and by the in-memory test network.
+class Endpoint {
+public:
+    virtual ~Endpoint() = default;
+
+    // Takes the endpoint. False when it cannot be had (another copy owns it on this machine).
+    virtual bool Open() = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // Size of the next waiting datagram (0 for an empty one), or -1 when none waits or the endpoint
+    // is closed.
+    virtual qint64 PendingSize() = 0;
+    // Reads exactly the next waiting datagram. False when the read fails or nothing waits.
+    virtual bool ReadNext(QByteArray& datagram) = 0;
+
+    // Sends one datagram to the endpoint of the named machine. False when the name cannot be
+    // resolved or the datagram was not handed to the system.
+    virtual bool SendTo(QByteArrayView host, QByteArrayView datagram) = 0;
+};
+
+} // namespace varnel

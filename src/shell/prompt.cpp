@@ -1,0 +1,32 @@
+#include "shell/prompt.h"
+
+#include <QPushButton>
+
+namespace varnel {
+
+void MessageBoxPrompt::Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+                            bool foreground)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    if (foreground) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.show();
+        box.raise();
+        box.activateWindow();
+    }
+    box.exec();
+}
+
+bool MessageBoxPrompt::AskRetry(QWidget* owner, const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, owner);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(retry);
+    box.exec();
+    return box.clickedButton() == retry;
+}
+
+} // namespace varnel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+namespace varnel {
+
+// Every message box the program shows goes through this, so tests can script the answers.
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    // A box with an OK button only. foreground raises and activates it. Texts are plain text.
+    virtual void Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+                      bool foreground = false) = 0;
+    // A warning with "再試行" and "破棄"-style choices: true when the person asks to try again.
+    virtual bool AskRetry(QWidget* owner, const QString& text, const QString& caption) = 0;
+};
+
+// The real boxes: QMessageBox, modal, owned by the given window.
+class MessageBoxPrompt final : public Prompt {
+public:
+    void Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+              bool foreground) override;
+    bool AskRetry(QWidget* owner, const QString& text, const QString& caption) override;
+};
+
+} // namespace varnel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+class QMenu;
+
+namespace varnel {
+
+// The status-area icon. What the window relies on is whether adding and removing succeeded.
+class TrayService : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Adds the icon; false when there is no tray or the icon is already shown.
+    virtual bool Add(const QIcon& icon, const QString& tip) = 0;
+    // Removes the icon; false when it is not shown.
+    virtual bool Remove() = 0;
+    // Changes the picture; false when the icon is not shown.
+    virtual bool Modify(const QIcon& icon) = 0;
+    virtual bool IsShown() const = 0;
+
+Q_SIGNALS:
+    void DoubleClicked();
+    void MenuRequested(const QPoint& globalPos);
+};
+
+// QSystemTrayIcon behind the interface.
+class SystemTray final : public TrayService {
+    Q_OBJECT
+public:
+    explicit SystemTray(QObject* parent = nullptr);
+    ~SystemTray() override;
+    bool Add(const QIcon& icon, const QString& tip) override;
+    bool Remove() override;
+    bool Modify(const QIcon& icon) override;
+    bool IsShown() const override;
+
+private:
+    class QSystemTrayIcon* m_icon = nullptr;
+};
+
+} // namespace varnel

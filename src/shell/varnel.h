@@ -1,0 +1,75 @@
+#pragma once
+
+#include "clock.h"
+#include "network/netbrowser.h"
+#include "settings/settings.h"
+#include "store/mailbox.h"
+#include "transport/courier.h"
+#include "transport/mailslot.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+namespace varnel {
+
+class Endpoint;
+class MailboxFiles;
+class NetProvider;
+class Prompt;
+class SettingsStore;
+class TForm1;
+class TFrm_Info;
+class TFrm_Setting;
+class TFrm_Title;
+class TrayService;
+
+// The platform as the program sees it. The caller owns every service and keeps it alive for the
+// life of the Varnel object.
+struct Services {
+    Endpoint* endpoint = nullptr;
+    NetProvider* provider = nullptr;
+    SettingsStore* settings = nullptr;
+    MailboxFiles* files = nullptr;
+    const Clock* clock = nullptr;
+    Prompt* prompt = nullptr;
+    TrayService* tray = nullptr;
+    // Called when a network listing starts, so the platform can forget what it learnt before.
+    std::function<void()> beforeListing;
+};
+
+// The application object: it owns every process-wide object of one running copy, so two copies can
+// live side by side in one process.
+class Varnel : public QObject {
+    Q_OBJECT
+public:
+    explicit Varnel(const Services& services, QObject* parent = nullptr);
+    ~Varnel() override;
+
+    // Runs the start-up steps, then shows the main window.
+    void Start();
+
+    Services services;
+    MailSlot mailSlot;
+    NetBrowser netBrowser;
+    SETTING Settings;
+    QByteArray LocalHostName;
+    // The mailboxes exist from loading to saving; null outside that span.
+    std::unique_ptr<MailBox> sendBox;
+    std::unique_ptr<MailBox> receiveBox;
+    std::unique_ptr<Courier> courier;
+    bool settingsRead = false; // ReadSettings succeeded in this run
+    bool startFailed = false;  // an error stopped the start-up steps
+
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TFrm_Setting> Frm_Setting;
+    std::unique_ptr<TFrm_Info> Frm_Info;
+    std::unique_ptr<TFrm_Title> Frm_Title;
+
+Q_SIGNALS:
+    // The close steps have run: the program should end.
+    void Finished();
+};
+
+} // namespace varnel
