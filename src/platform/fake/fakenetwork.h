@@ -1,0 +1,69 @@
+#pragma once
+
+#include "transport/endpoint.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <deque>
+#include <memory>
+
+namespace varnel {
+
+class FakeNetwork;
+
+// One machine's endpoint on the in-memory network.
+class FakeEndpoint final : public Endpoint {
+public:
+    FakeEndpoint(FakeNetwork& network, QByteArray name) : m_network(network), m_name(std::move(name)) {}
+
+    bool Open() override;
+    void Close() override { m_open = false; }
+    bool IsOpen() const override { return m_open; }
+    qint64 PendingSize() override;
+    bool ReadNext(QByteArray& datagram) override;
+    bool SendTo(QByteArrayView host, QByteArrayView datagram) override;
+
+    const QByteArray& Name() const { return m_name; }
+    // Puts a datagram in this endpoint's queue as if it had arrived from the network.
+    void Inject(const QByteArray& datagram) { m_queue.push_back(datagram); }
+    qsizetype Waiting() const { return qsizetype(m_queue.size()); }
+
+    bool failOpen = false;  // Open fails (another copy owns the endpoint)
+    bool failSends = false; // every send from here fails
+    bool failReads = false; // every read fails
+    int opens = 0;
+    int closes = 0;
+
+private:
+    friend class FakeNetwork;
+    FakeNetwork& m_network;
+    QByteArray m_name;
+    bool m_open = false;
+    std::deque<QByteArray> m_queue;
+};
+
+// An in-memory network of named machines. A datagram sent to a known machine lands in its queue
+// whether or not its endpoint is open (a closed endpoint loses it, as a real one would).
+class FakeNetwork {
+public:
+    FakeEndpoint& AddHost(const QByteArray& name);
+    FakeEndpoint* Host(QByteArrayView name);
+
+    struct Datagram {
+        QByteArray from;
+        QByteArray to;
+        QByteArray bytes; // as sent, terminating zero included
+        bool delivered = false;
+    };
+    QList<Datagram> sent; // every datagram ever sent, in order
+    // Datagrams sent to host (delivered or not).
+    QList<QByteArray> SentTo(QByteArrayView host) const;
+
+private:
+    friend class FakeEndpoint;
+    bool Deliver(const QByteArray& from, QByteArrayView to, QByteArrayView datagram);
+    std::vector<std::unique_ptr<FakeEndpoint>> m_hosts;
+};
+
+} // namespace varnel
