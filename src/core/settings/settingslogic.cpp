@@ -1,0 +1,139 @@
+#include "settings/settingslogic.h"
+
+#include <limits>
+
+namespace varnel {
+namespace {
+
+const QString kTray = QStringLiteral("Tray");
+const QString kPopup = QStringLiteral("Popup");
+const QString kFront = QStringLiteral("Front");
+const QString kSendFina = QStringLiteral("SendFina");
+const QString kReadFina = QStringLiteral("ReadFina");
+
+QString ReadFailed(const QString& name) {
+    return QStringLiteral("'%1' の取得に失敗しました").arg(name);
+}
+QString WrongType(const QString& name) {
+    return QStringLiteral("'%1' のﾃﾞｰﾀ型が不正です").arg(name);
+}
+QString WriteFailed(const QString& name) {
+    return QStringLiteral("'%1' の設定に失敗しました").arg(name);
+}
+
+// A flag is a 32-bit number; any value other than 0 is true. A number that does not fit in 32 bits
+// cannot be read into a flag; anything that is not a number is of the wrong type.
+bool ReadFlag(const QVariant& value, const QString& name, bool& flag, QString& error) {
+    qlonglong number = 0;
+    bool ok = false;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        number = value.toLongLong(&ok);
+        if (!ok) { // an unsigned number beyond the signed range
+            error = ReadFailed(name);
+            return false;
+        }
+        break;
+    case QMetaType::QString: {
+        const QString text = value.toString().trimmed();
+        number = text.toLongLong(&ok, 10);
+        if (!ok) {
+            // Digits too many for any number still are a number: they do not fit.
+            bool digits = !text.isEmpty();
+            for (qsizetype k = (text.startsWith(u'-') ? 1 : 0); k < text.size(); ++k)
+                digits = digits && text.at(k).isDigit();
+            error = digits && text != QStringLiteral("-") ? ReadFailed(name) : WrongType(name);
+            return false;
+        }
+        break;
+    }
+    default:
+        error = WrongType(name);
+        return false;
+    }
+    if (number > qlonglong(std::numeric_limits<quint32>::max()) ||
+        number < qlonglong(std::numeric_limits<qint32>::min())) {
+        error = ReadFailed(name);
+        return false;
+    }
+    flag = number != 0;
+    return true;
+}
+
+bool ReadName(const QVariant& value, const QString& name, QString& fileName, QString& error) {
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        const qsizetype zero = text.indexOf(QChar(0));
+        fileName = zero < 0 ? text : text.left(zero);
+        return true;
+    }
+    error = WrongType(name);
+    return false;
+}
+
+} // namespace
+
+SettingsReport ReadSettings(SettingsStore& store, SETTING& settings) {
+    if (!store.OpenKey())
+        return {SettingsReport::StoreUnavailable, {}};
+    SettingsReport report;
+    const auto fail = [&](QString error) {
+        store.CloseKey();
+        return SettingsReport{SettingsReport::ValueError, std::move(error)};
+    };
+    const std::pair<const QString*, bool*> flags[] = {
+        {&kTray, &settings.Tray}, {&kPopup, &settings.Popup}, {&kFront, &settings.Front}};
+    for (const auto& [name, flag] : flags) {
+        QString error;
+        if (!store.Contains(*name))
+            *flag = false;
+        else if (!ReadFlag(store.Value(*name), *name, *flag, error))
+            return fail(error);
+    }
+    const std::tuple<const QString*, QString*, QString> names[] = {
+        {&kSendFina, &settings.SendFina, QStringLiteral("vnsend.txt")},
+        {&kReadFina, &settings.ReadFina, QStringLiteral("vnread.txt")}};
+    for (const auto& [name, fileName, fallback] : names) {
+        QString error;
+        if (!store.Contains(*name))
+            *fileName = fallback;
+        else if (!ReadName(store.Value(*name), *name, *fileName, error))
+            return fail(error);
+    }
+    store.CloseKey();
+    return report;
+}
+
+SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings) {
+    if (!store.OpenKey())
+        return {SettingsReport::StoreUnavailable, {}};
+    const std::pair<const QString*, QVariant> values[] = {
+        {&kTray, int(settings.Tray ? 1 : 0)},   {&kPopup, int(settings.Popup ? 1 : 0)},
+        {&kFront, int(settings.Front ? 1 : 0)}, {&kSendFina, settings.SendFina},
+        {&kReadFina, settings.ReadFina},
+    };
+    for (const auto& [name, value] : values) {
+        if (!store.SetValue(*name, value)) {
+            store.CloseKey();
+            return {SettingsReport::ValueError, WriteFailed(*name)};
+        }
+    }
+    store.CloseKey();
+    return {};
+}
+
+QString ReadWorkgroup(SettingsStore& store) {
+    QString workgroup = QStringLiteral("WORKGROUP");
+    if (store.OpenKey()) {
+        const QVariant value = store.Value(QStringLiteral("Workgroup"));
+        if (value.typeId() == QMetaType::QString && !value.toString().trimmed().isEmpty())
+            workgroup = value.toString().trimmed();
+        store.CloseKey();
+    }
+    return workgroup;
+}
+
+} // namespace varnel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QString>
+
+namespace varnel {
+
+struct SettingsReport {
+    enum Outcome {
+        Ok,
+        StoreUnavailable, // the key can be neither opened nor created
+        ValueError,       // a value could not be read or written; error says which
+    };
+    Outcome outcome = Ok;
+    QString error;
+    bool ok() const { return outcome == Ok; }
+};
+
+// Fills settings from the store: missing values take their defaults. A value of the wrong kind stops
+// the reading at once; what was read before it stays.
+SettingsReport ReadSettings(SettingsStore& store, SETTING& settings);
+// Stores all five values, flags as 0 or 1. A refused write stops the writing at once.
+SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings);
+
+// The machine's workgroup: the stored "Workgroup" text, else "WORKGROUP". Never written.
+QString ReadWorkgroup(SettingsStore& store);
+
+} // namespace varnel
