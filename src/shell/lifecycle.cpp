@@ -1,19 +1,163 @@
+#include "settings/settingslogic.h"
+#include "shell/infodialog.h"
 #include "shell/mainwindow.h"
+#include "shell/prompt.h"
+#include "shell/settingdialog.h"
 #include "shell/varnel.h"
+#include "store/mailboxfiles.h"
 
 #include <QCloseEvent>
+#include <QPlainTextEdit>
+#include <QTimer>
 
 namespace varnel {
+namespace {
 
-void TForm1::FormShow() {}
-void TForm1::FormClose() {}
-void TForm1::CloseRequest() {}
-void TForm1::Mn_MailCloseClick() {}
-void TForm1::Mn_EditSettingClick() {}
-void TForm1::Mn_InfoInfoClick() {}
-void TForm1::closeEvent(QCloseEvent* event)
-{
+const QString kLocalError = QStringLiteral("ﾛｰｶﾙｴﾗｰ");
+const QString kTitle = QStringLiteral("Varnel for Windows95");
+
+} // namespace
+
+// The start-up steps. Each step that fails tells the person; the first two end the program. Once a
+// close request has been made here, the steps after it are not run: they would use an endpoint,
+// tables or mailboxes that the ending program no longer has.
+void TForm1::FormShow() {
+    Prompt& prompt = *m_app.services.prompt;
+
+    if (!m_app.mailSlot.Open()) {
+        prompt.Show(this, QStringLiteral("メールスロットの作成に失敗しました"), kLocalError,
+                    QMessageBox::Warning);
+        CloseRequest();
+    }
+
+    const SettingsReport settings = ReadSettings(*m_app.services.settings, m_app.Settings);
+    if (settings.outcome == SettingsReport::StoreUnavailable) {
+        prompt.Show(this, QStringLiteral("レジストリエラー"), kLocalError, QMessageBox::Warning);
+        CloseRequest();
+    } else if (settings.outcome == SettingsReport::ValueError) {
+        // A stored value of the wrong kind: the error box, and the start-up ends here.
+        m_app.startFailed = true;
+        prompt.Show(this, settings.error + QStringLiteral("."), kTitle, QMessageBox::Critical);
+        CloseRequest();
+        return;
+    } else {
+        m_app.settingsRead = true;
+    }
+    if (m_closed)
+        return;
+
+    if (!FillNetworkTree())
+        prompt.Show(this, QStringLiteral("ネットワークが見つかりません"), kLocalError, QMessageBox::Warning);
+    if (m_closed)
+        return;
+    if (!DetectLocalHostName())
+        prompt.Show(this, QStringLiteral("ホストネーム検出エラー"), kLocalError, QMessageBox::Warning);
+    if (m_closed)
+        return;
+
+    SetView(View::Send);
+    Mm_Message->clear();
+    LoadMailBoxes();
+    ShowView();
+    if (m_app.Settings.Tray)
+        Tm_AutoTray->start();
+    Tm_CheckMail->start();
+}
+
+// The close steps: the endpoint, the settings (only when they were read in this run, so stored
+// values are never replaced by ones that were not read), then the mailboxes.
+void TForm1::FormClose() {
+    Tm_CheckMail->stop();
+    Tm_AutoTray->stop();
+    m_app.mailSlot.Close();
+    if (m_app.settingsRead)
+        WriteSettings(*m_app.services.settings, m_app.Settings);
+    SaveMailBoxes();
+}
+
+void TForm1::CloseRequest() {
+    m_closed = true;
+    FormClose();
+    hide();
+    Q_EMIT m_app.Finished();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    CloseRequest();
     event->accept();
+}
+
+void TForm1::Mn_MailCloseClick() {
+    CloseRequest();
+}
+
+void TForm1::Mn_EditSettingClick() {
+    m_app.Frm_Setting->exec();
+}
+
+void TForm1::Mn_InfoInfoClick() {
+    m_app.Frm_Info->exec();
+}
+
+// Both mailboxes from their files. A file that cannot be taken in whole (cut at a zero byte, too
+// large, unreadable) is copied aside before the first save replaces it, so no byte is lost for good.
+bool TForm1::LoadMailBoxes() {
+    MailboxFiles& files = *m_app.services.files;
+    const auto load = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
+        box = std::make_unique<MailBox>();
+        const MailboxFiles::Loaded loaded = files.Load(name);
+        backup = loaded.cutAtZero || loaded.tooLarge || !loaded.error.isEmpty();
+        QString problem;
+        if (loaded.tooLarge)
+            problem = QStringLiteral("大きすぎて読み込めません");
+        else if (!loaded.error.isEmpty())
+            problem = loaded.error;
+        else if (loaded.exists && !box->SetText(loaded.bytes))
+            problem = QStringLiteral("大きすぎて読み込めません"), backup = true;
+        if (!problem.isEmpty()) {
+            m_app.services.prompt->Show(this,
+                                        QStringLiteral("メールボックス %1 を読み込めませんでした（%2）。\n"
+                                                       "元のファイルは終了時に %1.bak として残します。")
+                                            .arg(files.PathOf(name), problem),
+                                        kLocalError, QMessageBox::Warning);
+        }
+    };
+    load(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
+    load(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
+    m_app.courier =
+        std::make_unique<Courier>(m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
+                                  [this] { return m_app.netBrowser.NetworkFound; });
+    return true;
+}
+
+// Writes both mailboxes and lets them go. A file that cannot be written is not given up silently:
+// the person learns which file and why, and may try again.
+bool TForm1::SaveMailBoxes() {
+    MailboxFiles& files = *m_app.services.files;
+    m_app.courier.reset();
+    const auto save = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
+        if (!box)
+            return;
+        QString error;
+        for (;;) {
+            if (backup && files.Backup(name, error))
+                backup = false;
+            if (!backup && files.Save(name, box->Text(), error))
+                break;
+            const QString text =
+                backup ? QStringLiteral("メールボックス %1 の控え（%1.bak）を作れませんでした。\n%2\n\n"
+                                        "もう一度試しますか？ 試さない場合、元のファイルを残し、"
+                                        "今回の変更は失われます。")
+                       : QStringLiteral("メールボックス %1 を保存できませんでした。\n%2\n\n"
+                                        "もう一度試しますか？ 試さない場合、この内容は失われます。");
+            if (!m_app.services.prompt->AskRetry(this, text.arg(files.PathOf(name), error), kLocalError))
+                break;
+        }
+        box.reset();
+    };
+    save(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
+    save(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
+    return true;
 }
 
 } // namespace varnel

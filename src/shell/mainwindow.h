@@ -115,6 +115,8 @@ public:
     // The close request: the close steps, then the end of the program.
     void CloseRequest();
     bool Closed() const { return m_closed; }
+    bool LoadMailBoxes();
+    bool SaveMailBoxes();
     void Mn_MailCloseClick();
     void Mn_EditSettingClick();
     void Mn_InfoInfoClick();
@@ -166,6 +168,8 @@ private:
     bool CheckOutgoing(const QList<QList<QByteArray>>& rows, const QByteArray& body, bool sending);
     bool RowBytes(QList<QList<QByteArray>>& rows);
     void ApplyIcon(bool unread);
+    void RefuseCharacter(const QString& ch, const QString& where);
+    void TellBoxFull(const QString& box);
 
     Varnel& m_app;
     QPointer<HelpWindow> m_help;
@@ -173,8 +177,20 @@ private:
     bool m_closed = false;
     bool m_showing = false;   // guards the showing steps against re-entry from change notices
     bool m_unreadIcon = false;
+    bool m_iconApplied = false;
     bool m_trayIconSet = false; // the tray record has been filled by a first HideToTray
     bool m_fullTold = false;    // the person has been told that the receive box is full
+    bool m_backupSend = false;  // the send box file must be copied aside before it is replaced
+    bool m_backupRead = false;  // the same for the receive box file
+
+    // window layout state
+    void LayoutClient();
+    void LayoutRight();
+    bool DragBarEvent(QObject* bar, QEvent* event);
+    QWidget* m_client = nullptr; // the client area below the menu bar
+    int m_treeWidth = 121;       // TV_Network's width, moved by Pn_HMove
+    int m_listHeight = 249;      // LV_View's height, moved by Pn_VMove
+    bool m_trayPending = false;  // a minimise is on its way to the tray
 };
 
 } // namespace varnel
