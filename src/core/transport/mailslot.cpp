@@ -1,0 +1,127 @@
+#include "transport/mailslot.h"
+
+#include "store/mailrecord.h"
+
+namespace varnel {
+
+namespace {
+
+// The text of a datagram: the bytes before its first zero byte.
+QByteArrayView TextOf(QByteArrayView bytes) {
+    const qsizetype zero = bytes.indexOf('\0');
+    return zero < 0 ? bytes : bytes.first(zero);
+}
+
+} // namespace
+
+MailSlot::MailSlot(Endpoint& endpoint) : m_endpoint(endpoint) {}
+
+MailSlot::~MailSlot() {
+    Close();
+}
+
+bool MailSlot::Open() {
+    if (m_endpoint.IsOpen())
+        return true;
+    return m_endpoint.Open();
+}
+
+bool MailSlot::Close() {
+    if (m_endpoint.IsOpen())
+        m_endpoint.Close();
+    // Whatever was waiting goes with the endpoint, held-back texts included.
+    m_heldBack.clear();
+    return true;
+}
+
+bool MailSlot::IsOpen() const {
+    return m_endpoint.IsOpen();
+}
+
+bool MailSlot::Send(QByteArrayView host, QByteArrayView text) {
+    // Peers read a datagram as one zero-terminated text, so the zero travels with it.
+    QByteArray datagram = TextOf(text).toByteArray();
+    datagram.append('\0');
+    return m_endpoint.SendTo(host, datagram);
+}
+
+bool MailSlot::ReadOne(QByteArray& dst) {
+    dst.clear();
+    if (!m_endpoint.IsOpen())
+        return false;
+    if (!m_heldBack.empty()) {
+        dst = std::move(m_heldBack.front());
+        m_heldBack.pop_front();
+        return true;
+    }
+    if (m_endpoint.PendingSize() < 0)
+        return false;
+    QByteArray datagram;
+    if (!m_endpoint.ReadNext(datagram))
+        return false;
+    // Too large for the read buffer: it is gone from the queue, and the batch goes on without it.
+    if (datagram.size() >= kReadBuffer)
+        return true;
+    dst = TextOf(datagram).toByteArray();
+    return true;
+}
+
+bool MailSlot::ReadAll() {
+    for (int k = 0; k < kTableSize; ++k) {
+        Headers[k].clear();
+        Keys[k].clear();
+        Bodies[k].clear();
+    }
+    LastIndex = -1;
+
+    QByteArray text;
+    while (LastIndex < kTableSize - 1 && ReadOne(text)) {
+        // The header runs from the first record mark to the last header end mark.
+        const qsizetype len = text.size();
+        const qsizetype b = text.indexOf(kRecordMark);
+        const qsizetype e = text.lastIndexOf(kHeaderEnd);
+        if (len < 1 || b < 0 || e < 0 || b > e)
+            continue;
+        const QByteArray header = text.sliced(b, e - b + 1);
+        if (header.size() > kMaxHeader)
+            continue;
+
+        bool repeat = false;
+        for (int k = 0; k <= LastIndex && !repeat; ++k)
+            repeat = Headers[k] == header;
+        if (repeat)
+            continue; // the same mail or receipt twice in one batch: the first one counts
+
+        const int k = ++LastIndex;
+        Headers[k] = header;
+        // The record key: from after the separator behind the status letter up to the last separator.
+        const qsizetype lastSeparator = header.lastIndexOf(kSeparator);
+        if (lastSeparator > 3)
+            Keys[k] = header.sliced(3, lastSeparator - 3);
+        Bodies[k] = text.sliced(e + 1);
+    }
+    return LastIndex != -1;
+}
+
+int MailSlot::StatusOf(int k) const {
+    if (k < 0 || k > LastIndex || Headers[k].size() < 2)
+        return -1;
+    switch (Headers[k].at(1)) {
+    case 'K':
+        return 0;
+    case 'S':
+        return 1;
+    case 'G':
+        return 2;
+    case 'R':
+        return 3;
+    default:
+        return -1;
+    }
+}
+
+void MailSlot::HoldBack(const QByteArray& text) {
+    m_heldBack.push_back(text);
+}
+
+} // namespace varnel
