@@ -2,8 +2,7 @@
 
 namespace varnel {
 
-bool FakeEndpoint::Open()
-{
+bool FakeEndpoint::Open() {
     ++opens;
     if (failOpen || m_open)
         return false;
@@ -12,24 +11,23 @@ bool FakeEndpoint::Open()
     return true;
 }
 
-qint64 FakeEndpoint::PendingSize()
-{
+qint64 FakeEndpoint::PendingSize() {
     if (!m_open || m_queue.empty())
         return -1;
     return m_queue.front().size();
 }
 
-bool FakeEndpoint::ReadNext(QByteArray& datagram)
-{
-    if (!m_open || m_queue.empty() || failReads)
+bool FakeEndpoint::ReadNext(QByteArray& datagram) {
+    if (!m_open || m_queue.empty() || failReads || readsBeforeFailure == 0)
         return false;
+    if (readsBeforeFailure > 0)
+        --readsBeforeFailure;
     datagram = m_queue.front();
     m_queue.pop_front();
     return true;
 }
 
-bool FakeEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram)
-{
+bool FakeEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
     if (failSends) {
         m_network.sent.append({m_name, host.toByteArray(), datagram.toByteArray(), false});
         return false;
@@ -37,14 +35,12 @@ bool FakeEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram)
     return m_network.Deliver(m_name, host, datagram);
 }
 
-FakeEndpoint& FakeNetwork::AddHost(const QByteArray& name)
-{
+FakeEndpoint& FakeNetwork::AddHost(const QByteArray& name) {
     m_hosts.push_back(std::make_unique<FakeEndpoint>(*this, name));
     return *m_hosts.back();
 }
 
-FakeEndpoint* FakeNetwork::Host(QByteArrayView name)
-{
+FakeEndpoint* FakeNetwork::Host(QByteArrayView name) {
     for (auto& host : m_hosts) {
         if (host->m_name.compare(name, Qt::CaseInsensitive) == 0)
             return host.get();
@@ -52,8 +48,7 @@ FakeEndpoint* FakeNetwork::Host(QByteArrayView name)
     return nullptr;
 }
 
-QList<QByteArray> FakeNetwork::SentTo(QByteArrayView host) const
-{
+QList<QByteArray> FakeNetwork::SentTo(QByteArrayView host) const {
     QList<QByteArray> result;
     for (const Datagram& d : sent) {
         if (d.to == host)
@@ -62,8 +57,7 @@ QList<QByteArray> FakeNetwork::SentTo(QByteArrayView host) const
     return result;
 }
 
-bool FakeNetwork::Deliver(const QByteArray& from, QByteArrayView to, QByteArrayView datagram)
-{
+bool FakeNetwork::Deliver(const QByteArray& from, QByteArrayView to, QByteArrayView datagram) {
     FakeEndpoint* target = Host(to);
     sent.append({from, to.toByteArray(), datagram.toByteArray(), target != nullptr});
     if (!target)

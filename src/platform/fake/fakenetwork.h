@@ -18,7 +18,10 @@ public:
     FakeEndpoint(FakeNetwork& network, QByteArray name) : m_network(network), m_name(std::move(name)) {}
 
     bool Open() override;
-    void Close() override { m_open = false; }
+    void Close() override {
+        ++closes;
+        m_open = false;
+    }
     bool IsOpen() const override { return m_open; }
     qint64 PendingSize() override;
     bool ReadNext(QByteArray& datagram) override;
@@ -29,9 +32,10 @@ public:
     void Inject(const QByteArray& datagram) { m_queue.push_back(datagram); }
     qsizetype Waiting() const { return qsizetype(m_queue.size()); }
 
-    bool failOpen = false;  // Open fails (another copy owns the endpoint)
-    bool failSends = false; // every send from here fails
-    bool failReads = false; // every read fails
+    bool failOpen = false;       // Open fails (another copy owns the endpoint)
+    bool failSends = false;      // every send from here fails
+    bool failReads = false;      // every read fails
+    int readsBeforeFailure = -1; // when >= 0: that many more reads succeed, then every read fails
     int opens = 0;
     int closes = 0;
 
