@@ -1,0 +1,189 @@
+#include "shell/maillistmodel.h"
+
+#include "shell/icons.h"
+#include "text/cp932.h"
+
+namespace varnel {
+
+MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void MailListModel::ShowMailBox(const MailBox* box) {
+    beginResetModel();
+    m_composing = false;
+    m_rows.clear();
+    m_cells.clear();
+    m_images.clear();
+    m_count = 0;
+    m_box.reset();
+    if (box) {
+        m_box.emplace(*box);
+        // The rows end at the first record whose status is not one of the four letters.
+        for (int status = m_box->StatusOf(0); status != -1; status = m_box->StatusOf(m_count)) {
+            m_images.push_back(static_cast<signed char>(status));
+            ++m_count;
+        }
+    }
+    endResetModel();
+}
+
+void MailListModel::ShowCompose() {
+    beginResetModel();
+    m_composing = true;
+    m_rows.clear();
+    m_cells.clear();
+    m_images.clear();
+    m_count = 0;
+    m_box.reset();
+    endResetModel();
+}
+
+int MailListModel::AppendRow(const QString& title, const QByteArray& sender, const QByteArray& recipient) {
+    if (!m_composing)
+        return -1;
+    const int row = int(m_rows.size());
+    beginInsertRows({}, row, row);
+    m_rows.append(Recipient{title, sender, recipient, 0});
+    endInsertRows();
+    return row;
+}
+
+void MailListModel::RemoveRowAt(int row) {
+    if (!m_composing || !InRange(row))
+        return;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+void MailListModel::ClearRows() {
+    beginResetModel();
+    m_rows.clear();
+    m_cells.clear();
+    m_images.clear();
+    m_count = 0;
+    m_box.reset();
+    endResetModel();
+}
+
+const QStringList& MailListModel::Decoded(int row) const {
+    auto it = m_cells.constFind(row);
+    if (it != m_cells.constEnd())
+        return *it;
+    QStringList cells;
+    cells.reserve(kColumns);
+    for (int col = 0; col < kColumns; ++col)
+        cells.append(cp932::Decode(m_box->FieldOf(row, col)));
+    return *m_cells.insert(row, cells);
+}
+
+QString MailListModel::CellText(int row, int col) const {
+    if (!InRange(row) || col < 0 || col >= kColumns)
+        return {};
+    if (!m_composing)
+        return Decoded(row).at(col);
+    const Recipient& r = m_rows.at(row);
+    switch (col) {
+    case 0:
+        return r.title;
+    case 1:
+        return cp932::Decode(r.sender);
+    case 2:
+        return cp932::Decode(r.recipient);
+    default:
+        return {}; // a mail being written has no times yet
+    }
+}
+
+QString MailListModel::Title(int row) const {
+    return CellText(row, 0);
+}
+
+QByteArray MailListModel::SenderBytes(int row) const {
+    return m_composing && InRange(row) ? m_rows.at(row).sender : QByteArray();
+}
+
+QByteArray MailListModel::RecipientBytes(int row) const {
+    return m_composing && InRange(row) ? m_rows.at(row).recipient : QByteArray();
+}
+
+int MailListModel::Image(int row) const {
+    if (!InRange(row))
+        return -1;
+    return m_composing ? m_rows.at(row).image : int(m_images[size_t(row)]);
+}
+
+void MailListModel::SetImage(int row, int image) {
+    if (!InRange(row) || image < 0 || image >= int(m_icons.size()) || Image(row) == image)
+        return;
+    if (m_composing)
+        m_rows[row].image = image;
+    else
+        m_images[size_t(row)] = static_cast<signed char>(image);
+    const QModelIndex cell = index(row, 0);
+    Q_EMIT dataChanged(cell, cell, {Qt::DecorationRole});
+}
+
+int MailListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : RowTotal();
+}
+
+int MailListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QIcon MailListModel::StatusIcon(int image) const {
+    if (image < 0 || image >= int(m_icons.size()))
+        return {};
+    QIcon& icon = m_icons[size_t(image)];
+    if (icon.isNull())
+        icon = icons::Status(image);
+    return icon;
+}
+
+QVariant MailListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !InRange(index.row()) || index.column() >= kColumns)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return CellText(index.row(), index.column());
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return StatusIcon(Image(index.row()));
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool MailListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !m_composing || !index.isValid() || index.column() != 0 ||
+        !InRange(index.row()))
+        return false;
+    const QString title = value.toString();
+    if (m_rows.at(index.row()).title == title)
+        return true;
+    m_rows[index.row()].title = title;
+    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+Qt::ItemFlags MailListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // Only the title of a mail being written can be edited in place.
+    if (m_composing && index.column() == 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns)
+        return {};
+    static const std::array<const char16_t*, kColumns> captions = {u"メール名", u"送信者", u"受信者",
+                                                                   u"送信時間", u"受信時間"};
+    return QString::fromUtf16(captions[size_t(section)]);
+}
+
+} // namespace varnel

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "store/mailbox.h"
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace varnel {
+
+// The rows of the mail list. Two modes:
+// - a mailbox: row r is record r, newest first, with the record's status as its picture. The model
+//   keeps its own copy of the mailbox as it was at ShowMailBox (the text is shared, not copied), so
+//   the list shows what it was filled with until the next refill, and never reads a mailbox that
+//   has gone away. Cells are decoded from CP932 only when a row is first asked for, so a refill
+//   costs next to nothing however large the mailbox is.
+// - the recipients of a new mail: title (editable in place), sender and recipient host, picture 0.
+class MailListModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 5;
+
+    explicit MailListModel(QObject* parent = nullptr);
+
+    // Mailbox mode: one row per record while StatusOf(i) is not -1. A null box gives an empty list.
+    void ShowMailBox(const MailBox* box);
+    // Compose mode: an empty list of recipient rows.
+    void ShowCompose();
+    bool Composing() const { return m_composing; }
+
+    // Compose mode only (-1 / no effect otherwise). Sender and recipient are CP932 host names.
+    int AppendRow(const QString& title, const QByteArray& sender, const QByteArray& recipient);
+    void RemoveRowAt(int row);
+    // Removes every row; the mode stays.
+    void ClearRows();
+
+    // What a cell shows; empty outside the list.
+    QString CellText(int row, int col) const;
+    QString Title(int row) const;
+    // The bytes of a recipient row as they were given.
+    QByteArray SenderBytes(int row) const;
+    QByteArray RecipientBytes(int row) const;
+    // The row's picture (a MailStatus value), -1 outside the list.
+    int Image(int row) const;
+    // Changes the picture in the list only; the mailbox is not touched.
+    void SetImage(int row, int image);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    struct Recipient {
+        QString title;
+        QByteArray sender;
+        QByteArray recipient;
+        int image = 0;
+    };
+
+    bool InRange(int row) const { return row >= 0 && row < RowTotal(); }
+    int RowTotal() const { return m_composing ? int(m_rows.size()) : m_count; }
+    const QStringList& Decoded(int row) const;
+    QIcon StatusIcon(int image) const;
+
+    bool m_composing = false;
+    // Mailbox mode.
+    std::optional<MailBox> m_box;
+    int m_count = 0;
+    std::vector<signed char> m_images;
+    mutable QHash<int, QStringList> m_cells;
+    // Compose mode.
+    QList<Recipient> m_rows;
+
+    mutable std::array<QIcon, 4> m_icons;
+};
+
+} // namespace varnel
