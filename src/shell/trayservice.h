@@ -6,6 +6,7 @@
 #include <QString>
 
 class QMenu;
+class QSystemTrayIcon;
 
 namespace varnel {
 
@@ -39,7 +40,7 @@ public:
     bool IsShown() const override;
 
 private:
-    class QSystemTrayIcon* m_icon = nullptr;
+    QSystemTrayIcon* m_icon = nullptr;
 };
 
 } // namespace varnel
