@@ -1,0 +1,336 @@
+#include "platform/udpendpoint.h"
+
+#include "platform/hostaddresses.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace varnel {
+
+namespace {
+
+// A big queue lets a burst of mail wait for the next check instead of being dropped by the kernel.
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
+// Large enough for any UDP datagram, so one receive always takes one datagram whole.
+constexpr size_t kMaxDatagram = 65536;
+// A DNS name is at most 253 bytes; anything longer cannot name a machine.
+constexpr qsizetype kMaxHostName = 253;
+
+// Only addresses of one machine may be written to: never a broadcast, a multicast group or the
+// unspecified address. Subnet broadcasts are refused by the kernel, as no socket here has
+// SO_BROADCAST.
+bool IsUnicast(const QHostAddress& address) {
+    if (address.isNull() || address.isMulticast() || address.isBroadcast())
+        return false;
+    if (address == QHostAddress(QHostAddress::AnyIPv4) || address == QHostAddress(QHostAddress::AnyIPv6))
+        return false;
+    return true;
+}
+
+// The IPv4 address inside an IPv4-mapped IPv6 address, or the address as it is.
+QHostAddress Unmapped(const QHostAddress& address) {
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        bool ok = false;
+        const quint32 v4 = address.toIPv4Address(&ok);
+        if (ok)
+            return QHostAddress(v4);
+    }
+    return address;
+}
+
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+};
+
+SocketAddress MakeAddress(const QHostAddress& address, quint16 port, int family) {
+    SocketAddress result;
+    if (family == AF_INET) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&result.storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        result.length = sizeof(sockaddr_in);
+        return result;
+    }
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&result.storage);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(port);
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        // A dual-stack socket reaches IPv4 machines through IPv4-mapped addresses.
+        const quint32 v4 = htonl(address.toIPv4Address());
+        in6->sin6_addr.s6_addr[10] = 0xff;
+        in6->sin6_addr.s6_addr[11] = 0xff;
+        std::memcpy(&in6->sin6_addr.s6_addr[12], &v4, 4);
+    } else {
+        const Q_IPV6ADDR v6 = address.toIPv6Address();
+        std::memcpy(in6->sin6_addr.s6_addr, v6.c, 16);
+        const QString scope = address.scopeId();
+        if (!scope.isEmpty()) {
+            bool numeric = false;
+            const uint index = scope.toUInt(&numeric);
+            in6->sin6_scope_id = numeric ? index : if_nametoindex(scope.toLocal8Bit().constData());
+        }
+    }
+    result.length = sizeof(sockaddr_in6);
+    return result;
+}
+
+QList<QHostAddress> SystemLookup(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* list = nullptr;
+    QList<QHostAddress> result;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0)
+        return result;
+    for (const addrinfo* ai = list; ai; ai = ai->ai_next) {
+        if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6)
+            continue;
+        const QHostAddress address(ai->ai_addr);
+        if (!address.isNull() && !result.contains(address))
+            result.append(address);
+    }
+    freeaddrinfo(list);
+    return result;
+}
+
+// IPv4 first: the office networks this program serves are IPv4 networks first of all.
+void PreferIpv4(QList<QHostAddress>& addresses) {
+    std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
+        return Unmapped(a).protocol() == QAbstractSocket::IPv4Protocol;
+    });
+}
+
+} // namespace
+
+// One system lookup running on its own thread, so that a slow resolver holds the window up for at
+// most kLookupWait; the answer is picked up by a later send to the same name.
+struct UdpEndpoint::PendingLookup {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    QList<QHostAddress> addresses;
+};
+
+UdpEndpoint::UdpEndpoint(const HostAddresses& addresses, const QHostAddress& bindAddress, quint16 localPort,
+                         quint16 remotePort)
+    : m_addresses(addresses), m_bindAddress(bindAddress), m_localPort(localPort), m_remotePort(remotePort) {}
+
+UdpEndpoint::~UdpEndpoint() {
+    Close();
+}
+
+bool UdpEndpoint::Open() {
+    if (m_socket >= 0)
+        return true;
+
+    int family = AF_INET;
+    bool dualStack = false;
+    if (m_bindAddress == QHostAddress(QHostAddress::Any)) {
+        family = AF_INET6;
+        dualStack = true;
+    } else if (m_bindAddress.protocol() == QAbstractSocket::IPv6Protocol) {
+        family = AF_INET6;
+    }
+
+    int fd = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0 && dualStack && (errno == EAFNOSUPPORT || errno == EPROTONOSUPPORT)) {
+        // A kernel without IPv6: all IPv4 addresses then.
+        family = AF_INET;
+        dualStack = false;
+        fd = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    }
+    if (fd < 0)
+        return false;
+
+    if (family == AF_INET6) {
+        const int v6only = dualStack ? 0 : 1;
+        if (::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only) != 0) {
+            ::close(fd);
+            return false;
+        }
+    }
+    // The kernel may grant less (net.core.rmem_max); what it grants is good enough.
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+
+    SocketAddress local;
+    if (dualStack) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&local.storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(m_localPort);
+        in6->sin6_addr = in6addr_any;
+        local.length = sizeof(sockaddr_in6);
+    } else if (family == AF_INET && m_bindAddress == QHostAddress(QHostAddress::Any)) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&local.storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(m_localPort);
+        in->sin_addr.s_addr = htonl(INADDR_ANY);
+        local.length = sizeof(sockaddr_in);
+    } else {
+        local = MakeAddress(m_bindAddress, m_localPort, family);
+    }
+    // No SO_REUSEADDR: a second copy must not share the port.
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local.storage), local.length) != 0) {
+        ::close(fd);
+        return false;
+    }
+
+    sockaddr_storage bound{};
+    socklen_t boundLength = sizeof bound;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength) == 0) {
+        m_boundPort = bound.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
+                                                  : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    }
+    m_socket = fd;
+    m_family = family;
+    m_dualStack = dualStack;
+    m_readBuffer.resize(kMaxDatagram);
+    return true;
+}
+
+void UdpEndpoint::Close() {
+    if (m_socket >= 0)
+        ::close(m_socket);
+    m_socket = -1;
+    m_family = 0;
+    m_dualStack = false;
+    m_boundPort = 0;
+}
+
+qint64 UdpEndpoint::PendingSize() {
+    if (m_socket < 0)
+        return -1;
+    // A few rounds at most: a receive may report (and clear) a pending socket error instead.
+    for (int round = 0; round < 4; ++round) {
+        // MSG_TRUNC makes a peek report the datagram's real length, 0 for an empty one.
+        const ssize_t n = ::recv(m_socket, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+        if (n >= 0)
+            return n;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return -1;
+    }
+    return -1;
+}
+
+bool UdpEndpoint::ReadNext(QByteArray& datagram) {
+    datagram.clear();
+    if (m_socket < 0)
+        return false;
+    ssize_t n = -1;
+    do {
+        n = ::recv(m_socket, m_readBuffer.data(), m_readBuffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return false;
+    datagram = QByteArray(m_readBuffer.data(), qsizetype(std::min<size_t>(size_t(n), m_readBuffer.size())));
+    return true;
+}
+
+bool UdpEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
+    if (host.isEmpty() || host.size() > kMaxHostName || host.contains('\0'))
+        return false;
+    const QList<QHostAddress> addresses = Resolve(host.toByteArray());
+    for (const QHostAddress& address : addresses) {
+        if (SendToAddress(address, datagram))
+            return true;
+    }
+    return false;
+}
+
+QList<QHostAddress> UdpEndpoint::Resolve(const QByteArray& host) {
+    const QHostAddress literal(QString::fromLatin1(host));
+    if (!literal.isNull())
+        return {literal};
+
+    QList<QHostAddress> listed = m_addresses.Lookup(host);
+    if (!listed.isEmpty()) {
+        PreferIpv4(listed);
+        return listed;
+    }
+
+    const QByteArray key = host.toLower();
+    const auto now = std::chrono::steady_clock::now();
+    const auto cached = m_cache.constFind(key);
+    if (cached != m_cache.constEnd() && cached->expires > now)
+        return cached->addresses;
+
+    std::shared_ptr<PendingLookup> lookup = m_pending.value(key);
+    const bool fresh = !lookup;
+    if (fresh) {
+        lookup = std::make_shared<PendingLookup>();
+        std::thread([lookup, name = host.toStdString()] {
+            QList<QHostAddress> found = SystemLookup(name);
+            const std::lock_guard<std::mutex> lock(lookup->mutex);
+            lookup->addresses = std::move(found);
+            lookup->done = true;
+            lookup->finished.notify_all();
+        }).detach();
+    }
+
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    // Only a fresh lookup is waited for; one that already missed its time is looked at in passing,
+    // so a slow name holds the window up once, not at every send.
+    if (fresh)
+        lookup->finished.wait_for(lock, kLookupWait, [&] { return lookup->done; });
+    if (!lookup->done) {
+        lock.unlock();
+        m_pending.insert(key, lookup);
+        return {};
+    }
+    QList<QHostAddress> addresses = lookup->addresses;
+    lock.unlock();
+    m_pending.remove(key);
+    PreferIpv4(addresses);
+    const auto ttl = addresses.isEmpty() ? std::chrono::steady_clock::duration(kNegativeTtl)
+                                         : std::chrono::steady_clock::duration(kPositiveTtl);
+    m_cache.insert(key, {addresses, std::chrono::steady_clock::now() + ttl});
+    return addresses;
+}
+
+bool UdpEndpoint::SendToAddress(const QHostAddress& target, QByteArrayView datagram) {
+    const QHostAddress address = Unmapped(target);
+    if (!IsUnicast(address))
+        return false;
+    const bool ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol;
+
+    // From the bound socket when it can reach the address, so the datagram comes from our mail port.
+    int fd = -1;
+    int family = 0;
+    bool temporary = false;
+    const bool reachable = m_family == AF_INET ? ipv4 : (!ipv4 || m_dualStack);
+    if (m_socket >= 0 && reachable) {
+        fd = m_socket;
+        family = m_family;
+    } else {
+        family = ipv4 ? AF_INET : AF_INET6;
+        fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        temporary = true;
+    }
+
+    const SocketAddress remote = MakeAddress(address, m_remotePort, family);
+    ssize_t n = -1;
+    do {
+        n = ::sendto(fd, datagram.data(), size_t(datagram.size()), MSG_DONTWAIT,
+                     reinterpret_cast<const sockaddr*>(&remote.storage), remote.length);
+    } while (n < 0 && errno == EINTR);
+    if (temporary)
+        ::close(fd);
+    return n == datagram.size();
+}
+
+} // namespace varnel

@@ -1,0 +1,190 @@
+#include "platform/hostaddresses.h"
+#include "platform/udpendpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace varnel {
+namespace {
+
+const QHostAddress kAddressA(QStringLiteral("127.0.0.2"));
+const QHostAddress kAddressB(QStringLiteral("127.0.0.3"));
+
+// A port free on both test addresses, so the tests never meet a running program on the mail port.
+quint16 FreePort() {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        HostAddresses none;
+        UdpEndpoint probe(none, kAddressA, 0);
+        if (!probe.Open())
+            continue;
+        const quint16 port = probe.BoundPort();
+        probe.Close();
+        UdpEndpoint a(none, kAddressA, port);
+        UdpEndpoint b(none, kAddressB, port);
+        if (a.Open() && b.Open())
+            return port;
+    }
+    return 0;
+}
+
+// Loopback delivery is immediate in practice; this only guards against a slow machine.
+qint64 WaitForDatagram(UdpEndpoint& endpoint) {
+    for (int i = 0; i < 200; ++i) {
+        const qint64 size = endpoint.PendingSize();
+        if (size >= 0)
+            return size;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return -1;
+}
+
+class UdpEndpointTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port = FreePort();
+        ASSERT_NE(port, 0);
+        addresses.Learn("PCB", kAddressB);
+        addresses.Learn("PCA", kAddressA);
+        a = std::make_unique<UdpEndpoint>(addresses, kAddressA, port, port);
+        b = std::make_unique<UdpEndpoint>(addresses, kAddressB, port, port);
+        ASSERT_TRUE(a->Open());
+        ASSERT_TRUE(b->Open());
+    }
+
+    quint16 port = 0;
+    HostAddresses addresses;
+    std::unique_ptr<UdpEndpoint> a;
+    std::unique_ptr<UdpEndpoint> b;
+};
+
+TEST_F(UdpEndpointTest, SecondEndpointOnTheSameAddressAndPortFailsToOpen) {
+    UdpEndpoint second(addresses, kAddressA, port, port);
+    EXPECT_FALSE(second.Open());
+    EXPECT_FALSE(second.IsOpen());
+    a->Close();
+    EXPECT_TRUE(second.Open());
+}
+
+TEST_F(UdpEndpointTest, OpenTwiceAndCloseTwiceAreHarmless) {
+    EXPECT_TRUE(a->Open());
+    a->Close();
+    a->Close();
+    EXPECT_FALSE(a->IsOpen());
+    EXPECT_EQ(a->PendingSize(), -1);
+    QByteArray datagram;
+    EXPECT_FALSE(a->ReadNext(datagram));
+}
+
+TEST_F(UdpEndpointTest, TwoEndpointsExchangeDatagramsByHostName) {
+    ASSERT_TRUE(a->SendTo("pcb", QByteArray("\x07S\\t\\PCA\\PCB\\x\\\x08"
+                                            "hi\r\n",
+                                            22) +
+                                     '\0'));
+    ASSERT_EQ(WaitForDatagram(*b), 23);
+    QByteArray datagram;
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_EQ(datagram, QByteArray("\x07S\\t\\PCA\\PCB\\x\\\x08"
+                                   "hi\r\n",
+                                   22) +
+                            '\0');
+    EXPECT_EQ(b->PendingSize(), -1);
+
+    ASSERT_TRUE(b->SendTo("PCA", QByteArray("back", 5)));
+    ASSERT_EQ(WaitForDatagram(*a), 5);
+    ASSERT_TRUE(a->ReadNext(datagram));
+    EXPECT_EQ(datagram, QByteArray("back", 5));
+}
+
+TEST_F(UdpEndpointTest, EmptyDatagramIsToldFromNoDatagram) {
+    EXPECT_EQ(b->PendingSize(), -1);
+    ASSERT_TRUE(a->SendTo("PCB", QByteArray()));
+    ASSERT_EQ(WaitForDatagram(*b), 0);
+    QByteArray datagram("stale");
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_TRUE(datagram.isEmpty());
+    EXPECT_EQ(b->PendingSize(), -1);
+    EXPECT_FALSE(b->ReadNext(datagram));
+}
+
+TEST_F(UdpEndpointTest, ReadTakesExactlyOneDatagramWhateverItsSize) {
+    const QByteArray big(64000, 'm');
+    ASSERT_TRUE(a->SendTo("PCB", big));
+    ASSERT_TRUE(a->SendTo("PCB", "small"));
+    ASSERT_EQ(WaitForDatagram(*b), 64000);
+    QByteArray datagram;
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_EQ(datagram, big);
+    ASSERT_EQ(WaitForDatagram(*b), 5);
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_EQ(datagram, "small");
+}
+
+TEST_F(UdpEndpointTest, LiteralAddressNeedsNoLookup) {
+    ASSERT_TRUE(a->SendTo("127.0.0.3", "x"));
+    EXPECT_EQ(WaitForDatagram(*b), 1);
+}
+
+TEST_F(UdpEndpointTest, ClosedEndpointStillSends) {
+    a->Close();
+    ASSERT_TRUE(a->SendTo("PCB", "x"));
+    EXPECT_EQ(WaitForDatagram(*b), 1);
+}
+
+TEST_F(UdpEndpointTest, NamesThatReachNoSingleMachineFail) {
+    const char* names[] = {
+        "", "no-such-machine.invalid", "255.255.255.255", "224.0.0.1", "ff02::1", "0.0.0.0", "::"};
+    for (const char* name : names)
+        EXPECT_FALSE(a->SendTo(name, "x")) << name;
+    EXPECT_FALSE(a->SendTo(QByteArray("PC\0B", 4), "x"));
+    EXPECT_FALSE(a->SendTo(QByteArray(300, 'h'), "x"));
+    EXPECT_EQ(b->PendingSize(), -1);
+}
+
+// The default endpoint binds every address, IPv4 and IPv6 alike.
+TEST(UdpEndpointDualStack, AllAddressesEndpointTakesAndSendsIpv4Mail) {
+    HostAddresses addresses;
+    UdpEndpoint receiver(addresses, kAddressB, 0);
+    ASSERT_TRUE(receiver.Open());
+
+    quint16 port = 0;
+    std::unique_ptr<UdpEndpoint> all;
+    for (int attempt = 0; attempt < 20 && !all; ++attempt) {
+        UdpEndpoint probe(addresses, QHostAddress::Any, 0);
+        ASSERT_TRUE(probe.Open());
+        port = probe.BoundPort();
+        probe.Close();
+        all = std::make_unique<UdpEndpoint>(addresses, QHostAddress::Any, port, receiver.BoundPort());
+        if (!all->Open())
+            all.reset();
+    }
+    ASSERT_TRUE(all);
+
+    // Nobody else may take the port on any address while it is held.
+    UdpEndpoint other(addresses, kAddressA, port, port);
+    EXPECT_FALSE(other.Open());
+
+    UdpEndpoint sender(addresses, kAddressA, 0, port);
+    ASSERT_TRUE(sender.Open());
+    ASSERT_TRUE(sender.SendTo("127.0.0.1", "v4"));
+    ASSERT_EQ(WaitForDatagram(*all), 2);
+    QByteArray datagram;
+    ASSERT_TRUE(all->ReadNext(datagram));
+    EXPECT_EQ(datagram, "v4");
+
+    // A name the listing does not know goes to the system resolver (/etc/hosts here).
+    ASSERT_TRUE(sender.SendTo("localhost", "by name"));
+    ASSERT_EQ(WaitForDatagram(*all), 7);
+    ASSERT_TRUE(all->ReadNext(datagram));
+
+    ASSERT_TRUE(all->SendTo("127.0.0.3", "reply"));
+    ASSERT_EQ(WaitForDatagram(receiver), 5);
+}
+
+} // namespace
+} // namespace varnel
