@@ -8,8 +8,7 @@
 namespace varnel {
 
 Varnel::Varnel(const Services& s, QObject* parent)
-    : QObject(parent), services(s), mailSlot(*s.endpoint), netBrowser(*s.provider)
-{
+    : QObject(parent), services(s), mailSlot(*s.endpoint), netBrowser(*s.provider) {
     // The windows in their order of creation: the main window first, then the three dialogs.
     Form1 = std::make_unique<TForm1>(*this);
     Frm_Setting = std::make_unique<TFrm_Setting>(Settings, Form1.get());
@@ -17,8 +16,7 @@ Varnel::Varnel(const Services& s, QObject* parent)
     Frm_Title = std::make_unique<TFrm_Title>(Form1.get());
 }
 
-Varnel::~Varnel()
-{
+Varnel::~Varnel() {
     // Dialogs first: they are children of the main window.
     Frm_Title.reset();
     Frm_Info.reset();
@@ -27,10 +25,11 @@ Varnel::~Varnel()
     mailSlot.Close();
 }
 
-void Varnel::Start()
-{
+void Varnel::Start() {
     Form1->FormShow();
-    Form1->show();
+    // A start-up that ended in a close request leaves nothing to show: the program is ending.
+    if (!Form1->Closed())
+        Form1->show();
 }
 
 } // namespace varnel

@@ -1,4 +1,94 @@
-int main()
-{
+// The entry routine: builds the platform services, the application object and its windows, runs
+// the start-up steps and the message loop.
+#include "platform/closesignals.h"
+#include "platform/directoryprovider.h"
+#include "platform/filemailboxes.h"
+#include "platform/hostaddresses.h"
+#include "platform/qsettingsstore.h"
+#include "platform/udpendpoint.h"
+#include "settings/settingslogic.h"
+#include "shell/mainwindow.h"
+#include "shell/prompt.h"
+#include "shell/trayservice.h"
+#include "shell/varnel.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <exception>
+#include <functional>
+
+namespace {
+
+// The framework's error box: an error that escapes an event handler is shown (its text with "."
+// appended) and the handler is abandoned; the program goes on.
+class VarnelApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    std::function<void(const QString&)> showError;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            if (showError)
+                showError(QString::fromLocal8Bit(error.what()) + QStringLiteral("."));
+        } catch (...) {
+            if (showError)
+                showError(QStringLiteral("不明なエラーです."));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    VarnelApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("varnel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Varnel for Windows95"));
+    QApplication::setDesktopFileName(QStringLiteral("varnel"));
+    // The program ends by its own close steps, never because a box closed while the window is in
+    // the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    varnel::HostAddresses addresses;
+    varnel::QSettingsStore settingsStore;
+    const QByteArray workgroup = varnel::ReadWorkgroup(settingsStore).toLocal8Bit();
+    varnel::UdpEndpoint endpoint(addresses);
+    varnel::DirectoryProvider provider(addresses, workgroup);
+    varnel::FileMailboxes files;
+    varnel::SystemClock clock;
+    varnel::MessageBoxPrompt prompt;
+    varnel::SystemTray tray;
+
+    varnel::Services services;
+    services.endpoint = &endpoint;
+    services.provider = &provider;
+    services.settings = &settingsStore;
+    services.files = &files;
+    services.clock = &clock;
+    services.prompt = &prompt;
+    services.tray = &tray;
+
+    varnel::Varnel app(services);
+    QObject::connect(&app, &varnel::Varnel::Finished, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    application.showError = [&](const QString& text) {
+        prompt.Show(app.Form1.get(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical);
+    };
+
+    // Signals and the end of the desktop session are close requests, like the close box.
+    varnel::CloseSignals signals;
+    QObject::connect(&signals, &varnel::CloseSignals::Requested, &app, [&] {
+        if (!app.Form1->Closed())
+            app.Form1->CloseRequest();
+    });
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &app, [&](QSessionManager&) {
+        if (!app.Form1->Closed())
+            app.Form1->CloseRequest();
+    });
+
+    app.Start();
+    QApplication::exec();
     return 0;
 }

@@ -1,0 +1,142 @@
+#include "platform/filemailboxes.h"
+#include "platform/qsettingsstore.h"
+#include "settings/settingslogic.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace varnel;
+
+namespace {
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+TEST(MailboxFiles, AFileWrittenAndReadBackIsTheSameTextByteForByte) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path() + QStringLiteral("/data"));
+    QByteArray text;
+    for (int b = 1; b < 256; ++b)
+        text.append(char(b)); // every byte but zero, marks and CR LF included
+    text += QByteArray("\x07G\\\x8a\x4a\x8b\x63\\pc1\\pc2\\1998/02/23 9:05:07\\\x08line\r\n");
+    QString error;
+    ASSERT_TRUE(files.Save(QStringLiteral("vnread.txt"), text, error)) << error.toStdString();
+    const MailboxFiles::Loaded loaded = files.Load(QStringLiteral("vnread.txt"));
+    EXPECT_TRUE(loaded.exists);
+    EXPECT_FALSE(loaded.cutAtZero);
+    EXPECT_EQ(loaded.bytes, text);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(files.PathOf(QStringLiteral("vnread.txt"))).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(MailboxFiles, RelativeNamesLiveInTheDataFolderAbsoluteOnesStand) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path());
+    EXPECT_EQ(files.PathOf(QStringLiteral("vnsend.txt")), dir.path() + QStringLiteral("/vnsend.txt"));
+    EXPECT_EQ(files.PathOf(QStringLiteral("/tmp/x.txt")), QStringLiteral("/tmp/x.txt"));
+    EXPECT_FALSE(files.Load(QStringLiteral("none.txt")).exists);
+}
+
+TEST(MailboxFiles, AFileCutAtAZeroByteIsReportedAndCanBeKeptAside) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path());
+    const QByteArray original("\x07K\\a\\b\\c\\d\\\x08x\r\n\0tail", 22);
+    Write(files.PathOf(QStringLiteral("box.txt")), original);
+    const MailboxFiles::Loaded loaded = files.Load(QStringLiteral("box.txt"));
+    EXPECT_TRUE(loaded.cutAtZero);
+    EXPECT_EQ(loaded.bytes, original.left(original.indexOf('\0')));
+    QString error;
+    ASSERT_TRUE(files.Backup(QStringLiteral("box.txt"), error));
+    EXPECT_EQ(Read(files.PathOf(QStringLiteral("box.txt.bak"))), original);
+}
+
+TEST(MailboxFiles, AFileLargerThanAMailboxIsNotTakenIn) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path(), 16);
+    Write(files.PathOf(QStringLiteral("big.txt")), QByteArray(17, 'a'));
+    const MailboxFiles::Loaded loaded = files.Load(QStringLiteral("big.txt"));
+    EXPECT_TRUE(loaded.tooLarge);
+    EXPECT_TRUE(loaded.bytes.isEmpty());
+}
+
+TEST(MailboxFiles, ARefusedWriteReportsWhyAndKeepsTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path());
+    QString error;
+    ASSERT_TRUE(files.Save(QStringLiteral("box.txt"), "old", error));
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(files.Save(QStringLiteral("box.txt"), "new", error));
+    EXPECT_FALSE(error.isEmpty());
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(Read(files.PathOf(QStringLiteral("box.txt"))), QByteArray("old"));
+}
+
+TEST(MailboxFiles, AWriteIntoAPlaceThatIsAFileFails) {
+    // Works as root too: a folder cannot be made where a file stands.
+    QTemporaryDir dir;
+    Write(dir.path() + QStringLiteral("/blocker"), "x");
+    FileMailboxes files(dir.path() + QStringLiteral("/blocker/sub"));
+    QString error;
+    EXPECT_FALSE(files.Save(QStringLiteral("box.txt"), "new", error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(SettingsFile, FlagsAreStoredAsNumbersAndReadBack) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/kobu/varnel.conf");
+    {
+        QSettingsStore store(path);
+        SETTING settings;
+        ASSERT_TRUE(ReadSettings(store, settings).ok());
+        settings.Tray = true;
+        settings.SendFina = QStringLiteral("/abs/送信,box.txt");
+        ASSERT_TRUE(WriteSettings(store, settings).ok());
+    }
+    const QByteArray text = Read(path);
+    EXPECT_TRUE(text.contains("Tray=1")) << text.constData();
+    EXPECT_TRUE(text.contains("Popup=0")) << text.constData();
+    QSettingsStore again(path);
+    SETTING settings;
+    ASSERT_TRUE(ReadSettings(again, settings).ok());
+    EXPECT_TRUE(settings.Tray);
+    EXPECT_FALSE(settings.Popup);
+    EXPECT_EQ(settings.SendFina, QStringLiteral("/abs/送信,box.txt"));
+    EXPECT_EQ(settings.ReadFina, QStringLiteral("vnread.txt"));
+}
+
+TEST(SettingsFile, AHandEditedFlagOfFiveReadsTrue) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/varnel.conf");
+    Write(path, "[General]\nTray=5\nFront=abc\n");
+    QSettingsStore store(path);
+    SETTING settings;
+    const SettingsReport report = ReadSettings(store, settings);
+    EXPECT_TRUE(settings.Tray);
+    EXPECT_EQ(report.outcome, SettingsReport::ValueError);
+    EXPECT_EQ(report.error, QStringLiteral("'Front' のﾃﾞｰﾀ型が不正です"));
+}
+
+TEST(SettingsFile, AStoreInAPlaceThatCannotBeMadeCannotBeOpened) {
+    QTemporaryDir dir;
+    Write(dir.path() + QStringLiteral("/blocker"), "x");
+    QSettingsStore store(dir.path() + QStringLiteral("/blocker/kobu/varnel.conf"));
+    SETTING settings;
+    EXPECT_EQ(ReadSettings(store, settings).outcome, SettingsReport::StoreUnavailable);
+}
+
+} // namespace
