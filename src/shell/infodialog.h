@@ -17,6 +17,10 @@ public:
     QPushButton* Button1 = nullptr;
 
     void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace varnel

@@ -27,7 +27,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override; // Ed_TitleKeyUp
+
+private:
+    bool m_enterDown = false; // Enter went down in Ed_Title; only its release closes the dialog
 };
 
 } // namespace varnel
