@@ -1,0 +1,181 @@
+#include "network/netbrowser.h"
+
+#include "transport/textfields.h"
+
+#include <QtGlobal>
+
+namespace varnel {
+
+namespace {
+
+// Each level is taken in one read of a buffer of this size. A record costs the fixed part of a
+// resource record plus its texts with their zero bytes (no local name, no comment); the records
+// that do not fit are not fetched at all. This is the size limit of one listing.
+constexpr qsizetype kListingBuffer = 16384;
+constexpr qsizetype kRecordSize = 32;
+
+QByteArray Text(const QByteArray& bytes) {
+    return bytes.left(TextFields::TextLength(bytes));
+}
+
+qsizetype RecordCost(const NetResource& r) {
+    return kRecordSize + Text(r.remoteName).size() + 1 + Text(r.provider).size() + 1;
+}
+
+// The leading records of a listing that fit in one listing buffer.
+qsizetype FittingRecords(const QList<NetResource>& records) {
+    qsizetype used = 0;
+    qsizetype n = 0;
+    for (const NetResource& r : records) {
+        used += RecordCost(r);
+        if (used > kListingBuffer)
+            break;
+        ++n;
+    }
+    return n;
+}
+
+// Names come from the network or from a file: show them on stderr without control bytes.
+QByteArray Printable(const QByteArray& name) {
+    QByteArray out;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            out.append(c);
+        } else {
+            out.append("\\x");
+            out.append(QByteArray::number(b, 16).rightJustified(2, '0'));
+        }
+    }
+    return out;
+}
+
+// An index into a table of count entries counted from 1.
+bool InTable(int i, int count) {
+    return i >= 1 && i <= count && i < NetBrowser::kTableSize;
+}
+
+} // namespace
+
+NetBrowser::NetBrowser(NetProvider& provider) : m_provider(provider) {}
+
+int NetBrowser::Enumerate() {
+    GroupCount = 0;
+    HostCount = 0;
+    NetworkFound = false;
+    for (int i = 0; i < kTableSize; ++i) {
+        HostNames[i].clear();
+        GroupNames[i].clear();
+        GroupProviders[i].clear();
+        HostGroups[i] = 0;
+    }
+
+    EnumerateGroups();
+
+    for (int i = 1; i <= GroupCount; ++i) {
+        const NetResource group{GroupNames[i], GroupProviders[i], NetResource::Container};
+        QList<NetResource> records;
+        // A workgroup that cannot be opened, or that lists no machine, has no hosts; the workgroups
+        // after it are still read.
+        if (!m_provider.ListHosts(group, records))
+            continue;
+        const qsizetype fitting = FittingRecords(records);
+        for (qsizetype r = 0; r < fitting; ++r) {
+            if (HostCount >= kMaxHosts)
+                break;
+            const QByteArray remote = Text(records[r].remoteName);
+            // The machine's network name opens with two backslashes.
+            QByteArray host;
+            TextFields::CopyRange(host, remote, 2, int(remote.size()) - 1);
+            if (host.size() > kMaxName) {
+                // Cut short it could name another machine, and mail would go there.
+                qWarning("network: host name too long, skipped: %s", Printable(host).constData());
+                continue;
+            }
+            ++HostCount;
+            HostNames[HostCount] = host;
+            HostGroups[HostCount] = i;
+        }
+    }
+
+    NetworkFound = HostCount != 0;
+    return HostCount;
+}
+
+int NetBrowser::EnumerateGroups() {
+    QList<NetResource> records;
+    int n = 0;
+    if (m_provider.ListGroups(records)) {
+        const qsizetype fitting = FittingRecords(records);
+        qsizetype skipped = 0;
+        for (qsizetype r = 0; r < fitting; ++r) {
+            const NetResource& record = records[r];
+            // Only a pure container is a workgroup; a connectable container is something else.
+            if (record.usage != NetResource::Container)
+                continue;
+            const QByteArray name = Text(record.remoteName);
+            const QByteArray provider = Text(record.provider);
+            if (name.size() > kMaxName || provider.size() > kMaxName) {
+                // The workgroup is opened again by these texts: a cut one would open nothing or
+                // something else.
+                qWarning("network: workgroup name or provider too long, skipped: %s (%s)",
+                         Printable(name).constData(), Printable(provider).constData());
+                continue;
+            }
+            if (n >= kMaxGroups) {
+                ++skipped;
+                continue;
+            }
+            ++n;
+            GroupNames[n] = name;
+            GroupProviders[n] = provider;
+        }
+        if (skipped > 0)
+            qWarning("network: more than %d workgroups, %lld skipped", kMaxGroups,
+                     static_cast<long long>(skipped));
+    }
+    GroupCount = n;
+    return n;
+}
+
+bool NetBrowser::GetHostName(QByteArray& dst, int i) const {
+    dst.clear();
+    if (!InTable(i, HostCount))
+        return false;
+    dst = HostNames[i];
+    return true;
+}
+
+bool NetBrowser::GetHostGroupName(QByteArray& dst, int i) const {
+    dst.clear();
+    if (!InTable(i, HostCount) || !InTable(HostGroups[i], GroupCount))
+        return false;
+    dst = GroupNames[HostGroups[i]];
+    return true;
+}
+
+bool NetBrowser::GetHostGroupProvider(QByteArray& dst, int i) const {
+    dst.clear();
+    if (!InTable(i, HostCount) || !InTable(HostGroups[i], GroupCount))
+        return false;
+    dst = GroupProviders[HostGroups[i]];
+    return true;
+}
+
+bool NetBrowser::GetGroupName(QByteArray& dst, int i) const {
+    dst.clear();
+    if (!InTable(i, GroupCount))
+        return false;
+    dst = GroupNames[i];
+    return true;
+}
+
+bool NetBrowser::GetGroupProvider(QByteArray& dst, int i) const {
+    dst.clear();
+    if (!InTable(i, GroupCount))
+        return false;
+    dst = GroupProviders[i];
+    return true;
+}
+
+} // namespace varnel
