@@ -1,0 +1,77 @@
+#include "network/hostdetect.h"
+
+#include "network/netbrowser.h"
+#include "transport/mailslot.h"
+#include "transport/textfields.h"
+
+#include <QList>
+
+namespace varnel {
+
+namespace {
+
+// A text is a probe when its header, from the first record mark to the last header end mark, is
+// the probe text; that is how the mail check would cut it too.
+bool IsProbe(const QByteArray& text) {
+    const int begin = TextFields::FirstIndexOf(text, 0x07);
+    const int end = TextFields::LastIndexOf(text, 0x08);
+    if (begin < 0 || end < begin)
+        return false;
+    QByteArray header;
+    TextFields::CopyRange(header, text, begin, end);
+    return header == ProbeText();
+}
+
+// Reads everything waiting. Mail is kept for the mail check; probes are counted. Returns whether a
+// probe was among the texts read.
+bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept) {
+    bool probe = false;
+    QByteArray text;
+    while (slot.ReadOne(text)) {
+        if (IsProbe(text))
+            probe = true;
+        else if (!text.isEmpty()) // an oversized datagram, read and dropped
+            kept.append(text);
+    }
+    return probe;
+}
+
+} // namespace
+
+QByteArray ProbeText() {
+    return QByteArrayLiteral("\x07"
+                             "check"
+                             "\x08");
+}
+
+bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& localHostName) {
+    // Mail that waits or arrives meanwhile is not this run's business: it goes back to the slot
+    // afterwards, in arrival order. Probes already waiting are stale and must not be credited to
+    // the first host.
+    QList<QByteArray> kept;
+    TakeWaiting(slot, kept);
+
+    int found = 0;
+    const QByteArray probe = ProbeText();
+    for (int i = 1; i <= browser.GetHostCount(); ++i) {
+        QByteArray host;
+        browser.GetHostName(host, i);
+        slot.Send(host, probe);
+        // No waiting: a probe to this machine is back as soon as it was sent. A probe read now is
+        // credited to host i, whichever send it came from.
+        if (TakeWaiting(slot, kept)) {
+            found = i;
+            break;
+        }
+    }
+
+    for (const QByteArray& text : kept)
+        slot.HoldBack(text);
+
+    if (found == 0)
+        return false;
+    browser.GetHostName(localHostName, found);
+    return true;
+}
+
+} // namespace varnel
