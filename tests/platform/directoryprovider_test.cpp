@@ -1,0 +1,236 @@
+#include "platform/directoryprovider.h"
+
+#include "network/netbrowser.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace varnel {
+namespace {
+
+class DirectoryProviderTest : public testing::Test {
+protected:
+    void Write(const QByteArray& text) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+
+    // "GROUP: \\HOST \\HOST ..." for each workgroup of a first-level listing.
+    QList<QByteArray> Listing(DirectoryProvider& provider) {
+        QList<QByteArray> lines;
+        QList<NetResource> groups;
+        EXPECT_TRUE(provider.ListGroups(groups));
+        for (const NetResource& group : groups) {
+            EXPECT_EQ(group.provider, "Varnel Network");
+            EXPECT_EQ(group.usage, NetResource::Container);
+            QByteArray line = group.remoteName + ":";
+            QList<NetResource> hosts;
+            EXPECT_TRUE(provider.ListHosts(group, hosts));
+            for (const NetResource& host : hosts) {
+                EXPECT_EQ(host.provider, "Varnel Network");
+                EXPECT_EQ(host.usage, NetResource::Connectable);
+                line += " " + host.remoteName;
+            }
+            lines.append(line);
+        }
+        return lines;
+    }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("network.txt"));
+    HostAddresses addresses;
+};
+
+// ---- the directory file ------------------------------------------------------------------------
+
+TEST_F(DirectoryProviderTest, TheFileKeepsItsOrderAndSkipsCommentsAndMalformedLines) {
+    Write("# the office\n"
+          "OFFICE PC01 192.168.1.10\n"
+          "\n"
+          "OFFICE\tPC02   # no address\r\n"
+          "OFFICE\n"                     // line 5: one field
+          "OFFICE PC03 10.0.0.1 extra\n" // line 6: four fields
+          "OFFICE PC04 300.1.2.3\n"      // line 7: not an address
+          "  LAB   PC05   fe80::1  \n"
+          "LAB PC06 ::ffff:10.0.0.6");
+
+    testing::internal::CaptureStderr();
+    const QList<DirectoryProvider::Machine> machines = DirectoryProvider::ReadDirectoryFile(path);
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    ASSERT_EQ(machines.size(), 4);
+    EXPECT_EQ(machines[0].workgroup, "OFFICE");
+    EXPECT_EQ(machines[0].host, "PC01");
+    EXPECT_EQ(machines[0].address, QHostAddress(QStringLiteral("192.168.1.10")));
+    EXPECT_EQ(machines[1].host, "PC02");
+    EXPECT_TRUE(machines[1].address.isNull());
+    EXPECT_EQ(machines[2].workgroup, "LAB");
+    EXPECT_EQ(machines[2].host, "PC05");
+    EXPECT_EQ(machines[2].address, QHostAddress(QStringLiteral("fe80::1")));
+    EXPECT_EQ(machines[3].host, "PC06");
+    for (const char* line : {"network.txt:5:", "network.txt:6:", "network.txt:7:"})
+        EXPECT_NE(err.find(line), std::string::npos) << line << " in " << err;
+    EXPECT_EQ(err.find("network.txt:4:"), std::string::npos) << err;
+}
+
+TEST_F(DirectoryProviderTest, AMissingFileListsOnlyThisMachineWithoutComplaint) {
+    DirectoryProvider provider(addresses, "WORKGROUP", path, "me");
+
+    testing::internal::CaptureStderr();
+    const QList<QByteArray> listing = Listing(provider);
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(listing, (QList<QByteArray>{"WORKGROUP: \\\\me"}));
+    EXPECT_TRUE(err.empty()) << err;
+}
+
+TEST_F(DirectoryProviderTest, TheFileIsReadAgainAtEveryListing) {
+    DirectoryProvider provider(addresses, "WG", path, "me");
+    Write("WG PC01\n");
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"WG: \\\\PC01 \\\\me"}));
+
+    Write("WG PC02\nLAB PC03\n");
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"WG: \\\\PC02 \\\\me", "LAB: \\\\PC03"}));
+}
+
+// ---- merging -----------------------------------------------------------------------------------
+
+TEST_F(DirectoryProviderTest, WorkgroupsAndMachinesKeepTheOrderFirstSeenAndThisMachineComesLast) {
+    Write("SALES PC01\n"
+          "OFFICE PC02\n"
+          "SALES PC03\n"
+          "OFFICE PC04\n");
+    DirectoryProvider provider(addresses, "OFFICE", path, "me");
+
+    EXPECT_EQ(Listing(provider),
+              (QList<QByteArray>{"SALES: \\\\PC01 \\\\PC03", "OFFICE: \\\\PC02 \\\\PC04 \\\\me"}));
+}
+
+TEST_F(DirectoryProviderTest, ThisMachineInAWorkgroupOfItsOwnGetsANewLastWorkgroup) {
+    Write("SALES PC01\n");
+    DirectoryProvider provider(addresses, "HOME", path, "me");
+
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"SALES: \\\\PC01", "HOME: \\\\me"}));
+}
+
+TEST_F(DirectoryProviderTest, NoMachineTwiceInOneWorkgroupWhateverItsCase) {
+    Write("office pc01\n"
+          "OFFICE PC01\n"
+          "Office Me\n"
+          "LAB PC01\n");
+    DirectoryProvider provider(addresses, "OFFICE", path, "ME");
+
+    // The spelling seen first stays; a machine may still stand in two workgroups.
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"office: \\\\pc01 \\\\Me", "LAB: \\\\PC01"}));
+}
+
+TEST_F(DirectoryProviderTest, AnEmptyWorkgroupSettingMeansWORKGROUP) {
+    DirectoryProvider provider(addresses, "", path, "me");
+
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"WORKGROUP: \\\\me"}));
+}
+
+TEST_F(DirectoryProviderTest, AWorkgroupItDidNotListCannotBeOpened) {
+    DirectoryProvider provider(addresses, "WG", path, "me");
+    QList<NetResource> out;
+    ASSERT_TRUE(provider.ListGroups(out));
+
+    out.append(NetResource{"stale", "stale"});
+    EXPECT_FALSE(provider.ListHosts({"OTHER", "Varnel Network", NetResource::Container}, out));
+    EXPECT_TRUE(out.isEmpty());
+}
+
+class Discovering final : public DirectoryProvider {
+public:
+    using DirectoryProvider::DirectoryProvider;
+    QList<Machine> found;
+
+protected:
+    QList<Machine> Discovered() override { return found; }
+};
+
+TEST_F(DirectoryProviderTest, LiveMachinesComeBeforeTheFile) {
+    Write("OFFICE PC02\n"
+          "OFFICE PC01 10.0.0.99\n");
+    Discovering provider(addresses, "OFFICE", path, "PC01");
+    provider.found = {{"LAB", "PC09", QHostAddress(QStringLiteral("10.0.0.9"))}, {"OFFICE", "PC01", {}}};
+
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"LAB: \\\\PC09", "OFFICE: \\\\PC01 \\\\PC02"}));
+    EXPECT_EQ(addresses.Lookup("PC09"), (QList<QHostAddress>{QHostAddress(QStringLiteral("10.0.0.9"))}));
+    EXPECT_EQ(addresses.Lookup("PC01"), (QList<QHostAddress>{QHostAddress(QStringLiteral("10.0.0.99"))}));
+}
+
+// ---- addresses ---------------------------------------------------------------------------------
+
+TEST_F(DirectoryProviderTest, AddressesAreLearntAnewAtEveryListing) {
+    Write("WG PC01 127.0.0.2\n"
+          "WG PC02 127.0.0.3\n"
+          "WG PC02 ::1\n"); // a second address of a machine already listed still counts
+    DirectoryProvider provider(addresses, "WG", path, "me");
+    QList<NetResource> out;
+    ASSERT_TRUE(provider.ListGroups(out));
+
+    EXPECT_EQ(addresses.Lookup("pc01"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.2"))}));
+    EXPECT_EQ(addresses.Lookup("PC02"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.3")),
+                                                             QHostAddress(QStringLiteral("::1"))}));
+    EXPECT_TRUE(addresses.Lookup("me").isEmpty());
+
+    Write("WG PC02 127.0.0.4\n");
+    ASSERT_TRUE(provider.ListGroups(out));
+
+    EXPECT_TRUE(addresses.Lookup("PC01").isEmpty());
+    EXPECT_EQ(addresses.Lookup("PC02"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.4"))}));
+}
+
+// ---- names -------------------------------------------------------------------------------------
+
+struct NameCase {
+    const char* what;
+    QByteArray a;
+    QByteArray b;
+    bool same;
+};
+
+class DirectoryProviderNames : public testing::TestWithParam<NameCase> {};
+
+TEST_P(DirectoryProviderNames, MatchIgnoringAsciiCaseOnly) {
+    EXPECT_EQ(DirectoryProvider::SameName(GetParam().a, GetParam().b), GetParam().same);
+    EXPECT_EQ(DirectoryProvider::SameName(GetParam().b, GetParam().a), GetParam().same);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DirectoryProviderNames,
+    testing::Values(NameCase{"equal", "PC01", "PC01", true}, NameCase{"asciiCase", "pc-01", "PC-01", true},
+                    NameCase{"differentLength", "PC01", "PC010", false},
+                    NameCase{"different", "PC01", "PC02", false},
+                    // Two katakana whose second bytes are 'A' and 'a' (0x83 0x41, 0x83 0x61).
+                    NameCase{"doubleByteSecondByteNotFolded", "\x83\x41", "\x83\x61", false},
+                    NameCase{"doubleByteEqual", "PC\x83\x41", "pc\x83\x41", true},
+                    NameCase{"latin1NotFolded", "\xC0", "\xE0", false}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// ---- with the browser --------------------------------------------------------------------------
+
+TEST_F(DirectoryProviderTest, TheBrowserFindsTheMachinesOfTheFileAndThisMachine) {
+    Write("OFFICE PC01 127.0.0.2\n");
+    DirectoryProvider provider(addresses, "OFFICE", path, "me");
+    NetBrowser browser(provider);
+
+    EXPECT_EQ(browser.Enumerate(), 2);
+
+    QByteArray name;
+    EXPECT_TRUE(browser.GetHostName(name, 2));
+    EXPECT_EQ(name, "me");
+    EXPECT_TRUE(browser.GetHostGroupProvider(name, 2));
+    EXPECT_EQ(name, "Varnel Network");
+}
+
+TEST(DirectoryProviderDefaults, TheFileLivesInTheUsersKobuConfigFolder) {
+    EXPECT_TRUE(DirectoryProvider::DefaultPath().endsWith(QStringLiteral("/kobu/network.txt")));
+    EXPECT_FALSE(DirectoryProvider::SystemHostName().isEmpty());
+}
+
+} // namespace
+} // namespace varnel
