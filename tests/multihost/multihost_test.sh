@@ -1,0 +1,380 @@
+#!/usr/bin/env bash
+# Real copies of varnel as real machines: pc1 and pc2 run the program, pc3 is our test peer, each in
+# its own network namespace, joined by a bridge. The peer mails pc1 and pc2, sends receipts for mail
+# that pc1 "sent" earlier, throws malformed and oversized datagrams and a flood at pc1, and a second
+# copy of the program is started on pc1 under Xvfb. At the end pc1 is closed with SIGTERM and its
+# mailbox files are compared byte for byte.
+#
+#   multihost_test.sh VARNEL PEER
+#
+# Needs root (network namespaces), iproute2, unshare, Xvfb and xdotool; exits 77 (skipped) without.
+# MULTIHOST_KEEP=1 keeps the work folder (logs, mailboxes) for a look afterwards.
+set -u
+# shellcheck disable=SC2317  # cleanup and stop_pid run from the trap
+# shellcheck disable=SC2015  # "check && pass || fail": pass never fails
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 VARNEL PEER" >&2
+    exit 2
+fi
+VARNEL=$(realpath "$1")
+PEER=$(realpath "$2")
+[ -x "$VARNEL" ] || { echo "no program at $1" >&2; exit 2; }
+[ -x "$PEER" ] || { echo "no peer at $2" >&2; exit 2; }
+
+# Everything below runs in a private mount namespace, so the bind-mounted hosts file and the
+# namespace names stay invisible to the rest of the machine.
+if [ -z "${VARNEL_MULTIHOST_INNER:-}" ]; then
+    [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
+    for tool in ip unshare mount umount hostname Xvfb xdotool cmp xxd timeout realpath; do
+        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+    done
+    unshare -m --propagation private true 2>/dev/null || skip "unshare of a mount namespace is not permitted here"
+    export VARNEL_MULTIHOST_INNER=1
+    exec unshare -m --propagation private -- bash "$0" "$@"
+fi
+
+STARTED=$SECONDS
+W=$(mktemp -d /tmp/varnel-multihost.XXXXXX)
+PIDS=()        # every process we started, by PID
+FAILURES=0
+XVFB_PID=""
+
+log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
+fail() {
+    log "FAIL: $*"
+    FAILURES=$((FAILURES + 1))
+}
+pass() { log "ok: $*"; }
+
+# Kills one process we started: TERM, a bounded wait, then KILL.
+stop_pid() {
+    local pid=$1 i
+    kill -0 "$pid" 2>/dev/null || return 0
+    kill -TERM "$pid" 2>/dev/null
+    for i in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null
+}
+
+cleanup() {
+    local rc=$? pid ns
+    trap - EXIT INT TERM
+    [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
+    for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
+    [ -n "$XVFB_PID" ] && stop_pid "$XVFB_PID"
+    wait 2>/dev/null
+    for ns in vn1 vn2 vn3 vnbr; do ip netns del "$ns" 2>/dev/null; done
+    mountpoint -q /etc/hosts && umount /etc/hosts
+    mountpoint -q /run/netns && umount /run/netns
+    if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
+        for f in "$W"/pc*/stderr.log; do
+            [ -s "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }
+        done
+    fi
+    if [ -n "${MULTIHOST_KEEP:-}" ]; then
+        echo "work folder kept: $W"
+    else
+        rm -rf "$W"
+    fi
+    [ "$rc" -eq 0 ] && [ "$FAILURES" -gt 0 ] && rc=1
+    log "done in $((SECONDS - STARTED)) s, $FAILURES failure(s)"
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'log "interrupted"; exit 1' INT TERM
+
+# Never hang: the whole run gets 180 s, well inside the CTest limit.
+( sleep 180; log "watchdog: giving up"; kill -TERM $$ ) &
+WATCHDOG=$!
+
+# Bytes in the peer's notation (\a \b \r \n \\ \xHH, \0 at the end only) written to a file.
+bytes() { printf '%b' "$1"; }
+
+# --- The network: three hosts and a bridge, visible only in this mount namespace -------------------
+mkdir -p /run/netns
+mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
+ip netns add vnbr 2>/dev/null || skip "ip netns is not available"
+ip -n vnbr link add br0 type bridge && ip -n vnbr link set br0 up || skip "no bridge support"
+for i in 1 2 3; do
+    ip netns add vn$i
+    ip link add veth0 netns vn$i type veth peer name p$i netns vnbr || skip "no veth support"
+    ip -n vnbr link set p$i master br0 up
+    ip -n vn$i addr add 10.231.0.$i/24 dev veth0
+    ip -n vn$i link set veth0 up
+    ip -n vn$i link set lo up
+    ip -n vn$i route add default dev veth0
+done
+printf '127.0.0.1 localhost\n10.231.0.1 pc1\n10.231.0.2 pc2\n10.231.0.3 pc3\n' >"$W/hosts"
+if [ -e /etc/hosts ]; then mount --bind "$W/hosts" /etc/hosts; fi
+log "namespaces vn1..vn3 up"
+
+# --- Per-host user folders ------------------------------------------------------------------------
+for i in 1 2; do
+    h=$W/pc$i
+    mkdir -p "$h/home" "$h/config/kobu" "$h/data/kobu/varnel" "$h/cache"
+    mkdir -m 700 "$h/run"
+    printf '[General]\nWorkgroup=OFFICE\nPopup=0\n' >"$h/config/kobu/varnel.conf"
+    printf '# the office\nOFFICE pc1 10.231.0.1\nOFFICE pc2 10.231.0.2\nOFFICE pc3 10.231.0.3\n' \
+        >"$h/config/kobu/network.txt"
+done
+SEND1=$W/pc1/data/kobu/varnel/vnsend.txt
+READ1=$W/pc1/data/kobu/varnel/vnread.txt
+CONF1=$W/pc1/config/kobu/varnel.conf
+SEND2=$W/pc2/data/kobu/varnel/vnsend.txt
+READ2=$W/pc2/data/kobu/varnel/vnread.txt
+
+# pc1 "sent" 会議 to pc3 earlier (still S) and lunch to pc2 (delivered); it holds one old, read mail.
+KAIGI='\x89\xef\x8b\x63'
+SEED_KEY="$KAIGI\\\\pc1\\\\pc3\\\\2024/04/30 17:45:10"
+SEED_BODY='Line one\r\n\x96\x7b\x93\xfa\x82\xcd\x90\xb0\x82\xea\r\n'
+OLD_SENT='\aG\\lunch\\pc1\\pc2\\2024/04/29 12:00:00\\\bSee you\r\n'
+OLD_READ='\aR\\old\\pc2\\pc1\\2024/04/28 8:00:00\\2024/04/28 8:05:00\bhello\r\n'
+READ_TIME='2024/05/01 9:30:12'
+bytes "\aS\\\\$SEED_KEY\\\\\b$SEED_BODY$OLD_SENT" >"$SEND1"
+bytes "$OLD_READ" >"$READ1"
+
+# Runs the program as host pcN in namespace vnN. Extra environment words come first.
+start_program() {
+    local i=$1 h=$W/pc$1
+    shift
+    ip netns exec vn$i unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
+        sh pc$i "$h" env HOME="$h/home" XDG_CONFIG_HOME="$h/config" XDG_DATA_HOME="$h/data" \
+        XDG_CACHE_HOME="$h/cache" XDG_RUNTIME_DIR="$h/run" DBUS_SESSION_BUS_ADDRESS=disabled: \
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/no-system-bus" LC_ALL=C.UTF-8 "$@" "$VARNEL" \
+        >>"$h/stdout.log" 2>>"$h/stderr.log" &
+    LAST_PID=$!
+    PIDS+=("$LAST_PID")
+}
+
+# True once something in namespace vnN owns UDP port 20595.
+port_bound() {
+    ip netns exec "vn$1" cat /proc/net/udp /proc/net/udp6 2>/dev/null | awk '{print $2}' | grep -qi ':5073$'
+}
+wait_bound() {
+    local i
+    for i in $(seq 100); do
+        port_bound "$1" && return 0
+        kill -0 "$2" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Runs the peer as host pc3; its log goes to $W/NAME.log and is shown on failure.
+peer() {
+    local name=$1
+    shift
+    timeout 60 ip netns exec vn3 "$PEER" -b 10.231.0.3 "$@" >"$W/$name.log" 2>&1
+    local rc=$?
+    if [ $rc -ne 0 ]; then
+        echo "--- peer $name (exit $rc)"
+        grep -v '^recv ' "$W/$name.log" | tail -n 20
+        grep '^recv ' "$W/$name.log" | tail -n 10
+    fi
+    return $rc
+}
+
+# --- Start pc1 and pc2, one second apart so their probes do not cross ----------------------------
+start_program 1 QT_QPA_PLATFORM=offscreen
+PC1=$LAST_PID
+wait_bound 1 "$PC1" || { fail "pc1 did not open its endpoint"; exit 1; }
+sleep 1
+start_program 2 QT_QPA_PLATFORM=offscreen
+PC2=$LAST_PID
+wait_bound 2 "$PC2" || { fail "pc2 did not open its endpoint"; exit 1; }
+sleep 1.5
+kill -0 "$PC1" 2>/dev/null && kill -0 "$PC2" 2>/dev/null || { fail "a program ended at start-up"; exit 1; }
+log "pc1 (pid $PC1) and pc2 (pid $PC2) running"
+
+# --- Mail, receipts and bad datagrams -------------------------------------------------------------
+# Each mail is sent with its zero byte; its delivery receipt is its header with G, plus the zero.
+OSHIRASE='\x82\xa8\x92\x6d\x82\xe7\x82\xb9'
+M1_HEAD="\\\\$OSHIRASE\\\\pc3\\\\pc1\\\\2024/05/01 9:00:00\\\\\\b"
+M1_BODY='\x91\x8d\x96\xb1\x95\x94\r\nsecond line\r\n'
+M2_HEAD='\\hello pc2\\pc3\\pc2\\2024/05/01 9:00:01\\\b'
+BAD_HEAD='\\bad\x81\x20\xff\xa0\x85\x40\xfd\\pc3\\pc1\\2024/05/01 9:00:02\\\b'
+ZERO_HEAD='\\zero\\pc3\\pc1\\2024/05/01 9:00:03\\\b'
+GHOST_HEAD='\\ghost\\pc3\\pc1\\2024/05/01 9:00:03\\\b'
+LARGE_HEAD='\\large\\pc3\\pc1\\2024/05/01 9:00:04\\\b'
+NOSENDER_HEAD='\\nosender\\\\pc1\\2024/05/01 9:00:05\\\b'
+BIG_HEAD='\\big\\pc3\\pc1\\2024/05/01 9:00:06\\\b'
+LONG_HEAD="\\\\$(printf 'L%.0s' $(seq 260))\\\\pc3\\\\pc1\\\\2024/05/01 9:00:07\\\\\\b"
+M4_HEAD='\\after the storm\\pc3\\pc1\\2024/05/01 9:00:08\\\b'
+M5_HEAD='\\still here\\pc3\\pc1\\2024/05/01 9:00:09\\\b'
+
+# A 62000-byte mail (kept) and a 64000-byte one (too large for the read buffer: dropped).
+{ bytes "\aS$LARGE_HEAD"; head -c 61000 /dev/zero | tr '\0' 'y'; } >"$W/large.body"
+LARGE_BODY_LEN=$((62000 - 1 - $(stat -c %s "$W/large.body")))
+{ cat "$W/large.body"; head -c "$LARGE_BODY_LEN" /dev/zero | tr '\0' 'z'; printf '\0'; } >"$W/large.dgram"
+{ bytes "\aS$BIG_HEAD"; head -c 64000 /dev/zero | tr '\0' 'x'; } | head -c 63999 >"$W/big.dgram"
+printf '\0' >>"$W/big.dgram"
+[ "$(stat -c %s "$W/large.dgram")" -eq 62000 ] && [ "$(stat -c %s "$W/big.dgram")" -eq 64000 ] ||
+    { fail "could not build the large datagrams"; exit 1; }
+
+# Twelve mails at once: one tick takes ten, the next the other two; none may be lost.
+BURST_STEPS=()
+BURST_EXPECT=()
+BURST_STORED=""
+for n in $(seq -w 0 11); do
+    h="\\\\burst $n\\\\pc3\\\\pc1\\\\2024/05/01 9:01:$n\\\\\\b"
+    BURST_STEPS+=(send pc1 "\aS$h#$n\r\n\0")
+    BURST_EXPECT+=(expect 10 "\aG$h\0")
+    BURST_STORED="\aG$h#$n\r\n$BURST_STORED"
+done
+
+log "peer: mail to pc1 and pc2, receipts, bad datagrams"
+peer round1 \
+    send pc1 "\aS$M1_HEAD$M1_BODY\0" expect 10 "\aG$M1_HEAD\0" \
+    send pc2 "\aS$M2_HEAD""ping\r\n\0" expect 10 "\aG$M2_HEAD\0" \
+    send pc1 "\aG\\\\$SEED_KEY\\\\\b\0" sleep 2.5 \
+    send pc1 "\aR\\\\$SEED_KEY\\\\$READ_TIME\b\0" \
+    send pc1 '\aG\\nokey\\pc1\\pc3\\2024/01/01 0:00:00\\\b\0' \
+    send pc1 '' \
+    send pc1 'no marks at all\0' \
+    send pc1 '\bS\\reversed\\pc3\\pc1\\2024/05/01 9:00:10\\\a\0' \
+    send pc1 '\aS\\no end mark\\pc3\\pc1\\2024/05/01 9:00:11\\\0' \
+    send pc1 '\acheck\b\0' \
+    send pc1 "\aS$BAD_HEAD\xe0\x40\xff\r\n\0" expect 10 "\aG$BAD_HEAD\0" \
+    send pc1 "\aS$ZERO_HEAD""before\r\n\0\aS$GHOST_HEAD""after\r\n\0" expect 10 "\aG$ZERO_HEAD\0" \
+    sendfile pc1 "$W/large.dgram" expect 10 "\aG$LARGE_HEAD\0" \
+    send pc1 "\aS$NOSENDER_HEAD""x\r\n\0" \
+    sendfile pc1 "$W/big.dgram" \
+    send pc1 "\aS$LONG_HEAD""long header\r\n\0" \
+    "${BURST_STEPS[@]}" "${BURST_EXPECT[@]}" \
+    absent 1 "\aG$GHOST_HEAD\0" absent 0.1 "\aG$BIG_HEAD\0" absent 0.1 "\aG$LONG_HEAD\0" \
+    && pass "mail answered by pc1 and pc2, receipts and bad datagrams sent, twelve-mail burst answered" \
+    || fail "peer round 1"
+
+# The flood overruns pc1's receive queue; the mail goes out once the program has drained it.
+log "peer: a flood of 5000 malformed datagrams, then one more mail"
+peer round2 \
+    flood pc1 2500 4 'flood {n}: no marks at all\0' \
+    flood pc1 2500 4 '\b{n}\\reversed\\\a\0' \
+    sleep 5 \
+    send pc1 "\aS$M4_HEAD""calm again\r\n\0" expect 15 "\aG$M4_HEAD\0" \
+    && pass "pc1 survived the flood and answered the next mail" || fail "peer round 2 (flood)"
+grep '^flood' "$W/round2.log" | sed 's/^/    /'
+
+# --- A second copy on pc1 ------------------------------------------------------------------------
+fingerprint() {
+    local f
+    for f in "$SEND1" "$READ1" "$CONF1"; do
+        if [ -e "$f" ]; then stat -c '%n %s %y' "$f"; sha256sum <"$f"; else echo "$f absent"; fi
+    done
+    ls -A "$W/pc1/data/kobu/varnel" "$W/pc1/config/kobu"
+}
+
+log "second copy on pc1 under Xvfb"
+exec 5>"$W/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -ac >"$W/xvfb.log" 2>&1 &
+XVFB_PID=$!
+exec 5>&-
+for i in $(seq 100); do [ -s "$W/display" ] && break; sleep 0.1; done
+DISPLAY_NUMBER=$(head -n 1 "$W/display" 2>/dev/null)
+if [ -z "$DISPLAY_NUMBER" ]; then
+    fail "Xvfb did not start"
+else
+    export DISPLAY=:$DISPLAY_NUMBER
+    BEFORE=$(fingerprint)
+    start_program 1 QT_QPA_PLATFORM=xcb DISPLAY="$DISPLAY"
+    SECOND=$LAST_PID
+    BOXES=()
+    DURING=""
+    for i in $(seq 200); do
+        kill -0 "$SECOND" 2>/dev/null || break
+        for w in $(xdotool search --onlyvisible --name 'ﾛｰｶﾙｴﾗｰ' 2>/dev/null); do
+            case " ${BOXES[*]} " in *" $w "*) continue ;; esac
+            BOXES+=("$w")
+            log "box $w: '$(xdotool getwindowname "$w" 2>/dev/null)'"
+            [ -z "$DURING" ] && DURING=$(fingerprint)
+            sleep 0.3
+            timeout 5 xdotool windowfocus --sync "$w" key Return ||
+                timeout 5 xdotool key --window "$w" Return
+        done
+        sleep 0.1
+    done
+    SECOND_RC=""
+    for i in $(seq 100); do kill -0 "$SECOND" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$SECOND" 2>/dev/null; then
+        fail "the second copy is still running 30 s after start"
+    else
+        wait "$SECOND"
+        SECOND_RC=$?
+    fi
+    AFTER=$(fingerprint)
+    if [ ${#BOXES[@]} -ge 1 ]; then
+        pass "second copy showed ${#BOXES[@]} 'ﾛｰｶﾙｴﾗｰ' box(es) and ended (exit ${SECOND_RC:-?})"
+    else
+        fail "second copy showed no 'ﾛｰｶﾙｴﾗｰ' box"
+    fi
+    if [ "$BEFORE" == "$DURING" ] && [ "$BEFORE" == "$AFTER" ]; then
+        pass "pc1's mailbox and settings files untouched by the second copy"
+    else
+        fail "pc1's files changed by the second copy"
+        diff <(echo "$BEFORE") <(echo "$AFTER")
+    fi
+    kill -0 "$PC1" 2>/dev/null && pass "pc1 still running" || fail "pc1 ended while the second copy ran"
+fi
+
+peer round3 send pc1 "\aS$M5_HEAD""ok\r\n\0" expect 10 "\aG$M5_HEAD\0" \
+    && pass "pc1 answers mail after the second copy" || fail "pc1 does not answer after the second copy"
+
+# --- Close pc1 and pc2 and read their mailboxes --------------------------------------------------
+close_program() {
+    local pid=$1 name=$2 i rc
+    kill -TERM "$pid" 2>/dev/null
+    for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then
+        fail "$name still running 10 s after SIGTERM"
+        return
+    fi
+    wait "$pid"
+    rc=$?
+    [ $rc -eq 0 ] && pass "$name exited 0 after SIGTERM" || fail "$name exited $rc after SIGTERM"
+}
+close_program "$PC1" pc1
+close_program "$PC2" pc2
+
+# The file must hold exactly the expected bytes.
+expect_file() {
+    local file=$1 what=$2
+    if [ ! -e "$file" ]; then
+        fail "$what: $file missing"
+    elif cmp -s "$file" "$W/expected"; then
+        pass "$what: $(stat -c %s "$file") bytes as expected"
+    else
+        fail "$what differs"
+        cmp "$file" "$W/expected"
+        echo "    got:"
+        xxd "$file" | head -n 12 | sed 's/^/    /'
+        echo "    expected:"
+        xxd "$W/expected" | head -n 12 | sed 's/^/    /'
+    fi
+}
+
+# Newest first: the mail after the second copy, the one after the flood, the burst (last first),
+# the mail without sender, the large one, the one cut at its zero byte, the one with bad CP932 bytes,
+# the first mail, and the old mail from before the run.
+{
+    bytes "\aG$M5_HEAD""ok\r\n\aG$M4_HEAD""calm again\r\n$BURST_STORED"
+    bytes "\aG$NOSENDER_HEAD""x\r\n"
+    printf '\aG'
+    head -c -1 "$W/large.dgram" | tail -c +3
+    bytes "\aG$ZERO_HEAD""before\r\n\aG$BAD_HEAD\xe0\x40\xff\r\n\aG$M1_HEAD$M1_BODY$OLD_READ"
+} >"$W/expected"
+expect_file "$READ1" "pc1 receive box"
+bytes "\aR\\\\$SEED_KEY\\\\$READ_TIME\b$SEED_BODY$OLD_SENT" >"$W/expected"
+expect_file "$SEND1" "pc1 send box (read receipt applied, lunch untouched)"
+bytes "\aG$M2_HEAD""ping\r\n" >"$W/expected"
+expect_file "$READ2" "pc2 receive box"
+: >"$W/expected"
+expect_file "$SEND2" "pc2 send box (empty)"
+exit 0
