@@ -36,7 +36,8 @@ public:
     bool KeyOf(int i, QByteArray& out) const;
     bool BodyLine(int i, int j, QByteArray& out) const;
     // The body bytes of record i exactly as stored: from after its header end mark up to the next
-    // record mark or the end. Empty when record i has no header.
+    // record mark or the end (or, in a malformed text, a stray header end mark first). Empty when
+    // record i has no header. The same bytes that BodyLine cuts into lines.
     QByteArray Body(int i) const;
 
     // Edits. Each returns false when it was refused (the cap) or found nothing to change.
@@ -49,6 +50,8 @@ public:
 
 private:
     void Reindex();
+    // The bytes BodyLine cuts into lines for record i: [from, to). False without header end mark i.
+    bool BodySpan(int i, int& from, int& to) const;
 
     qsizetype m_cap;
     QByteArray m_text;

@@ -1,0 +1,276 @@
+#include "store/mailbox.h"
+
+#include "store/mailrecord.h"
+#include "transport/textfields.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+// The answers are those of counting marks from the start of the text for every lookup; the mark
+// index only finds the positions without the rescan. A mailbox text holds at most Cap() bytes and
+// never a zero byte: every text handed in is taken up to its first zero byte, as on the wire.
+
+namespace varnel {
+namespace {
+
+QByteArrayView UpToZero(QByteArrayView text) {
+    return text.first(TextFields::TextLength(text));
+}
+
+int At(const std::vector<int>& positions, int i) {
+    return i >= 0 && size_t(i) < positions.size() ? positions[size_t(i)] : -1;
+}
+
+bool IsMark(char c) {
+    return c == kRecordMark || c == kHeaderEnd;
+}
+
+// Where the key of the header s..e stands: after its first separator, before its last. False when
+// there is no such header or the key would be empty.
+bool KeySpan(QByteArrayView text, int s, int e, qsizetype& from, qsizetype& length) {
+    if (s < 0 || e < 0 || e < s)
+        return false;
+    const QByteArrayView header = text.sliced(s, e - s + 1);
+    const qsizetype first = header.indexOf(kSeparator);
+    const qsizetype last = header.lastIndexOf(kSeparator);
+    if (first < 0 || last - first <= 1)
+        return false;
+    from = s + first + 1;
+    length = last - first - 1;
+    return true;
+}
+
+} // namespace
+
+MailBox::MailBox(qsizetype cap) : m_cap(std::clamp<qsizetype>(cap, 0, INT_MAX - 1)) {}
+
+bool MailBox::SetText(QByteArrayView text) {
+    text = UpToZero(text);
+    if (text.size() > m_cap)
+        return false;
+    m_text = text.toByteArray();
+    Reindex();
+    return true;
+}
+
+void MailBox::Reindex() {
+    m_starts.clear();
+    m_ends.clear();
+    const char* data = m_text.constData();
+    const int length = int(m_text.size());
+    for (int p = 0; p < length; ++p) {
+        const char c = data[p];
+        if (c == kRecordMark)
+            m_starts.push_back(p);
+        else if (c == kHeaderEnd)
+            m_ends.push_back(p);
+    }
+}
+
+int MailBox::RecordStart(int i) const {
+    return At(m_starts, i);
+}
+
+int MailBox::HeaderEnd(int i) const {
+    return At(m_ends, i);
+}
+
+int MailBox::StatusOf(int i) const {
+    const int s = RecordStart(i);
+    if (s < 0 || s + 1 >= m_text.size())
+        return StatusNone;
+    return StatusFromLetter(m_text[s + 1]);
+}
+
+QByteArray MailBox::FieldOf(int i, int n) const {
+    const int s = RecordStart(i);
+    const int e = HeaderEnd(i);
+    if (s < 0 || e < 0 || s > e)
+        return QByteArray("-1");
+    // Every mark between the two counts as a separator too. The counter starts below field 0 so
+    // that the status letter belongs to no field; once it passes n nothing more can be copied.
+    QByteArray field;
+    int counter = -1;
+    for (int p = s + 1; p < e && counter <= n; ++p) {
+        const char c = m_text[p];
+        if (c == kSeparator || IsMark(c))
+            ++counter;
+        else if (counter == n)
+            field.append(c);
+    }
+    return field;
+}
+
+bool MailBox::HeaderOf(int i, QByteArray& out) const {
+    out.clear();
+    const int s = RecordStart(i);
+    const int e = HeaderEnd(i);
+    if (s < 0 || e < 0 || e < s)
+        return false;
+    out = m_text.sliced(s, e - s + 1);
+    return true;
+}
+
+bool MailBox::KeyOf(int i, QByteArray& out) const {
+    out.clear();
+    qsizetype from = 0;
+    qsizetype length = 0;
+    if (!KeySpan(m_text, RecordStart(i), HeaderEnd(i), from, length))
+        return false;
+    out = m_text.sliced(from, length);
+    return true;
+}
+
+bool MailBox::BodySpan(int i, int& from, int& to) const {
+    // The body runs from after the (i+1)-th header end mark to the next mark of either kind: a
+    // record mark opens the next record, and a stray header end mark closes this one's lines too.
+    const int e = HeaderEnd(i);
+    if (e < 0)
+        return false;
+    from = e + 1;
+    to = int(m_text.size());
+    const auto next = std::upper_bound(m_starts.begin(), m_starts.end(), e);
+    if (next != m_starts.end())
+        to = *next;
+    const int nextEnd = HeaderEnd(i + 1);
+    if (nextEnd >= 0)
+        to = std::min(to, nextEnd);
+    return true;
+}
+
+bool MailBox::BodyLine(int i, int j, QByteArray& out) const {
+    out.clear();
+    if (m_text.isEmpty() || j < 0)
+        return false;
+    // Lines are cut at CR and LF bytes are dropped, so a body of N CR LF lines has N+1 lines and
+    // an empty body one empty line. Without a body there is still the empty line 0.
+    int from = 0;
+    int to = 0;
+    if (!BodySpan(i, from, to))
+        return j == 0;
+    const QByteArrayView body = QByteArrayView(m_text).sliced(from, to - from);
+    qsizetype p = 0;
+    for (int line = 0; line < j; ++line) {
+        const qsizetype cr = body.indexOf('\r', p);
+        if (cr < 0)
+            return false;
+        p = cr + 1;
+    }
+    qsizetype end = body.indexOf('\r', p);
+    if (end < 0)
+        end = body.size();
+    for (; p < end; ++p) {
+        if (body[p] != '\n')
+            out.append(body[p]);
+    }
+    return true;
+}
+
+QByteArray MailBox::Body(int i) const {
+    const int s = RecordStart(i);
+    const int e = HeaderEnd(i);
+    int from = 0;
+    int to = 0;
+    if (s < 0 || e < s || !BodySpan(i, from, to))
+        return {};
+    return m_text.sliced(from, to - from);
+}
+
+bool MailBox::Prepend(QByteArrayView records) {
+    records = UpToZero(records);
+    if (records.size() > m_cap - m_text.size())
+        return false;
+    m_text.prepend(records);
+    Reindex();
+    return true;
+}
+
+bool MailBox::DeleteRecord(int i) {
+    // Everything from the record mark up to the next record mark goes; text before the first
+    // record mark belongs to no record and stays.
+    const int s = RecordStart(i);
+    if (s < 0)
+        return false;
+    const int next = RecordStart(i + 1);
+    m_text.remove(s, (next < 0 ? m_text.size() : next) - s);
+    Reindex();
+    return true;
+}
+
+bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
+    key = UpToZero(key);
+    const char letter = StatusLetter(status);
+    if (letter == 0)
+        return false;
+    // A record matches when the bytes from s+3 up to the last separator before its header end
+    // mark are the key: that separator must stand right after where the key would end.
+    const char* data = m_text.constData();
+    const qsizetype k = key.size();
+    for (size_t i = 0; i < m_starts.size() && i < m_ends.size(); ++i) {
+        const qsizetype s = m_starts[i];
+        const qsizetype e = m_ends[i];
+        const qsizetype q = s + 3 + k;
+        if (q >= e || data[q] != kSeparator)
+            continue;
+        if (k > 0 && std::memcmp(data + s + 3, key.data(), size_t(k)) != 0)
+            continue;
+        if (std::memchr(data + q + 1, kSeparator, size_t(e - q - 1)) != nullptr)
+            continue;
+        const char old = m_text[s + 1];
+        m_text[s + 1] = letter;
+        if (IsMark(old))
+            Reindex();
+        return true;
+    }
+    return false;
+}
+
+bool MailBox::ReplaceHeaderByKey(QByteArrayView header) {
+    header = UpToZero(header);
+    // The header comes from a peer's receipt: only one whole header is taken, so that no receipt
+    // can add or remove marks (and with them records) in this mailbox.
+    if (header.size() < 2 || header.front() != kRecordMark || header.back() != kHeaderEnd)
+        return false;
+    const QByteArrayView inner = header.sliced(1, header.size() - 2);
+    if (inner.contains(kRecordMark) || inner.contains(kHeaderEnd))
+        return false;
+    const QByteArray wanted = KeyOfHeader(header);
+    if (wanted.isEmpty())
+        return false;
+    // Records are tried in text order and the search ends at the first without a key, so of two
+    // copies of one mail only the first, newer one changes.
+    for (int i = 0;; ++i) {
+        qsizetype from = 0;
+        qsizetype length = 0;
+        if (!KeySpan(m_text, RecordStart(i), HeaderEnd(i), from, length))
+            return false;
+        if (length != wanted.size() || QByteArrayView(m_text).sliced(from, length) != wanted)
+            continue;
+        const int s = RecordStart(i);
+        const int e = HeaderEnd(i);
+        if (m_text.size() - (e - s - 1) + inner.size() > m_cap)
+            return false;
+        m_text.replace(s + 1, e - s - 1, inner);
+        Reindex();
+        return true;
+    }
+}
+
+bool MailBox::InsertReadTime(int i, QByteArrayView time) {
+    time = UpToZero(time);
+    const int e = HeaderEnd(i);
+    if (e < 0 || time.size() > m_cap - m_text.size())
+        return false;
+    m_text.insert(e, time);
+    Reindex();
+    return true;
+}
+
+void MailBox::Clear() {
+    m_text.clear();
+    m_starts.clear();
+    m_ends.clear();
+}
+
+} // namespace varnel
