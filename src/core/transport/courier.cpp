@@ -1,0 +1,169 @@
+#include "transport/courier.h"
+
+#include "clock.h"
+#include "store/mailbox.h"
+#include "store/mailrecord.h"
+#include "transport/mailslot.h"
+#include "transport/textfields.h"
+
+namespace varnel {
+
+namespace {
+
+// A host name taken from a record or a header must fit the 80-byte host buffer peers use.
+constexpr qsizetype kMaxHostName = 79;
+
+QByteArrayView UpToZero(QByteArrayView text) {
+    return text.first(TextFields::TextLength(text));
+}
+
+// A received mail is stored only when it is exactly one record: one record mark in front, one
+// header end mark at the end of the header, no record mark in the body. Anything else would add
+// or shift marks in the receive box, and every later record would be cut at the wrong place.
+bool IsOneRecord(const QByteArray& header, const QByteArray& body) {
+    return header.count(kRecordMark) == 1 && header.count(kHeaderEnd) == 1 && !body.contains(kRecordMark);
+}
+
+} // namespace
+
+Courier::Courier(MailSlot& slot, MailBox& sendBox, MailBox& receiveBox, const Clock& clock,
+                 std::function<bool()> networkFound)
+    : m_slot(slot), m_sendBox(sendBox), m_receiveBox(receiveBox), m_clock(clock),
+      m_networkFound(std::move(networkFound)) {}
+
+Courier::Refusal Courier::CheckSize(const Recipient& row, QByteArrayView body) {
+    // The send time is not known yet: counted at the longest the clock writes it.
+    const QByteArray header =
+        BuildHeader('S', row.title, row.sender, row.recipient, QByteArrayView("yyyy/MM/dd HH:mm:ss"));
+    if (header.size() > kMaxHeader)
+        return Refusal::HeaderTooLong;
+    if (header.size() + UpToZero(body).size() + 1 > kMaxOutgoingMail)
+        return Refusal::MailTooLong;
+    return Refusal::Ok;
+}
+
+Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByteArrayView body) {
+    ComposeResult result;
+    if (!m_networkFound() || rows.isEmpty())
+        return result;
+
+    // One send time for every copy: the copies of one mail share it, and with it their keys differ
+    // only in the recipient.
+    const QByteArray sendTime = m_clock.TimeText();
+    const QByteArrayView text = UpToZero(body);
+    QList<QByteArray> mails;
+    for (const Recipient& row : rows) {
+        QByteArray mail = BuildHeader('S', row.title, row.sender, row.recipient, sendTime);
+        // A copy that cannot go out as it stands stops the whole mail before anything is sent; the
+        // caller asks CheckSize first and tells the user.
+        if (mail.size() > kMaxHeader || mail.size() + text.size() + 1 > kMaxOutgoingMail)
+            return result;
+        mails.append(mail.append(text));
+    }
+    result.processed = true;
+
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        QByteArray& mail = mails[r];
+        if (m_slot.Send(rows[r].recipient, mail)) {
+            ++result.sent;
+        } else {
+            // Kept as saved, so the user can send it again from the send box.
+            mail[1] = StatusLetter(Saved);
+            ++result.failed;
+        }
+        if (!m_sendBox.Prepend(mail))
+            ++result.notStored;
+    }
+    return result;
+}
+
+bool Courier::SendSelected(int i) {
+    if (!m_networkFound())
+        return false;
+    QByteArray stored;
+    if (!m_sendBox.HeaderOf(i, stored))
+        return false;
+    const QByteArray recipient = m_sendBox.FieldOf(i, 2);
+    const QByteArray header = BuildHeader('S', m_sendBox.FieldOf(i, 0), m_sendBox.FieldOf(i, 1), recipient,
+                                          m_sendBox.FieldOf(i, 3));
+    // The body goes out byte for byte as stored, so it arrives as it was written.
+    const QByteArray body = m_sendBox.Body(i);
+    if (header.size() > kMaxHeader || header.size() + body.size() + 1 > kMaxOutgoingMail)
+        return false;
+    if (recipient.isEmpty() || recipient.size() > kMaxHostName)
+        return false;
+    if (!m_slot.Send(recipient, header + body))
+        return false;
+    // The key is unchanged, so receipts for this copy still find the record.
+    m_sendBox.ReplaceHeaderByKey(header);
+    return true;
+}
+
+bool Courier::SendDeliveryReceipt(QByteArray& header) {
+    return SendReceipt(header, StatusLetter(Delivered));
+}
+
+bool Courier::SendReadReceipt(QByteArray& header) {
+    return SendReceipt(header, StatusLetter(Opened));
+}
+
+bool Courier::SendReceipt(QByteArray& header, char letter) {
+    if (!m_networkFound() || header.size() < 2)
+        return false;
+    // Split at every separator, part 0 is the record mark with the letter, part 1 the title and
+    // part 2 the sender: the receipt goes back to where the mail came from.
+    QByteArray host;
+    if (!TextFields::NthField(host, header, kSeparator, 2) || host.size() > kMaxHostName)
+        return false;
+    header[1] = letter;
+    return m_slot.Send(host, header);
+}
+
+Courier::CheckResult Courier::CheckMail() {
+    CheckResult result;
+    result.takenIn = m_slot.ReadAll();
+    if (!result.takenIn)
+        return result;
+
+    for (int k = 0; k <= m_slot.LastIndex; ++k) {
+        const QByteArray& header = m_slot.Headers[k];
+        switch (m_slot.StatusOf(k)) {
+        case Sent: {
+            if (!IsOneRecord(header, m_slot.Bodies[k]))
+                break;
+            // Stored straight away as Delivered: the same as storing it and then setting the status
+            // by its key, without the risk of the key naming an older record.
+            QByteArray record = header + m_slot.Bodies[k];
+            record[1] = StatusLetter(Delivered);
+            if (!m_receiveBox.Prepend(record)) {
+                // Not stored, so not acknowledged: the sender must not see it as delivered.
+                result.receiveBoxFull = true;
+                break;
+            }
+            QByteArray receipt = header;
+            SendDeliveryReceipt(receipt);
+            ++result.newCount;
+            break;
+        }
+        case Delivered:
+        case Opened:
+            // A receipt for a mail no longer in the send box finds nothing and changes nothing.
+            m_sendBox.ReplaceHeaderByKey(header);
+            break;
+        default:
+            break; // saved records and anything else, the host name probe included
+        }
+    }
+    return result;
+}
+
+bool Courier::HasUnread() const {
+    // Every record is looked at: one with a strange letter must not hide unread mail behind it.
+    for (int i = 0; i < m_receiveBox.MarkCount(); ++i) {
+        if (m_receiveBox.StatusOf(i) == Delivered)
+            return true;
+    }
+    return false;
+}
+
+} // namespace varnel
