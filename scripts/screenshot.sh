@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Takes the README screenshot: the program under Xvfb with trayer as the task tray, showing a receive
+# box of three Japanese mails (and one in the send box). Builds nothing.
+#
+#   scripts/screenshot.sh [PROGRAM] [OUTPUT]     defaults: build/default/src/varnel docs/screenshot.png
+#
+# Prints the path of the picture. Needs xvfb-run, trayer, xdotool, imagemagick, iconv and the IPA
+# Gothic font (fonts-ipafont-gothic). As root the program runs in a network namespace of its own with
+# only loopback, as machine KOBU-PC beside three listed colleagues that nothing can reach; otherwise
+# under this machine's own name with no other machine listed.
+set -euo pipefail
+SCRIPT=$(realpath "$0")
+ROOT=$(dirname "$(dirname "$SCRIPT")")
+
+if [ "${1:-}" != "--inner" ]; then
+    PROGRAM=$(realpath -m "${1:-$ROOT/build/default/src/varnel}")
+    OUTPUT=$(realpath -m "${2:-$ROOT/docs/screenshot.png}")
+    [ -x "$PROGRAM" ] || { echo "no program at $PROGRAM (build it first)" >&2; exit 1; }
+    for tool in xvfb-run trayer xdotool import iconv; do
+        command -v "$tool" >/dev/null || { echo "$tool is not installed (scripts/deps.sh)" >&2; exit 1; }
+    done
+    mkdir -p "$(dirname "$OUTPUT")"
+    W=$(mktemp -d /tmp/varnel-shot.XXXXXX)
+    trap 'rm -rf "$W"' EXIT
+    if [ "$(id -u)" -eq 0 ] && unshare --net --uts true 2>/dev/null; then
+        unshare --net --uts -- "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$W" KOBU-PC
+    else
+        "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$W" "$(hostname)"
+    fi
+    echo "$OUTPUT"
+    exit 0
+fi
+
+# Inside the namespace (or plainly, when not root): prepare the user folders and take the picture.
+PROGRAM=$2
+OUTPUT=$3
+W=$4
+SELF=$5
+if [ "$SELF" = KOBU-PC ]; then
+    hostname KOBU-PC
+    ip link set lo up
+fi
+
+export HOME=$W/home XDG_CONFIG_HOME=$W/config XDG_DATA_HOME=$W/data XDG_CACHE_HOME=$W/cache
+export XDG_RUNTIME_DIR=$W/run DBUS_SESSION_BUS_ADDRESS=disabled: DBUS_SYSTEM_BUS_ADDRESS=unix:path=$W/nobus
+export LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/kobu" "$XDG_DATA_HOME/kobu/varnel" "$XDG_CACHE_HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+printf '[General]\nWorkgroup=OFFICE\nPopup=0\n' >"$XDG_CONFIG_HOME/kobu/varnel.conf"
+{
+    echo "# colleagues (unreachable from this namespace) and this machine"
+    if [ "$SELF" = KOBU-PC ]; then
+        printf 'OFFICE YAMADA 10.231.0.11\nOFFICE SUZUKI 10.231.0.12\nOFFICE TANAKA 10.231.0.13\n'
+        printf 'SALES SATO 10.231.0.21\nSALES ITO 10.231.0.22\n'
+    fi
+    printf 'OFFICE %s 127.0.0.1\n' "$SELF"
+} >"$XDG_CONFIG_HOME/kobu/network.txt"
+
+# One record in CP932: letter, title, sender, recipient, sendTime, readTime, body lines.
+record() {
+    local letter=$1 field line
+    shift
+    printf '\a%s' "$letter"
+    for field in "$1" "$2" "$3" "$4" "$5"; do
+        # A field must not hold the separator byte 0x5C, also not as a second byte in CP932.
+        if printf '%s' "$field" | iconv -f UTF-8 -t CP932 | grep -q '\\'; then
+            echo "field '$field' holds byte 0x5C in CP932" >&2
+            exit 1
+        fi
+        printf '\\%s' "$field"
+    done
+    printf '\b'
+    shift 5
+    for line in "$@"; do printf '%s\r\n' "$line"; done
+}
+{
+    record G "会議のお知らせ" YAMADA "$SELF" "2024/05/01 9:12:40" "" \
+        "明日10時から第2会議室で定例会議を行います。" "資料は各自ご持参ください。" "" "山田"
+    record G "昼食のご案内" SUZUKI "$SELF" "2024/05/01 8:55:02" "" \
+        "新しいお弁当屋さんのメニューです。" "注文は11時までにお願いします。"
+    record R "来週の打ち合わせ" TANAKA "$SELF" "2024/04/30 17:20:15" "2024/04/30 17:45:10" \
+        "来週の打ち合わせは水曜日の午後でいかがでしょうか。"
+} | iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnread.txt"
+record S "資料を送ります" "$SELF" YAMADA "2024/05/01 9:20:03" "" "よろしくお願いします。" |
+    iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnsend.txt"
+
+export PROGRAM OUTPUT ROW_Y=${ROW_Y:-72}
+xvfb-run -a -s "-screen 0 800x560x24 -nolisten tcp -ac" bash -c '
+    set -u
+    trayer --edge top --align right --height 24 --widthtype request --transparent true \
+        --alpha 0 --tint 0xd4d0c8 >/dev/null 2>&1 &
+    T=$!
+    for i in $(seq 100); do xdotool search --classname trayer >/dev/null 2>&1 && break; sleep 0.05; done
+    "$PROGRAM" >"$XDG_RUNTIME_DIR/program.log" 2>&1 &
+    P=$!
+    WIN=""
+    for i in $(seq 100); do
+        WIN=$(xdotool search --onlyvisible --name "^Varnel for Windows95$" 2>/dev/null | head -n 1) && [ -n "$WIN" ] && break
+        sleep 0.1
+    done
+    if [ -z "$WIN" ]; then
+        echo "the main window did not appear" >&2
+        cat "$XDG_RUNTIME_DIR/program.log" >&2
+        kill $P $T; wait; exit 1
+    fi
+    xdotool windowmove "$WIN" 40 40
+    sleep 1
+    # The tool button "受信BOX", then the first mail of the list.
+    xdotool mousemove --window "$WIN" 188 20 click 1
+    sleep 1
+    xdotool mousemove --window "$WIN" 190 "$ROW_Y" click 1
+    sleep 1.5
+    xdotool mousemove 700 540
+    import -window root "$OUTPUT"
+    kill $P $T
+    wait
+'
