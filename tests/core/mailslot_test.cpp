@@ -275,8 +275,8 @@ TEST_F(MailSlotTest, HeldBackTextsAreServedFirstOldestFirst) {
     EXPECT_TRUE(slot.Keys[2].startsWith("waiting\\"));
 }
 
-TEST_F(MailSlotTest, HeldBackTextIsReadOnce) {
-    slot.HoldBack("text");
+TEST_F(MailSlotTest, HeldBackTextIsReadOnceUpToItsZero) {
+    slot.HoldBack(Bytes("text\0rest"));
     QByteArray text;
     ASSERT_TRUE(slot.ReadOne(text));
     EXPECT_EQ(text, "text");

@@ -121,7 +121,8 @@ int MailSlot::StatusOf(int k) const {
 }
 
 void MailSlot::HoldBack(const QByteArray& text) {
-    m_heldBack.push_back(text);
+    // Served like any datagram: only the text before a zero byte counts.
+    m_heldBack.push_back(TextOf(text).toByteArray());
 }
 
 } // namespace varnel
