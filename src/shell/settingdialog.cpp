@@ -46,7 +46,8 @@ TFrm_Setting::TFrm_Setting(SETTING& settings, QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("起動設定"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(16, 8, 48, 12);
+    Label1->move(16, 8);
+    Label1->adjustSize(); // labels size themselves to their text
     CB_Tray = MakeCheckBox(QStringLiteral("CB_Tray"),
                            QStringLiteral("プログラム起動後すぐにタスクトレイにアイコン化"),
                            QRect(16, 24, 273, 17), this);
