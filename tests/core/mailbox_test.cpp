@@ -271,7 +271,10 @@ INSTANTIATE_TEST_SUITE_P(
                     // Text before the first record mark belongs to no record.
                     MalformedCase{"junk\x07K\\x\x08\x0A\x0Dy", 0, 0, "x", "\n\ry"},
                     // The body also ends at a stray header end mark.
-                    MalformedCase{"\x07S\\t\\\x08" "a\r\x08" "b", 0, 0, "t", "a\r"}));
+                    MalformedCase{"\x07S\\t\\\x08"
+                                  "a\r\x08"
+                                  "b",
+                                  0, 0, "t", "a\r"}));
 
 TEST(MailBoxTest, OnlyTheFirstOfTwoCopiesChanges) {
     MailBox box;
@@ -300,6 +303,10 @@ TEST(MailBoxTest, EditsPastTheCapAreRefusedAndChangeNothing) {
     EXPECT_EQ(box.Text().size(), box.Cap());
     EXPECT_TRUE(box.ReplaceHeaderByKey(Record('R', "t", "", "9")));
     EXPECT_EQ(box.FieldOf(0, 4), "9");
+    const QByteArray whole = box.Text();
+    EXPECT_TRUE(box.SetText(QByteArrayView(box.Text()).sliced(1))); // a piece of its own text
+    EXPECT_EQ(box.Text(), whole.mid(1));
+    EXPECT_EQ(box.RecordStart(0), -1);
 }
 
 QByteArray RandomText(std::mt19937& rng) {
