@@ -516,7 +516,8 @@ private Q_SLOTS:
     }
 
     void enterReleasedWithoutItsPressDoesNotClose() {
-        // The Enter that opened the dialog from another window comes up here.
+        // The release of an Enter pressed in another window, or taken by an input method to commit
+        // its text, comes up here.
         Activate(*m_title);
         SendKey(m_title->Ed_Title, QEvent::KeyRelease, Qt::Key_Return);
         QVERIFY(m_title->isVisible());
