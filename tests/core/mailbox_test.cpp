@@ -287,6 +287,22 @@ TEST(MailBoxTest, OnlyTheFirstOfTwoCopiesChanges) {
     EXPECT_EQ(box.FieldOf(1, 4), "");
 }
 
+TEST(MailBoxTest, SettingTheStatusOfOneRecordLeavesItsTwinAlone) {
+    MailBox box;
+    ASSERT_TRUE(box.SetText(Record('G', "same", "b\r\n") + Record('G', "same", "b\r\n")));
+    EXPECT_TRUE(box.SetStatusAt(1, Opened));
+    EXPECT_EQ(box.StatusOf(0), Delivered);
+    EXPECT_EQ(box.StatusOf(1), Opened);
+    EXPECT_FALSE(box.SetStatusAt(2, Opened));
+    EXPECT_FALSE(box.SetStatusAt(0, StatusNone));
+    // A status byte that was itself a mark: the index follows the change.
+    ASSERT_TRUE(box.SetText(QByteArray("\x07\x08\\t\\\x08")));
+    EXPECT_EQ(box.HeaderEnd(0), 1);
+    EXPECT_TRUE(box.SetStatusAt(0, Saved));
+    EXPECT_EQ(box.HeaderEnd(0), 5);
+    EXPECT_EQ(box.StatusOf(0), Saved);
+}
+
 TEST(MailBoxTest, EditsPastTheCapAreRefusedAndChangeNothing) {
     const QByteArray record = Record('G', "t", "b\r\n");
     MailBox box(record.size() + 4);

@@ -263,6 +263,18 @@ bool MailBox::ReplaceHeaderByKey(QByteArrayView header) {
     }
 }
 
+bool MailBox::SetStatusAt(int i, int status) {
+    const char letter = StatusLetter(status);
+    const int s = RecordStart(i);
+    if (letter == 0 || s < 0 || s + 1 >= m_text.size())
+        return false;
+    const char old = m_text[s + 1];
+    m_text[s + 1] = letter;
+    if (IsMark(old))
+        Reindex();
+    return true;
+}
+
 bool MailBox::InsertReadTime(int i, QByteArrayView time) {
     time = UpToZero(time);
     const int e = HeaderEnd(i);

@@ -44,6 +44,9 @@ public:
     bool Prepend(QByteArrayView records);
     bool DeleteRecord(int i);
     bool SetStatusByKey(QByteArrayView key, int status);
+    // Sets the status letter of record i itself (not the first record with its key). False when
+    // there is no record i or status is not one of the four.
+    bool SetStatusAt(int i, int status);
     bool ReplaceHeaderByKey(QByteArrayView header);
     bool InsertReadTime(int i, QByteArrayView time);
     void Clear();
