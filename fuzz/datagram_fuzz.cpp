@@ -10,17 +10,42 @@
 //   op % 5 == 4: the next n reads succeed, then reads fail (n = next byte; 255: never fail)
 // At the end batches are read until nothing is left.
 
-#include "platform/fake/fakenetwork.h"
 #include "transport/mailslot.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 
 namespace {
 
 using varnel::MailSlot;
+
+// An endpoint that serves the datagrams the input describes.
+class QueueEndpoint final : public varnel::Endpoint {
+public:
+    bool Open() override { return m_open = true; }
+    void Close() override { m_open = false; }
+    bool IsOpen() const override { return m_open; }
+    qint64 PendingSize() override { return m_open && !queue.empty() ? queue.front().size() : -1; }
+    bool ReadNext(QByteArray& datagram) override {
+        if (!m_open || queue.empty() || readsBeforeFailure == 0)
+            return false;
+        if (readsBeforeFailure > 0)
+            --readsBeforeFailure;
+        datagram = queue.front();
+        queue.pop_front();
+        return true;
+    }
+    bool SendTo(QByteArrayView, QByteArrayView) override { return true; }
+
+    std::deque<QByteArray> queue;
+    int readsBeforeFailure = -1; // when >= 0: that many more reads succeed, then reads fail
+
+private:
+    bool m_open = false;
+};
 
 void Require(bool condition) {
     if (!condition)
@@ -61,8 +86,7 @@ void CheckTable(const MailSlot& slot) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    varnel::FakeNetwork network;
-    varnel::FakeEndpoint& endpoint = network.AddHost("HERE");
+    QueueEndpoint endpoint;
     MailSlot slot(endpoint);
     Require(slot.Open());
 
@@ -80,14 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t op = next();
         switch (op % 5) {
         case 0:
-            endpoint.Inject(take(next()));
+            endpoint.queue.push_back(take(next()));
             break;
         case 1: {
             const qsizetype length = 62990 + next();
             QByteArray big(length, char(next()));
             big[0] = 0x07;
             big[1 + next()] = 0x08;
-            endpoint.Inject(big);
+            endpoint.queue.push_back(big);
             break;
         }
         case 2:
@@ -110,6 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (slot.ReadAll())
         CheckTable(slot);
     CheckTable(slot);
-    Require(endpoint.Waiting() == 0);
+    Require(endpoint.queue.empty());
     return 0;
 }
