@@ -82,23 +82,21 @@ TEST_F(UdpEndpointTest, OpenTwiceAndCloseTwiceAreHarmless) {
 }
 
 TEST_F(UdpEndpointTest, TwoEndpointsExchangeDatagramsByHostName) {
-    ASSERT_TRUE(a->SendTo("pcb", QByteArray("\x07S\\t\\PCA\\PCB\\x\\\x08"
-                                            "hi\r\n",
-                                            22) +
-                                     '\0'));
-    ASSERT_EQ(WaitForDatagram(*b), 23);
+    const QByteArray mail = QByteArray("\x07S\\t\\PCA\\PCB\\x\\\x08"
+                                       "hi\r\n") +
+                            '\0';
+    ASSERT_TRUE(a->SendTo("pcb", mail));
+    ASSERT_EQ(WaitForDatagram(*b), mail.size());
     QByteArray datagram;
     ASSERT_TRUE(b->ReadNext(datagram));
-    EXPECT_EQ(datagram, QByteArray("\x07S\\t\\PCA\\PCB\\x\\\x08"
-                                   "hi\r\n",
-                                   22) +
-                            '\0');
+    EXPECT_EQ(datagram, mail);
     EXPECT_EQ(b->PendingSize(), -1);
 
-    ASSERT_TRUE(b->SendTo("PCA", QByteArray("back", 5)));
-    ASSERT_EQ(WaitForDatagram(*a), 5);
+    const QByteArray receipt = QByteArray("\x07G\\t\\PCA\\PCB\\x\\\x08") + '\0';
+    ASSERT_TRUE(b->SendTo("PCA", receipt));
+    ASSERT_EQ(WaitForDatagram(*a), receipt.size());
     ASSERT_TRUE(a->ReadNext(datagram));
-    EXPECT_EQ(datagram, QByteArray("back", 5));
+    EXPECT_EQ(datagram, receipt);
 }
 
 TEST_F(UdpEndpointTest, EmptyDatagramIsToldFromNoDatagram) {
