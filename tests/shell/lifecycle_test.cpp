@@ -1,0 +1,236 @@
+// Start-up and close of one whole copy on fakes: the order of the steps, the failure boxes, what is
+// written at the close and what never is.
+#include "testmachine.h"
+
+#include "shell/maillistmodel.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace varnel;
+
+namespace {
+
+const QString kLocalError = QStringLiteral("ﾛｰｶﾙｴﾗｰ");
+
+QMap<QString, QVariant> StoredSettings() {
+    return {{QStringLiteral("Tray"), 0},
+            {QStringLiteral("Popup"), 1},
+            {QStringLiteral("Front"), 0},
+            {QStringLiteral("SendFina"), QStringLiteral("s.txt")},
+            {QStringLiteral("ReadFina"), QStringLiteral("r.txt")}};
+}
+
+} // namespace
+
+class LifecycleTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aWorkingStartRunsEveryStepInOrder() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC00", "PC01"});
+        pc.files.files[QStringLiteral("vnsend.txt")] =
+            QByteArray("\x07S\\t\\PC01\\PC00\\1998/02/23 9:00:00\\\x08hi\r\n");
+        Varnel& app = pc.Start();
+        TForm1& w = pc.Window();
+
+        QVERIFY(pc.prompt.boxes.isEmpty());
+        QVERIFY(pc.endpoint.IsOpen());
+        QVERIFY(app.settingsRead);
+        QCOMPARE(w.TV_Network->topLevelItemCount(), 1);
+        QCOMPARE(w.TV_Network->topLevelItem(0)->childCount(), 2);
+        QCOMPARE(app.LocalHostName, QByteArray("PC01"));
+        // One probe went to the machine listed before this one, one to this one.
+        QCOMPARE(net.SentTo("PC00").size(), 1);
+        QVERIFY(w.Mn_ViewSend->isChecked());
+        QCOMPARE(w.LV_Model->rowCount(), 1);
+        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+        QVERIFY(w.Tm_CheckMail->isActive());
+        QVERIFY(!w.Tm_AutoTray->isActive());
+        QVERIFY(w.isVisible());
+        QCOMPARE(pc.finished->count(), 0);
+    }
+
+    void theTraySettingStartsTheAutoTrayTimer() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values[QStringLiteral("Tray")] = QStringLiteral("1");
+        pc.Start();
+        QVERIFY(pc.Window().Tm_AutoTray->isActive());
+        QCOMPARE(pc.Window().Tm_AutoTray->interval(), 2000);
+    }
+
+    void anEndpointThatCannotOpenEndsTheProgramWritingNothing() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.endpoint.failOpen = true;
+        pc.store.values = StoredSettings();
+        pc.files.files[QStringLiteral("s.txt")] = "old send box";
+        pc.Start();
+
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QCOMPARE(pc.prompt.boxes[0].text, QStringLiteral("メールスロットの作成に失敗しました"));
+        QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
+        QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(pc.prompt.boxes[0].owner.data(), &pc.Window());
+        QCOMPARE(pc.finished->count(), 1);
+        QVERIFY(pc.files.saves.isEmpty());
+        QCOMPARE(pc.files.files.value(QStringLiteral("s.txt")), QByteArray("old send box"));
+        QCOMPARE(pc.store.writes, 0);
+        QCOMPARE(pc.store.values, StoredSettings());
+        QVERIFY(!pc.Window().isVisible());
+        QVERIFY(!pc.Window().Tm_CheckMail->isActive());
+        // Nothing was probed or listed for a program that is ending.
+        QVERIFY(net.sent.isEmpty());
+    }
+
+    void aSettingsStoreThatCannotOpenEndsTheProgram() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.openable = false;
+        pc.Start();
+        QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("レジストリエラー")});
+        QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
+        QCOMPARE(pc.finished->count(), 1);
+        QVERIFY(pc.files.saves.isEmpty());
+        QVERIFY(!pc.endpoint.IsOpen());
+    }
+
+    void aSettingOfTheWrongKindShowsTheErrorBoxAndEndsWithoutWriting() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values = StoredSettings();
+        pc.store.values[QStringLiteral("Popup")] = QStringLiteral("yes");
+        pc.Start();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QCOMPARE(pc.prompt.boxes[0].text, QStringLiteral("'Popup' のﾃﾞｰﾀ型が不正です."));
+        QCOMPARE(pc.prompt.boxes[0].caption, QStringLiteral("Varnel for Windows95"));
+        QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(pc.finished->count(), 1);
+        QCOMPARE(pc.store.writes, 0);
+        QVERIFY(pc.files.saves.isEmpty());
+        QVERIFY(!pc.endpoint.IsOpen());
+    }
+
+    void withoutNetworkTheProgramWarnsTwiceAndRunsOnTheSendBox() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.provider.failGroups = true;
+        Varnel& app = pc.Start();
+        QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("ネットワークが見つかりません"),
+                                                 QStringLiteral("ホストネーム検出エラー")}));
+        QCOMPARE(pc.prompt.boxes[1].caption, kLocalError);
+        QCOMPARE(pc.finished->count(), 0);
+        QCOMPARE(pc.Window().TV_Network->topLevelItemCount(), 0);
+        QVERIFY(!app.netBrowser.NetworkFound);
+        QVERIFY(app.LocalHostName.isEmpty());
+        QVERIFY(pc.Window().Mn_ViewSend->isChecked());
+        QVERIFY(pc.Window().Tm_CheckMail->isActive());
+    }
+
+    void aFirstRunWritesTheDefaultsAndEmptyFilesAtTheClose() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.Start();
+        pc.Window().close();
+        QCOMPARE(pc.finished->count(), 1);
+        QCOMPARE(pc.store.values.size(), 5);
+        QCOMPARE(pc.store.values.value(QStringLiteral("Tray")), QVariant(0));
+        QCOMPARE(pc.store.values.value(QStringLiteral("SendFina")), QVariant(QStringLiteral("vnsend.txt")));
+        QCOMPARE(pc.files.saves, (QStringList{QStringLiteral("vnsend.txt"), QStringLiteral("vnread.txt")}));
+        QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt")), QByteArray());
+        QVERIFY(!pc.endpoint.IsOpen());
+    }
+
+    void everyExitCommandRunsTheSameCloseStepsOnce_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("close box") << 0;
+        QTest::newRow("menu Varnelの終了") << 1;
+        QTest::newRow("tool bar 終了") << 2;
+        QTest::newRow("tray menu Varnelの終了") << 3;
+    }
+    void everyExitCommandRunsTheSameCloseStepsOnce() {
+        QFETCH(int, way);
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.HideToTray();
+        if (way != 3)
+            w.RestoreFromTray();
+        switch (way) {
+        case 0:
+            w.close();
+            break;
+        case 1:
+            w.Mn_MailClose->trigger();
+            break;
+        case 2:
+            QTest::mouseClick(w.SpeedButton3, Qt::LeftButton);
+            break;
+        case 3:
+            w.PM_Close->trigger();
+            QVERIFY(!pc.tray.shown); // no icon is left behind
+            break;
+        }
+        QCOMPARE(pc.finished->count(), 1);
+        QCOMPARE(pc.files.saves.size(), 2);
+        QCOMPARE(pc.store.writes, 5);
+        QVERIFY(!w.Tm_CheckMail->isActive());
+        // A second request before the loop ends: the settings again, no mailbox twice.
+        w.CloseRequest();
+        QCOMPARE(pc.files.saves.size(), 2);
+        QCOMPARE(pc.endpoint.closes, 1);
+    }
+
+    void aMailboxFileThatCannotBeWrittenIsReportedAndMayBeTriedAgain() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.files.refuse.insert(QStringLiteral("vnsend.txt"));
+        pc.prompt.retryAnswers = {true, false};
+        pc.Start();
+        pc.Window().close();
+        QCOMPARE(pc.prompt.boxes.size(), 2);
+        QVERIFY(pc.prompt.boxes[0].retryQuestion);
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnsend.txt")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("ディスクがいっぱいです")));
+        QCOMPARE(pc.files.saves.count(QStringLiteral("vnsend.txt")), 2);
+        // The other mailbox is still written.
+        QVERIFY(pc.files.files.contains(QStringLiteral("vnread.txt")));
+    }
+
+    void aFileCutAtAZeroByteIsKeptAsBakBeforeItIsReplaced() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        const QByteArray original("\x07G\\t\\A\\PC01\\x\\\x08"
+                                  "a\r\n\0lost?",
+                                  25);
+        pc.files.files[QStringLiteral("vnread.txt")] = original;
+        pc.Start();
+        QCOMPARE(pc.app->receiveBox->Text(), original.left(original.indexOf('\0')));
+        pc.Window().close();
+        QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt.bak")), original);
+        QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt")), original.left(original.indexOf('\0')));
+        QVERIFY(!pc.files.files.contains(QStringLiteral("vnsend.txt.bak")));
+    }
+
+    void theWindowAlwaysOpensOnTheSendBoxView() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.Create();
+        TForm1& w = pc.Window();
+        QVERIFY(w.SB_ViewSend->isChecked());
+        QVERIFY(!w.Mn_ViewSend->isChecked() && !w.Mn_ViewRead->isChecked() && !w.Mn_ViewMake->isChecked());
+        pc.app->Start();
+        QVERIFY(w.Mn_ViewSend->isChecked());
+        QVERIFY(w.SB_MailSend->isEnabled());
+    }
+};
+
+QTEST_MAIN(LifecycleTest)
+#include "lifecycle_test.moc"

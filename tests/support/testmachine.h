@@ -1,0 +1,62 @@
+#pragma once
+
+#include "faketray.h"
+#include "scriptedprompt.h"
+
+#include "platform/fake/fakeclock.h"
+#include "platform/fake/fakemailboxfiles.h"
+#include "platform/fake/fakenetwork.h"
+#include "platform/fake/fakeprovider.h"
+#include "platform/fake/fakesettingsstore.h"
+#include "shell/mainwindow.h"
+#include "shell/varnel.h"
+
+#include <QSignalSpy>
+#include <memory>
+
+namespace varnel {
+
+// One whole copy of the program on the in-memory network: its own endpoint, listing, settings,
+// files, clock, boxes and tray. Several can share one FakeNetwork.
+struct TestMachine {
+    TestMachine(FakeNetwork& network, const QByteArray& name, const QList<QByteArray>& listed = {})
+        : endpoint(network.AddHost(name)) {
+        provider.AddGroup("WORKGROUP");
+        for (const QByteArray& host : listed.isEmpty() ? QList<QByteArray>{name} : listed)
+            provider.AddMachine("WORKGROUP", host);
+    }
+
+    // Builds the application object (windows included) without starting it.
+    Varnel& Create() {
+        Services s;
+        s.endpoint = &endpoint;
+        s.provider = &provider;
+        s.settings = &store;
+        s.files = &files;
+        s.clock = &clock;
+        s.prompt = &prompt;
+        s.tray = &tray;
+        app = std::make_unique<Varnel>(s);
+        finished = std::make_unique<QSignalSpy>(app.get(), &Varnel::Finished);
+        return *app;
+    }
+    // Builds and starts it: the start-up steps, then the window.
+    Varnel& Start() {
+        Create();
+        app->Start();
+        return *app;
+    }
+    TForm1& Window() { return *app->Form1; }
+
+    FakeEndpoint& endpoint;
+    FakeProvider provider;
+    FakeSettingsStore store;
+    FakeMailboxFiles files;
+    FakeClock clock;
+    ScriptedPrompt prompt;
+    FakeTray tray;
+    std::unique_ptr<Varnel> app;
+    std::unique_ptr<QSignalSpy> finished;
+};
+
+} // namespace varnel
