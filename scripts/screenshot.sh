@@ -95,7 +95,7 @@ xvfb-run -a -s "-screen 0 800x560x24 -nolisten tcp -ac" bash -c '
     P=$!
     WIN=""
     for i in $(seq 100); do
-        WIN=$(xdotool search --onlyvisible --name "^Varnel for Windows95$" 2>/dev/null | head -n 1) && [ -n "$WIN" ] && break
+        WIN=$(xdotool search --onlyvisible --name "^Varnel for Windows95" 2>/dev/null | head -n 1) && [ -n "$WIN" ] && break
         sleep 0.1
     done
     if [ -z "$WIN" ]; then

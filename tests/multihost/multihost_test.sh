@@ -377,4 +377,9 @@ bytes "\aG$M2_HEAD""ping\r\n" >"$W/expected"
 expect_file "$READ2" "pc2 receive box"
 : >"$W/expected"
 expect_file "$SEND2" "pc2 send box (empty)"
+
+# A sanitizer build reports faults on stderr and may go on running.
+if grep -l -E 'ERROR: AddressSanitizer|runtime error:' "$W"/pc*/stderr.log 2>/dev/null; then
+    fail "sanitizer report in the program's stderr"
+fi
 exit 0
