@@ -34,7 +34,8 @@ public:
     };
     // Sends the body to every row, one send time for all, and stores each copy in front of the send
     // box: Sent when it left, Saved when the send failed. Rows are stored first to last, so the last
-    // row's copy ends up first.
+    // row's copy ends up first. Nothing is sent (processed false) when a copy would be too large;
+    // ask CheckSize first.
     ComposeResult SendComposed(const QList<Recipient>& rows, QByteArrayView body);
     // Sends stored record i of the send box again, its body exactly as stored; the record becomes
     // Sent (readTime emptied) only when the send succeeded.
@@ -48,12 +49,13 @@ public:
     static Refusal CheckSize(const Recipient& row, QByteArrayView body);
 
     struct CheckResult {
-        bool takenIn = false;     // something was read from the endpoint
-        int newCount = 0;         // new mail stored in this tick
+        bool takenIn = false;        // something was read from the endpoint
+        int newCount = 0;            // new mail stored in this tick
         bool receiveBoxFull = false; // a new mail could not be stored (and got no receipt)
     };
     // One mail check: takes in up to ten waiting datagrams, stores and answers new mail, applies
-    // receipts to the send box.
+    // receipts to the send box. A new mail that is not exactly one record (a stray record or header
+    // end mark) is neither stored nor answered.
     CheckResult CheckMail();
     // True when the receive box holds a record that is Delivered (arrived, not yet opened).
     bool HasUnread() const;
