@@ -1,0 +1,352 @@
+// The mail list as a person uses it: switching views, showing and opening mail, saving without
+// sending, deleting one and all.
+#include "testmachine.h"
+
+#include "shell/maillistmodel.h"
+#include "shell/titledialog.h"
+#include "store/mailrecord.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+using namespace varnel;
+using View = TForm1::View;
+
+namespace {
+
+QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
+               const QByteArray& sent, const QByteArray& read, const QByteArray& body) {
+    return QByteArray(1, kRecordMark) + letter + '\\' + title + '\\' + from + '\\' + to + '\\' + sent + '\\' +
+           read + kHeaderEnd + body;
+}
+
+// Types text as key events, Japanese included (keyClicks knows only ASCII keys).
+void Type(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+void ClickRow(TForm1& w, int row) {
+    const QModelIndex index = w.LV_Model->index(row, 0);
+    w.LV_View->scrollTo(index);
+    QTest::mouseClick(w.LV_View->viewport(), Qt::LeftButton, {}, w.LV_View->visualRect(index).center());
+}
+
+// Answers the title dialog with the given text when it opens.
+void AnswerTitle(const QString& title) {
+    QTimer::singleShot(0, [title] {
+        auto* dialog = qobject_cast<TFrm_Title*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        Type(dialog->Ed_Title, title);
+        QTest::keyClick(dialog->Ed_Title, Qt::Key_Return);
+    });
+}
+
+// Adds a machine of the tree as a recipient, as a double click on it does.
+void DoubleClickHost(TForm1& w, int host) {
+    QTreeWidgetItem* node = w.HostNodes.value(host);
+    QVERIFY(node);
+    w.TV_Network->expandAll();
+    w.TV_Network->doItemsLayout();
+    w.TV_Network->scrollToItem(node);
+    const QRect rect = w.TV_Network->visualItemRect(node);
+    QVERIFY(rect.isValid());
+    QTest::mouseClick(w.TV_Network->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(w.TV_Network->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+const QByteArray kT1 = "1998/02/23 9:00:00";
+
+} // namespace
+
+class ViewsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void switchingViewsMovesTheMarksAndEmptiesTheListAndMemo() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
+        pc.Start();
+        TForm1& w = pc.Window();
+        ClickRow(w, 0);
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("x\n"));
+
+        struct Step {
+            QAction* action;
+            QToolButton* button;
+            bool sendEnabled;
+            bool memoEditable;
+        } steps[] = {{w.Mn_ViewRead, w.SB_ViewRead, false, false},
+                     {w.Mn_ViewMake, w.SB_ViewMake, true, true},
+                     {w.Mn_ViewSend, w.SB_ViewSend, true, false}};
+        for (const Step& step : steps) {
+            w.Mm_Message->setPlainText(QStringLiteral("left over"));
+            step.action->trigger();
+            QVERIFY(step.action->isChecked());
+            QVERIFY(step.button->isChecked());
+            QCOMPARE(w.SB_MailSend->isEnabled(), step.sendEnabled);
+            QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+            QCOMPARE(w.Mm_Message->isReadOnly(), !step.memoEditable);
+            QCOMPARE(w.SelectedRow(), -1);
+        }
+        // The tool buttons switch too.
+        QTest::mouseClick(w.SB_ViewRead, Qt::LeftButton);
+        QVERIFY(w.Mn_ViewRead->isChecked());
+    }
+
+    void aSendBoxFileIsShownAsRowsInFileOrder() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.files.files[QStringLiteral("vnsend.txt")] =
+            Rec('R', "\x89\xEF\x8B\x63", "PC01", "PC02", kT1, "1998/02/23 9:10:00", "a\r\n") +
+            Rec('K', "second", "PC01", "PC03", kT1, "", "") +
+            Rec('G', "third", "PC01", "PC04", kT1, "", "c\r\n");
+        pc.Start();
+        TForm1& w = pc.Window();
+        QCOMPARE(w.LV_Model->rowCount(), 3);
+        QCOMPARE(w.LV_Model->columnCount(), 5);
+        QCOMPARE(w.LV_Model->Image(0), int(Opened));
+        QCOMPARE(w.LV_Model->Image(1), int(Saved));
+        QCOMPARE(w.LV_Model->Image(2), int(Delivered));
+        const QStringList first{QStringLiteral("会議"), QStringLiteral("PC01"), QStringLiteral("PC02"),
+                                QString::fromLatin1(kT1), QStringLiteral("1998/02/23 9:10:00")};
+        for (int c = 0; c < 5; ++c)
+            QCOMPARE(w.LV_Model->CellText(0, c), first[c]);
+        QCOMPARE(w.LV_Model->CellText(1, 2), QStringLiteral("PC03"));
+        QVERIFY(w.LV_Model->CellText(2, 4).isEmpty());
+    }
+
+    void anUnreadMailIsOpenedOnceWithItsReadReceipt() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        FakeEndpoint& sender = net.AddHost("PC02");
+        sender.Open();
+        const QByteArray mail = Rec('G', "hello", "PC02", "PC01", kT1, "", "line 1\r\nline 2\r\n");
+        pc.files.files[QStringLiteral("vnread.txt")] = mail + Rec('R', "old", "PC02", "PC01", kT1, "x", "");
+        pc.clock.Set(QDateTime(QDate(1998, 2, 24), QTime(10, 0, 0)));
+        pc.clock.advance = false;
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewRead->trigger();
+        sender.Waiting(); // probes from the start-up went elsewhere
+        while (sender.PendingSize() >= 0) {
+            QByteArray skip;
+            sender.ReadNext(skip);
+        }
+
+        ClickRow(w, 0); // a click, with the change notices of the selection
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
+        QCOMPARE(w.LV_Model->Image(0), int(Opened));
+        const QByteArray opened =
+            Rec('R', "hello", "PC02", "PC01", kT1, "1998/02/24 10:00:00", "line 1\r\nline 2\r\n");
+        QVERIFY(pc.app->receiveBox->Text().startsWith(opened));
+        QCOMPARE(sender.Waiting(), 1);
+        QByteArray receipt;
+        QVERIFY(sender.ReadNext(receipt));
+        QCOMPARE(receipt, opened.left(opened.indexOf(kHeaderEnd) + 1) + '\0');
+        // The read time shows only when the list is next filled.
+        QVERIFY(w.LV_Model->CellText(0, 4).isEmpty());
+
+        // Again, by click and by keyboard: shown, but no second receipt and no change.
+        ClickRow(w, 1);
+        ClickRow(w, 0);
+        QTest::keyClick(w.LV_View, Qt::Key_Down);
+        QTest::keyClick(w.LV_View, Qt::Key_Up);
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
+        QCOMPARE(sender.Waiting(), 0);
+        QVERIFY(pc.app->receiveBox->Text().startsWith(opened));
+        // An empty part of the list empties the memo.
+        QTest::mouseClick(w.LV_View->viewport(), Qt::LeftButton, {},
+                          QPoint(5, w.LV_View->viewport()->height() - 3));
+        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+    }
+
+    void openingTheOlderOfTwoCopiesChangesThatCopy() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        const QByteArray copy = Rec('G', "twice", "PC02", "PC01", kT1, "", "b\r\n");
+        pc.files.files[QStringLiteral("vnread.txt")] = copy + copy;
+        pc.clock.advance = false;
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewRead->trigger();
+        ClickRow(w, 1);
+        QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Delivered));
+        QCOMPARE(pc.app->receiveBox->StatusOf(1), int(Opened));
+        QCOMPARE(pc.app->receiveBox->FieldOf(1, 4), pc.clock.TimeText());
+        QCOMPARE(pc.app->receiveBox->FieldOf(0, 4), QByteArray());
+        // Opening the newer one later gives it its own single read time.
+        ClickRow(w, 0);
+        QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Opened));
+        QCOMPARE(pc.app->receiveBox->FieldOf(0, 4), pc.clock.TimeText());
+    }
+
+    void aSendBoxMailIsShownWithoutAnyChange() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        const QByteArray text = Rec('G', "t", "PC01", "PC02", kT1, "", "body\r\n");
+        pc.files.files[QStringLiteral("vnsend.txt")] = text;
+        pc.Start();
+        ClickRow(pc.Window(), 0);
+        QCOMPARE(pc.Window().Mm_Message->toPlainText(), QStringLiteral("body\n"));
+        QCOMPARE(pc.app->sendBox->Text(), text);
+    }
+
+    void composingAndSavingWithoutSendingStoresOneSavedCopyPerRow() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
+        pc.clock.advance = false;
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewMake->trigger();
+        AnswerTitle(QStringLiteral("会議"));
+        DoubleClickHost(w, 2);
+        DoubleClickHost(w, 3);
+        DoubleClickHost(w, 1);
+        DoubleClickHost(w, 3); // already a recipient
+        QCOMPARE(w.LV_Model->rowCount(), 3);
+        QCOMPARE(w.LV_Model->Title(2), QStringLiteral("会議"));
+        QCOMPARE(w.LV_Model->SenderBytes(1), QByteArray("PC01"));
+        QTest::keyClicks(w.Mm_Message, QStringLiteral("first line"));
+        QTest::keyClick(w.Mm_Message, Qt::Key_Return);
+        Type(w.Mm_Message, QStringLiteral("二行目"));
+
+        w.PM_ViewSave->trigger();
+        const QByteArray time = pc.clock.TimeText();
+        const QByteArray body = "first line\r\n\x93\xF1\x8D\x73\x96\xDA\r\n";
+        QCOMPARE(pc.app->sendBox->Text(), Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC01", time, "", body) +
+                                              Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC03", time, "", body) +
+                                              Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC02", time, "", body));
+        QCOMPARE(w.LV_Model->rowCount(), 0);
+        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+        QVERIFY(w.Mn_ViewMake->isChecked());
+    }
+
+    void savingWithoutRecipientsKeepsTheText() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewMake->trigger();
+        QTest::keyClicks(w.Mm_Message, QStringLiteral("keep me"));
+        w.PM_ViewSave->trigger();
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("keep me"));
+        QVERIFY(pc.app->sendBox->Text().isEmpty());
+    }
+
+    void aTitleWhoseBytesHoldTheSeparatorIsRefusedByName() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewMake->trigger();
+        AnswerTitle(QStringLiteral("表計算"));
+        DoubleClickHost(w, 2);
+        QTest::keyClicks(w.Mm_Message, QStringLiteral("text"));
+        w.PM_ViewSave->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("「表」")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("0x5C")));
+        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QCOMPARE(w.LV_Model->rowCount(), 1);
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("text"));
+        // Sending is refused the same way, and nothing goes out.
+        const qsizetype before = net.sent.size();
+        w.Mn_MailSend->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 2);
+        QCOMPARE(net.sent.size(), before);
+        QCOMPARE(w.LV_Model->rowCount(), 1);
+    }
+
+    void aCharacterWithoutACP932FormIsRefusedByName() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewMake->trigger();
+        AnswerTitle(QStringLiteral("ok"));
+        DoubleClickHost(w, 2);
+        w.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
+        w.PM_ViewSave->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("U+1F600")));
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("smile \U0001F600"));
+        QVERIFY(pc.app->sendBox->Text().isEmpty());
+    }
+
+    void deletingOneAndAllInEachView() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
+        const QByteArray a = Rec('S', "a", "PC01", "PC02", kT1, "", "");
+        const QByteArray b = Rec('G', "b", "PC01", "PC02", kT1, "", "");
+        const QByteArray c = Rec('K', "c", "PC01", "PC02", kT1, "", "");
+        pc.files.files[QStringLiteral("vnsend.txt")] = a + b + c;
+        pc.files.files[QStringLiteral("vnread.txt")] = a + b;
+        pc.Start();
+        TForm1& w = pc.Window();
+
+        // No selection: the tool button does nothing.
+        QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+        QCOMPARE(pc.app->sendBox->Text(), a + b + c);
+
+        ClickRow(w, 1);
+        QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+        QCOMPARE(pc.app->sendBox->Text(), a + c);
+        QCOMPARE(w.LV_Model->rowCount(), 2);
+        QCOMPARE(w.SelectedRow(), -1);
+
+        w.Mn_ViewRead->trigger();
+        ClickRow(w, 0);
+        w.PM_ViewDelete->trigger();
+        QCOMPARE(pc.app->receiveBox->Text(), b);
+        w.Mn_DelAll->trigger();
+        QVERIFY(pc.app->receiveBox->Text().isEmpty());
+        QCOMPARE(pc.app->sendBox->Text(), a + c);
+
+        w.Mn_ViewMake->trigger();
+        AnswerTitle(QStringLiteral("t"));
+        DoubleClickHost(w, 2);
+        DoubleClickHost(w, 3);
+        QTest::keyClicks(w.Mm_Message, QStringLiteral("typed"));
+        ClickRow(w, 0);
+        w.PM_ViewDelete->trigger();
+        QCOMPARE(w.LV_Model->rowCount(), 1);
+        QCOMPARE(w.LV_Model->RecipientBytes(0), QByteArray("PC03"));
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("typed"));
+        w.PM_ViewAllDelete->trigger();
+        QCOMPARE(w.LV_Model->rowCount(), 0);
+        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+
+        w.Mn_ViewSend->trigger();
+        w.PM_ViewAllDelete->trigger();
+        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        w.close();
+        QCOMPARE(pc.files.files.value(QStringLiteral("vnsend.txt")), QByteArray());
+    }
+
+    void doubleClicksOutsideTheNewMessageViewOrOnAWorkgroupDoNothing() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        pc.Start();
+        TForm1& w = pc.Window();
+        DoubleClickHost(w, 2); // send box view
+        QCOMPARE(w.LV_Model->rowCount(), 0);
+        w.Mn_ViewMake->trigger();
+        w.TV_Network->setCurrentItem(w.TV_Network->topLevelItem(0));
+        w.TV_NetworkDblClick();
+        QCOMPARE(w.LV_Model->rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(ViewsTest)
+#include "views_test.moc"
