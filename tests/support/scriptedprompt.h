@@ -1,0 +1,48 @@
+#pragma once
+
+#include "shell/prompt.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+namespace varnel {
+
+// Records every box the program would show and answers retry questions from a script, so no box
+// ever waits for a person in a test.
+class ScriptedPrompt final : public Prompt {
+public:
+    struct Box {
+        QPointer<QWidget> owner;
+        QString text;
+        QString caption;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool foreground = false;
+        bool retryQuestion = false; // asked through AskRetry
+    };
+
+    void Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+              bool foreground = false) override {
+        boxes.append(Box{owner, text, caption, icon, foreground, false});
+    }
+
+    bool AskRetry(QWidget* owner, const QString& text, const QString& caption) override {
+        boxes.append(Box{owner, text, caption, QMessageBox::Warning, false, true});
+        // An unscripted question is answered "do not retry", so a test cannot loop for ever.
+        return retryAnswers.isEmpty() ? false : retryAnswers.takeFirst();
+    }
+
+    QStringList Texts() const {
+        QStringList texts;
+        for (const Box& box : boxes)
+            texts.append(box.text);
+        return texts;
+    }
+
+    QList<Box> boxes;
+    QList<bool> retryAnswers; // answers for AskRetry, first first
+};
+
+} // namespace varnel
