@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "shell/helpwindow.h"
+
 class QAction;
 class QFrame;
 class QMenu;
