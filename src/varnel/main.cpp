@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &varnel::Varnel::Finished, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     application.showError = [&](const QString& text) {
-        prompt.Show(app.Form1.get(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical);
+        prompt.Show(app.Form1.get(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical, false);
     };
 
     // Signals and the end of the desktop session are close requests, like the close box.
