@@ -92,7 +92,15 @@ trap cleanup EXIT
 trap 'log "interrupted"; exit 1' INT TERM
 
 # Never hang: the whole run gets 180 s, well inside the CTest limit.
-( sleep 180; log "watchdog: giving up"; kill -TERM $$ ) &
+# (Its sleep is killed with it, so that nothing holds our output open afterwards.)
+(
+    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
+    sleep 180 &
+    nap=$!
+    wait "$nap"
+    log "watchdog: giving up"
+    kill -TERM $$
+) &
 WATCHDOG=$!
 
 # Bytes in the peer's notation (\a \b \r \n \\ \xHH, \0 at the end only) written to a file.
@@ -293,7 +301,11 @@ else
         for w in $(xdotool search --onlyvisible --name 'ﾛｰｶﾙｴﾗｰ' 2>/dev/null); do
             case " ${BOXES[*]} " in *" $w "*) continue ;; esac
             BOXES+=("$w")
-            log "box $w: '$(xdotool getwindowname "$w" 2>/dev/null)'"
+            title=$(xdotool getwindowname "$w" 2>/dev/null)
+            log "box $w: '$title'"
+            # Qt on X11 may append the application's display name to a window title.
+            [[ "$title" =~ ^ﾛｰｶﾙｴﾗｰ(\ —\ Varnel\ for\ Windows95)?$ ]] || fail "box title '$title'"
+            command -v import >/dev/null && import -window "$w" "$W/box${#BOXES[@]}.png" 2>/dev/null
             [ -z "$DURING" ] && DURING=$(fingerprint)
             sleep 0.3
             timeout 5 xdotool windowfocus --sync "$w" key Return ||
