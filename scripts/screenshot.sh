@@ -84,8 +84,8 @@ record() {
 record S "資料を送ります" "$SELF" YAMADA "2024/05/01 9:20:03" "" "よろしくお願いします。" |
     iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnsend.txt"
 
-export PROGRAM OUTPUT ROW_Y=${ROW_Y:-72}
-xvfb-run -a -s "-screen 0 800x560x24 -nolisten tcp -ac" bash -c '
+export PROGRAM OUTPUT ROW_Y=${ROW_Y:-87}
+xvfb-run -a -s "-screen 0 645x512x24 -nolisten tcp -ac" bash -c '
     set -u
     trayer --edge top --align right --height 24 --widthtype request --transparent true \
         --alpha 0 --tint 0xd4d0c8 >/dev/null 2>&1 &
@@ -103,14 +103,18 @@ xvfb-run -a -s "-screen 0 800x560x24 -nolisten tcp -ac" bash -c '
         cat "$XDG_RUNTIME_DIR/program.log" >&2
         kill $P $T; wait; exit 1
     fi
-    xdotool windowmove "$WIN" 40 40
+    xdotool windowmove "$WIN" 16 28
     sleep 1
-    # The tool button "受信BOX", then the first mail of the list.
-    xdotool mousemove --window "$WIN" 188 20 click 1
+    # Positions in the window: the menu bar is about 18 pixels high, the tool bar beneath it.
+    # Open both workgroups of the tree (select, Right; last item, Right).
+    xdotool mousemove --window "$WIN" 70 66 click 1
+    xdotool key Right End Right
+    # The tool button "受信BOX", then the first mail of the list, whose text then shows below.
+    xdotool mousemove --window "$WIN" 188 38 click 1
     sleep 1
-    xdotool mousemove --window "$WIN" 190 "$ROW_Y" click 1
+    xdotool mousemove --window "$WIN" 200 "$ROW_Y" click 1
     sleep 1.5
-    xdotool mousemove 700 540
+    xdotool mousemove 640 500
     import -window root "$OUTPUT"
     kill $P $T
     wait
