@@ -45,7 +45,6 @@ public:
 int main(int argc, char** argv) {
     VarnelApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Varnel for Windows95"));
     QApplication::setDesktopFileName(QStringLiteral("varnel"));
     // The program ends by its own close steps, never because a box closed while the window is in
     // the tray.
@@ -71,10 +70,14 @@ int main(int argc, char** argv) {
     services.tray = &tray;
 
     varnel::Varnel app(services);
-    QObject::connect(&app, &varnel::Varnel::Finished, &application, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    // The end leaves every loop, a box's or a dialog's still open included (quit() would leave only
+    // the main loop, and only once it runs).
+    QObject::connect(
+        &app, &varnel::Varnel::Finished, &application, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     application.showError = [&](const QString& text) {
-        prompt.Show(app.Form1.get(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical, false);
+        prompt.Show(app.Form1.get(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical,
+                    false);
     };
 
     // Signals and the end of the desktop session are close requests, like the close box.
@@ -89,6 +92,10 @@ int main(int argc, char** argv) {
     });
 
     app.Start();
+    // A start-up that ended in a close request (a failed step, or a signal while a box was open)
+    // has already run the close steps: there is no loop to run.
+    if (app.Form1->Closed())
+        return 0;
     QApplication::exec();
     return 0;
 }
