@@ -12,8 +12,7 @@ namespace varnel {
 class HostAddresses {
 public:
     void Clear() { m_addresses.clear(); }
-    void Learn(const QByteArray& host, const QHostAddress& address)
-    {
+    void Learn(const QByteArray& host, const QHostAddress& address) {
         QList<QHostAddress>& list = m_addresses[host.toLower()];
         if (!list.contains(address))
             list.append(address);

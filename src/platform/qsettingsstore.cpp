@@ -7,8 +7,7 @@ namespace varnel {
 
 QSettingsStore::QSettingsStore(QString path) : m_path(std::move(path)) {}
 
-bool QSettingsStore::OpenKey()
-{
+bool QSettingsStore::OpenKey() {
     m_settings = m_path.isEmpty()
                      ? std::make_unique<QSettings>(QStringLiteral("kobu"), QStringLiteral("varnel"))
                      : std::make_unique<QSettings>(m_path, QSettings::NativeFormat);
@@ -30,25 +29,21 @@ bool QSettingsStore::OpenKey()
     return true;
 }
 
-void QSettingsStore::CloseKey()
-{
+void QSettingsStore::CloseKey() {
     if (m_settings)
         m_settings->sync();
     m_settings.reset();
 }
 
-bool QSettingsStore::Contains(const QString& name) const
-{
+bool QSettingsStore::Contains(const QString& name) const {
     return m_settings && m_settings->contains(name);
 }
 
-QVariant QSettingsStore::Value(const QString& name) const
-{
+QVariant QSettingsStore::Value(const QString& name) const {
     return m_settings ? m_settings->value(name) : QVariant();
 }
 
-bool QSettingsStore::SetValue(const QString& name, const QVariant& value)
-{
+bool QSettingsStore::SetValue(const QString& name, const QVariant& value) {
     if (!m_settings || !m_settings->isWritable())
         return false;
     m_settings->setValue(name, value);

@@ -177,7 +177,7 @@ private:
     QPointer<HelpWindow> m_help;
     bool m_dragging = false;
     bool m_closed = false;
-    bool m_showing = false;   // guards the showing steps against re-entry from change notices
+    bool m_showing = false; // guards the showing steps against re-entry from change notices
     bool m_unreadIcon = false;
     bool m_iconApplied = false;
     bool m_trayIconSet = false; // the tray record has been filled by a first HideToTray

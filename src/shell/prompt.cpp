@@ -4,9 +4,8 @@
 
 namespace varnel {
 
-void MessageBoxPrompt::Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
-                            bool foreground)
-{
+void MessageBoxPrompt::Show(QWidget* owner, const QString& text, const QString& caption,
+                            QMessageBox::Icon icon, bool foreground) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
     if (foreground) {
@@ -18,8 +17,7 @@ void MessageBoxPrompt::Show(QWidget* owner, const QString& text, const QString& 
     box.exec();
 }
 
-bool MessageBoxPrompt::AskRetry(QWidget* owner, const QString& text, const QString& caption)
-{
+bool MessageBoxPrompt::AskRetry(QWidget* owner, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, owner);
     box.setTextFormat(Qt::PlainText);
     QPushButton* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::AcceptRole);

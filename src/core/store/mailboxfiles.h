@@ -11,11 +11,11 @@ public:
     virtual ~MailboxFiles() = default;
 
     struct Loaded {
-        bool exists = false;   // the file was there and could be read
-        QByteArray bytes;      // its content, cut at the first zero byte
+        bool exists = false;    // the file was there and could be read
+        QByteArray bytes;       // its content, cut at the first zero byte
         bool cutAtZero = false; // the file held a zero byte: what followed it is not in bytes
         bool tooLarge = false;  // the file is larger than a mailbox may grow: nothing was taken
-        QString error;         // why the file could not be read, when it exists but failed
+        QString error;          // why the file could not be read, when it exists but failed
     };
     virtual Loaded Load(const QString& name) = 0;
 

@@ -19,7 +19,7 @@ char StatusLetter(int status);
 int StatusFromLetter(char letter);
 
 // Size limits of what this program puts on the wire.
-inline constexpr qsizetype kMaxHeader = 255;       // record mark through header end mark
+inline constexpr qsizetype kMaxHeader = 255;         // record mark through header end mark
 inline constexpr qsizetype kMaxOutgoingMail = 16000; // a new mail, its terminating zero included
 
 // A new header: record mark, letter, "\title\sender\recipient\sendTime\", header end mark.

@@ -10,8 +10,7 @@ namespace {
 class Converter {
 public:
     Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~Converter()
-    {
+    ~Converter() {
         if (Valid())
             iconv_close(m_cd);
     }
@@ -26,8 +25,7 @@ private:
 
 } // namespace
 
-QString Decode(QByteArrayView bytes)
-{
+QString Decode(QByteArrayView bytes) {
     QString result;
     Converter conv("UTF-16LE", "CP932");
     if (!conv.Valid())
@@ -53,8 +51,7 @@ QString Decode(QByteArrayView bytes)
     return result;
 }
 
-bool Encode(const QString& text, QByteArray& out, QString* badChar)
-{
+bool Encode(const QString& text, QByteArray& out, QString* badChar) {
     out.clear();
     Converter conv("CP932", "UTF-16LE");
     if (!conv.Valid())

@@ -9,8 +9,7 @@ namespace varnel {
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(1998, 2, 23), QTime(9, 5, 7))) : m_now(start) {}
-    QDateTime Now() const override
-    {
+    QDateTime Now() const override {
         const QDateTime now = m_now;
         if (advance)
             m_now = m_now.addSecs(1);

@@ -10,8 +10,7 @@ namespace varnel {
 // An in-memory settings store. Tests can make the key unopenable or a value unwritable.
 class FakeSettingsStore final : public SettingsStore {
 public:
-    bool OpenKey() override
-    {
+    bool OpenKey() override {
         ++opens;
         open = openable;
         return open;
@@ -19,8 +18,7 @@ public:
     void CloseKey() override { open = false; }
     bool Contains(const QString& name) const override { return values.contains(name); }
     QVariant Value(const QString& name) const override { return values.value(name); }
-    bool SetValue(const QString& name, const QVariant& value) override
-    {
+    bool SetValue(const QString& name, const QVariant& value) override {
         if (!open || refused.contains(name))
             return false;
         values[name] = value;
