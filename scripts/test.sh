@@ -4,6 +4,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
+if command -v clang-format >/dev/null; then
+  echo "=== clang-format ==="
+  find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 clang-format --dry-run -Werror
+fi
 for preset in default asan; do
   echo "=== $preset build ==="
   cmake --preset "$preset" >/dev/null
