@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Takes the README screenshot: the program under Xvfb with trayer as the task tray, showing a receive
-# box of three Japanese mails (and one in the send box). Builds nothing.
+# Takes the README screenshots: the program under Xvfb with trayer as the task tray, showing a receive
+# box of three Japanese mails (and one in the send box); then minimises the window and takes the tray
+# with the program's icon, the envelope with the red dot of unread mail. Builds nothing.
 #
-#   scripts/screenshot.sh [PROGRAM] [OUTPUT]     defaults: build/default/src/varnel docs/screenshot.png
+#   scripts/screenshot.sh [PROGRAM] [OUTPUT] [TRAY_OUTPUT]
+#       defaults: build/default/src/varnel docs/screenshot.png docs/screenshot-tray.png
+#       (TRAY_OUTPUT defaults to OUTPUT with -tray before .png)
 #
-# Prints the path of the picture. Needs xvfb-run, trayer, xdotool, imagemagick, iconv and the IPA
-# Gothic font (fonts-ipafont-gothic). As root the program runs in a network namespace of its own with
-# only loopback, as machine KOBU-PC beside three listed colleagues that nothing can reach; otherwise
-# under this machine's own name with no other machine listed.
+# Prints the paths of both pictures. Needs xvfb-run, trayer, xdotool, imagemagick, iconv, python3 and
+# the IPA Gothic font (fonts-ipafont-gothic). As root the program runs in a network namespace of its
+# own with only loopback, as machine KOBU-PC beside three listed colleagues that nothing can reach;
+# otherwise under this machine's own name with no other machine listed.
 set -euo pipefail
 SCRIPT=$(realpath "$0")
 ROOT=$(dirname "$(dirname "$SCRIPT")")
@@ -15,27 +18,30 @@ ROOT=$(dirname "$(dirname "$SCRIPT")")
 if [ "${1:-}" != "--inner" ]; then
     PROGRAM=$(realpath -m "${1:-$ROOT/build/default/src/varnel}")
     OUTPUT=$(realpath -m "${2:-$ROOT/docs/screenshot.png}")
+    TRAY_OUTPUT=$(realpath -m "${3:-${OUTPUT%.png}-tray.png}")
     [ -x "$PROGRAM" ] || { echo "no program at $PROGRAM (build it first)" >&2; exit 1; }
-    for tool in xvfb-run trayer xdotool import iconv; do
+    for tool in xvfb-run trayer xdotool import convert iconv python3; do
         command -v "$tool" >/dev/null || { echo "$tool is not installed (scripts/deps.sh)" >&2; exit 1; }
     done
-    mkdir -p "$(dirname "$OUTPUT")"
+    mkdir -p "$(dirname "$OUTPUT")" "$(dirname "$TRAY_OUTPUT")"
     W=$(mktemp -d /tmp/varnel-shot.XXXXXX)
     trap 'rm -rf "$W"' EXIT
     if [ "$(id -u)" -eq 0 ] && unshare --net --uts true 2>/dev/null; then
-        unshare --net --uts -- "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$W" KOBU-PC
+        unshare --net --uts -- "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$TRAY_OUTPUT" "$W" KOBU-PC
     else
-        "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$W" "$(hostname)"
+        "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$TRAY_OUTPUT" "$W" "$(hostname)"
     fi
     echo "$OUTPUT"
+    echo "$TRAY_OUTPUT"
     exit 0
 fi
 
 # Inside the namespace (or plainly, when not root): prepare the user folders and take the picture.
 PROGRAM=$2
 OUTPUT=$3
-W=$4
-SELF=$5
+TRAY_OUTPUT=$4
+W=$5
+SELF=$6
 if [ "$SELF" = KOBU-PC ]; then
     hostname KOBU-PC
     ip link set lo up
@@ -84,7 +90,32 @@ record() {
 record S "資料を送ります" "$SELF" YAMADA "2024/05/01 9:20:03" "" "よろしくお願いします。" |
     iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnsend.txt"
 
-export PROGRAM OUTPUT ROW_Y=${ROW_Y:-87}
+# Minimises a window as a window manager would: WM_STATE (of type WM_STATE) set to IconicState. Plain
+# Xvfb has no window manager, so `xdotool windowminimize` only sends a request nobody answers, and
+# xprop can write WM_STATE only with the type CARDINAL, which Qt ignores.
+cat >"$W/iconify.py" <<'PY'
+import ctypes
+import sys
+from ctypes import c_char_p, c_int, c_long, c_ulong, c_void_p
+
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = c_void_p
+x.XOpenDisplay.argtypes = [c_char_p]
+x.XInternAtom.restype = c_ulong
+x.XInternAtom.argtypes = [c_void_p, c_char_p, c_int]
+x.XChangeProperty.argtypes = [c_void_p, c_ulong, c_ulong, c_ulong, c_int, c_int, c_void_p, c_int]
+x.XCloseDisplay.argtypes = [c_void_p]
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit("cannot open the display")
+wm_state = x.XInternAtom(display, b"WM_STATE", 0)
+ICONIC, NO_ICON_WINDOW, PROP_MODE_REPLACE = 3, 0, 0
+data = (c_long * 2)(ICONIC, NO_ICON_WINDOW)
+x.XChangeProperty(display, int(sys.argv[1]), wm_state, wm_state, 32, PROP_MODE_REPLACE, data, 2)
+x.XCloseDisplay(display)  # flushes the request
+PY
+
+export PROGRAM OUTPUT TRAY_OUTPUT W ROW_Y=${ROW_Y:-87}
 xvfb-run -a -s "-screen 0 645x512x24 -nolisten tcp -ac" bash -c '
     set -u
     trayer --edge top --align right --height 24 --widthtype request --transparent true \
@@ -116,6 +147,32 @@ xvfb-run -a -s "-screen 0 645x512x24 -nolisten tcp -ac" bash -c '
     sleep 1.5
     xdotool mousemove 640 500
     import -window root "$OUTPUT"
+
+    # Minimised, the window goes to the tray: it hides only once its icon is really in the tray.
+    if ! python3 "$W/iconify.py" "$WIN"; then
+        echo "could not minimise the main window" >&2
+        kill $P $T; wait; exit 1
+    fi
+    for i in $(seq 50); do
+        xdotool search --onlyvisible --name "^Varnel for Windows95" >/dev/null 2>&1 || break
+        sleep 0.1
+    done
+    if xdotool search --onlyvisible --name "^Varnel for Windows95" >/dev/null 2>&1; then
+        echo "the minimised main window did not go to the tray" >&2
+        cat "$XDG_RUNTIME_DIR/program.log" >&2
+        kill $P $T; wait; exit 1
+    fi
+    sleep 1.5
+    # The top-right corner of the screen holds trayer; enlarged three times, pixel for pixel.
+    import -window root "$W/root-tray.png"
+    convert "$W/root-tray.png" -gravity NorthEast -crop 120x32+0+0 +repage -scale 300% "$TRAY_OUTPUT"
     kill $P $T
     wait
+    # The unread picture carries a red dot: without red in the corner the icon did not render.
+    RED=$(convert "$TRAY_OUTPUT" -fuzz 25% -fill black +opaque red -fill white -opaque red \
+        -format "%[fx:round(mean*w*h)]" info:)
+    if [ "$RED" -eq 0 ]; then
+        echo "no unread-mail icon in the tray picture $TRAY_OUTPUT" >&2
+        exit 1
+    fi
 '
