@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 
 namespace varnel {
 
@@ -26,6 +27,9 @@ public:
     void Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
               bool foreground = false) override {
         boxes.append(Box{owner, text, caption, icon, foreground, false});
+        // What happens while the box would be open: its loop goes on dispatching ticks and commands.
+        if (whileOpen)
+            whileOpen();
     }
 
     bool AskRetry(QWidget* owner, const QString& text, const QString& caption) override {
@@ -43,6 +47,7 @@ public:
 
     QList<Box> boxes;
     QList<bool> retryAnswers; // answers for AskRetry, first first
+    std::function<void()> whileOpen;
 };
 
 } // namespace varnel

@@ -1,0 +1,201 @@
+// The mail check of the window: arrivals stored and announced, receipts applied, the list and the
+// icon kept current, and ticks that run inside an open box.
+#include "testmachine.h"
+
+#include "shell/maillistmodel.h"
+#include "store/mailrecord.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeView>
+
+using namespace varnel;
+
+namespace {
+
+QByteArray Mail(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
+                const QByteArray& body = "b\r\n") {
+    return QByteArray(1, '\x07') + letter + '\\' + title + '\\' + from + '\\' + to +
+           "\\1998/02/23 9:00:00\\\x08" + body;
+}
+
+QByteArray HeaderOf(const QByteArray& record) {
+    return record.left(record.indexOf('\x08') + 1);
+}
+
+// Puts datagrams (with their zero byte) into the machine's endpoint as if they had arrived.
+void Arrive(TestMachine& pc, const QList<QByteArray>& texts) {
+    for (const QByteArray& text : texts)
+        pc.endpoint.Inject(text + '\0');
+}
+
+} // namespace
+
+class ReceiveTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void newMailIsStoredAnsweredAndAnnouncedOnce_data() {
+        QTest::addColumn<bool>("popup");
+        QTest::addColumn<bool>("front");
+        QTest::newRow("box in front") << true << true;
+        QTest::newRow("box") << true << false;
+        QTest::newRow("front without popup: no box") << false << true;
+    }
+    void newMailIsStoredAnsweredAndAnnouncedOnce() {
+        QFETCH(bool, popup);
+        QFETCH(bool, front);
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        FakeEndpoint& sender = net.AddHost("PC02");
+        sender.Open();
+        pc.store.values[QStringLiteral("Popup")] = int(popup);
+        pc.store.values[QStringLiteral("Front")] = int(front);
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewRead->trigger();
+        QVERIFY(!w.UnreadIcon());
+        const QByteArray m1 = Mail('S', "one", "PC02", "PC01");
+        const QByteArray m2 = Mail('S', "two", "PC02", "PC01");
+        const QByteArray m3 = Mail('S', "three", "PC02", "PC01");
+        Arrive(pc, {m1, m2, m3});
+        while (sender.PendingSize() >= 0) { // the start-up probe
+            QByteArray skip;
+            sender.ReadNext(skip);
+        }
+        w.Tm_CheckMailTimer();
+
+        QByteArray g1 = m1, g2 = m2, g3 = m3;
+        g1[1] = g2[1] = g3[1] = 'G';
+        QCOMPARE(pc.app->receiveBox->Text(), g3 + g2 + g1);
+        QCOMPARE(sender.Waiting(), 3);
+        for (const QByteArray& expected : {g1, g2, g3}) {
+            QByteArray receipt;
+            QVERIFY(sender.ReadNext(receipt));
+            QCOMPARE(receipt, HeaderOf(expected) + '\0');
+        }
+        if (popup) {
+            QCOMPARE(pc.prompt.boxes.size(), 1);
+            QCOMPARE(pc.prompt.boxes[0].text, QStringLiteral("3通のメールが届きました"));
+            QCOMPARE(pc.prompt.boxes[0].caption, QStringLiteral("Varnel for Windows95"));
+            QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Information);
+            QCOMPARE(pc.prompt.boxes[0].foreground, front);
+        } else {
+            QVERIFY(pc.prompt.boxes.isEmpty());
+        }
+        QCOMPARE(w.LV_Model->rowCount(), 3);
+        QVERIFY(w.UnreadIcon());
+    }
+
+    void twelveWaitingMailsAreTakenInTenThenTwo() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values[QStringLiteral("Popup")] = 1;
+        pc.Start();
+        for (int k = 0; k < 12; ++k)
+            Arrive(pc, {Mail('S', "m" + QByteArray::number(k), "PC09", "PC01")});
+        pc.Window().Tm_CheckMailTimer();
+        pc.Window().Tm_CheckMailTimer();
+        QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("10通のメールが届きました"),
+                                                 QStringLiteral("2通のメールが届きました")}));
+        QCOMPARE(pc.app->receiveBox->MarkCount(), 12);
+    }
+
+    void whileComposingArrivalsLeaveTheRowsAndTextAlone() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Mn_ViewMake->trigger();
+        w.LV_Model->AppendRow(QStringLiteral("draft"), "PC01", "PC02");
+        w.Mm_Message->setPlainText(QStringLiteral("half written"));
+        Arrive(pc, {Mail('S', "x", "PC02", "PC01"), Mail('G', "y", "PC01", "PC02")});
+        w.Tm_CheckMailTimer();
+        QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
+        QCOMPARE(w.LV_Model->rowCount(), 1);
+        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("half written"));
+    }
+
+    void receiptsUpdateTheSendBoxViewWithoutABox() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values[QStringLiteral("Popup")] = 1;
+        const QByteArray sent = Mail('S', "t", "PC01", "PC02");
+        pc.files.files[QStringLiteral("vnsend.txt")] = sent;
+        pc.Start();
+        TForm1& w = pc.Window();
+        QCOMPARE(w.LV_Model->Image(0), int(Sent));
+        QByteArray read = HeaderOf(sent);
+        read[1] = 'R';
+        read.insert(read.size() - 1, "1998/02/23 9:30:00");
+        QByteArray delivered = HeaderOf(sent);
+        delivered[1] = 'G';
+        Arrive(pc, {read, delivered}); // the read receipt first: the delivery receipt wins
+        w.Tm_CheckMailTimer();
+        QVERIFY(pc.prompt.boxes.isEmpty());
+        QCOMPARE(w.LV_Model->Image(0), int(Delivered));
+        QCOMPARE(w.LV_Model->CellText(0, 4), QString());
+        Arrive(pc, {read});
+        w.Tm_CheckMailTimer();
+        QCOMPARE(w.LV_Model->Image(0), int(Opened));
+        QCOMPARE(w.LV_Model->CellText(0, 4), QStringLiteral("1998/02/23 9:30:00"));
+    }
+
+    void aTickInsideTheOpenBoxIsSafeAndAnnouncesItsOwnMail() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values[QStringLiteral("Popup")] = 1;
+        pc.Start();
+        TForm1& w = pc.Window();
+        int depth = 0;
+        pc.prompt.whileOpen = [&] {
+            if (depth++ == 0) {
+                Arrive(pc, {Mail('S', "second", "PC02", "PC01")});
+                w.Tm_CheckMailTimer(); // the box's loop dispatches the next tick
+            }
+        };
+        Arrive(pc, {Mail('S', "first", "PC02", "PC01")});
+        w.Tm_CheckMailTimer();
+        QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("1通のメールが届きました"),
+                                                 QStringLiteral("1通のメールが届きました")}));
+        QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
+        QCOMPARE(pc.app->receiveBox->FieldOf(0, 0), QByteArray("second"));
+    }
+
+    void aCloseWhileTheBoxIsOpenEndsTheTickSafely() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values[QStringLiteral("Popup")] = 1;
+        pc.Start();
+        TForm1& w = pc.Window();
+        pc.prompt.whileOpen = [&] { w.Mn_MailClose->trigger(); };
+        Arrive(pc, {Mail('S', "last", "PC02", "PC01")});
+        w.Tm_CheckMailTimer();
+        QCOMPARE(pc.finished->count(), 1);
+        QVERIFY(!pc.app->receiveBox);
+        QVERIFY(pc.files.files.value(QStringLiteral("vnread.txt")).contains("last"));
+        w.Tm_CheckMailTimer(); // a tick already queued does nothing
+    }
+
+    void theIconShowsUnreadMailUntilTheLastIsOpened() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.Start();
+        TForm1& w = pc.Window();
+        w.Tm_CheckMailTimer();
+        QVERIFY(!w.UnreadIcon());
+        Arrive(pc, {Mail('S', "a", "PC02", "PC01")});
+        w.Tm_CheckMailTimer();
+        QVERIFY(w.UnreadIcon());
+        w.Mn_ViewRead->trigger();
+        const QModelIndex row = w.LV_Model->index(0, 0);
+        QTest::mouseClick(w.LV_View->viewport(), Qt::LeftButton, {}, w.LV_View->visualRect(row).center());
+        QVERIFY(w.UnreadIcon()); // changes at the next tick
+        w.Tm_CheckMailTimer();
+        QVERIFY(!w.UnreadIcon());
+    }
+};
+
+QTEST_MAIN(ReceiveTest)
+#include "receive_test.moc"
