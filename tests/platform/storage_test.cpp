@@ -52,7 +52,8 @@ TEST(MailboxFiles, RelativeNamesLiveInTheDataFolderAbsoluteOnesStand) {
 TEST(MailboxFiles, AFileCutAtAZeroByteIsReportedAndCanBeKeptAside) {
     QTemporaryDir dir;
     FileMailboxes files(dir.path());
-    const QByteArray original("\x07K\\a\\b\\c\\d\\\x08x\r\n\0tail", 22);
+    static const char kFile[] = "\x07K\\a\\b\\c\\d\\\x08x\r\n\0tail";
+    const QByteArray original(kFile, sizeof kFile - 1);
     Write(files.PathOf(QStringLiteral("box.txt")), original);
     const MailboxFiles::Loaded loaded = files.Load(QStringLiteral("box.txt"));
     EXPECT_TRUE(loaded.cutAtZero);

@@ -207,9 +207,9 @@ private Q_SLOTS:
     void aFileCutAtAZeroByteIsKeptAsBakBeforeItIsReplaced() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
-        const QByteArray original("\x07G\\t\\A\\PC01\\x\\\x08"
-                                  "a\r\n\0lost?",
-                                  25);
+        static const char kFile[] = "\x07G\\t\\A\\PC01\\x\\\x08"
+                                    "a\r\n\0lost?";
+        const QByteArray original(kFile, sizeof kFile - 1);
         pc.files.files[QStringLiteral("vnread.txt")] = original;
         pc.Start();
         QCOMPARE(pc.app->receiveBox->Text(), original.left(original.indexOf('\0')));
