@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libavahi-client-dev
   fonts-ipafont-gothic
-  xvfb xauth xdotool trayer imagemagick
+  xvfb xauth xdotool trayer imagemagick python3
   iproute2 dbus avahi-daemon avahi-utils util-linux procps
 )
 
