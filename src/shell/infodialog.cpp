@@ -1,13 +1,12 @@
 #include "shell/infodialog.h"
 
+#include "shell/dialogsupport.h"
 #include "shell/icons.h"
 
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 
 namespace varnel {
 
@@ -55,10 +54,7 @@ void TFrm_Info::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* area = screen())
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
-                                 area->availableGeometry())
-                 .topLeft());
+    CentreOnScreen(this);
 }
 
 void TFrm_Info::keyPressEvent(QKeyEvent* event) {
@@ -66,13 +62,9 @@ void TFrm_Info::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
         // The dialog has no cancel button: Escape does nothing. The close box still closes it.
         return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
-            button->click();
-        return;
     default:
-        QDialog::keyPressEvent(event);
+        if (!PressFocusedButton(this, event))
+            QDialog::keyPressEvent(event);
     }
 }
 

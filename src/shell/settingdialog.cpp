@@ -1,5 +1,6 @@
 #include "shell/settingdialog.h"
 
+#include "shell/dialogsupport.h"
 #include "shell/icons.h"
 
 #include <QCheckBox>
@@ -8,8 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 
 namespace varnel {
 
@@ -116,10 +115,7 @@ void TFrm_Setting::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* area = screen())
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
-                                 area->availableGeometry())
-                 .topLeft());
+    CentreOnScreen(this);
     FormShow();
 }
 
@@ -129,14 +125,9 @@ void TFrm_Setting::keyPressEvent(QKeyEvent* event) {
         // Escape is キャンセル: the dialog closes and copies nothing.
         Btn_CancelClick();
         return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Enter presses the button that has the focus and nothing else.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
-            button->click();
-        return;
     default:
-        QDialog::keyPressEvent(event);
+        if (!PressFocusedButton(this, event))
+            QDialog::keyPressEvent(event);
     }
 }
 

@@ -1,13 +1,12 @@
 #include "shell/titledialog.h"
 
+#include "shell/dialogsupport.h"
 #include "shell/icons.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 
 namespace varnel {
 
@@ -72,22 +71,15 @@ void TFrm_Title::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* area = screen())
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
-                                 area->availableGeometry())
-                 .topLeft());
+    CentreOnScreen(this);
     FormShow();
 }
 
 void TFrm_Title::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape)
         return; // no way to cancel: Escape does nothing, the close box still closes
-    if (IsEnter(event)) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
-            button->click();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!PressFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 // Ed_TitleKeyUp: Enter closes the dialog when it is released in the edit box. The press is swallowed

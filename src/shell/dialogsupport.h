@@ -1,0 +1,15 @@
+#pragma once
+
+class QKeyEvent;
+class QWidget;
+
+namespace varnel {
+
+// The small dialogs open in the middle of the screen, not over their owner.
+void CentreOnScreen(QWidget* dialog);
+
+// No dialog of the program has a default button: Enter presses the enabled button that has the
+// focus, and nothing else. True when the key was Enter (it is then handled, pressed or not).
+bool PressFocusedButton(QWidget* dialog, const QKeyEvent* event);
+
+} // namespace varnel
