@@ -7,14 +7,18 @@ namespace varnel {
 
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void MailListModel::ShowMailBox(const MailBox* box) {
-    beginResetModel();
-    m_composing = false;
+void MailListModel::Forget(bool composing) {
+    m_composing = composing;
     m_rows.clear();
     m_cells.clear();
     m_images.clear();
     m_count = 0;
     m_box.reset();
+}
+
+void MailListModel::ShowMailBox(const MailBox* box) {
+    beginResetModel();
+    Forget(false);
     if (box) {
         m_box.emplace(*box);
         // The rows end at the first record whose status is not one of the four letters.
@@ -28,12 +32,7 @@ void MailListModel::ShowMailBox(const MailBox* box) {
 
 void MailListModel::ShowCompose() {
     beginResetModel();
-    m_composing = true;
-    m_rows.clear();
-    m_cells.clear();
-    m_images.clear();
-    m_count = 0;
-    m_box.reset();
+    Forget(true);
     endResetModel();
 }
 

@@ -67,6 +67,8 @@ private:
         int image = 0;
     };
 
+    // Drops every row and the mailbox copy, for a refill in the given mode.
+    void Forget(bool composing);
     bool InRange(int row) const { return row >= 0 && row < RowTotal(); }
     int RowTotal() const { return m_composing ? int(m_rows.size()) : m_count; }
     const QStringList& Decoded(int row) const;

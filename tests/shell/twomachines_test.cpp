@@ -3,6 +3,7 @@
 // title prompt to the read receipt, and the files both leave behind.
 #include "faketray.h"
 #include "scriptedprompt.h"
+#include "widgetinput.h"
 
 #include "platform/directoryprovider.h"
 #include "platform/fake/fakeclock.h"
@@ -62,23 +63,11 @@ struct Machine {
     std::unique_ptr<Varnel> app;
 };
 
-void Type(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
-}
-
 void DoubleClickHost(TForm1& w, const QString& name) {
     const QList<QTreeWidgetItem*> found =
         w.TV_Network->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
-    w.TV_Network->expandAll();
-    w.TV_Network->doItemsLayout();
-    const QRect rect = w.TV_Network->visualItemRect(found[0]);
-    QVERIFY(rect.isValid());
-    QTest::mouseClick(w.TV_Network->viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(w.TV_Network->viewport(), Qt::LeftButton, {}, rect.center());
+    DoubleClickNode(w.TV_Network, found[0]);
 }
 
 QByteArray Rec(char letter, const QByteArray& fields, const QByteArray& body) {

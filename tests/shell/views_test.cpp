@@ -1,6 +1,7 @@
 // The mail list as a person uses it: switching views, showing and opening mail, saving without
 // sending, deleting one and all.
 #include "testmachine.h"
+#include "widgetinput.h"
 
 #include "shell/maillistmodel.h"
 #include "shell/titledialog.h"
@@ -27,14 +28,6 @@ QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, con
            read + kHeaderEnd + body;
 }
 
-// Types text as key events, Japanese included (keyClicks knows only ASCII keys).
-void Type(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
-}
-
 void ClickRow(TForm1& w, int row) {
     const QModelIndex index = w.LV_Model->index(row, 0);
     w.LV_View->scrollTo(index);
@@ -53,15 +46,7 @@ void AnswerTitle(const QString& title) {
 
 // Adds a machine of the tree as a recipient, as a double click on it does.
 void DoubleClickHost(TForm1& w, int host) {
-    QTreeWidgetItem* node = w.HostNodes.value(host);
-    QVERIFY(node);
-    w.TV_Network->expandAll();
-    w.TV_Network->doItemsLayout();
-    w.TV_Network->scrollToItem(node);
-    const QRect rect = w.TV_Network->visualItemRect(node);
-    QVERIFY(rect.isValid());
-    QTest::mouseClick(w.TV_Network->viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(w.TV_Network->viewport(), Qt::LeftButton, {}, rect.center());
+    DoubleClickNode(w.TV_Network, w.HostNodes.value(host));
 }
 
 const QByteArray kT1 = "1998/02/23 9:00:00";
