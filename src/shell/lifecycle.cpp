@@ -70,8 +70,14 @@ void TForm1::FormClose() {
     Tm_CheckMail->stop();
     Tm_AutoTray->stop();
     m_app.mailSlot.Close();
-    if (m_app.settingsRead)
-        WriteSettings(*m_app.services.settings, m_app.Settings);
+    if (m_app.settingsRead) {
+        // A store that cannot be opened is passed over in silence; a value it refuses is shown in the
+        // error box. Either way the mailboxes are still saved.
+        const SettingsReport report = WriteSettings(*m_app.services.settings, m_app.Settings);
+        if (report.outcome == SettingsReport::ValueError)
+            m_app.services.prompt->Show(this, report.error + QStringLiteral("."), kTitle,
+                                        QMessageBox::Critical);
+    }
     SaveMailBoxes();
 }
 

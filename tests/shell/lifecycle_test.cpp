@@ -204,6 +204,18 @@ private Q_SLOTS:
         QVERIFY(pc.files.files.contains(QStringLiteral("vnread.txt")));
     }
 
+    void aRefusedSettingIsShownAndTheMailboxesAreStillSaved() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.refused.insert(QStringLiteral("Popup"));
+        pc.Start();
+        pc.Window().close();
+        QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("'Popup' の設定に失敗しました.")});
+        QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Critical);
+        QVERIFY(!pc.store.values.contains(QStringLiteral("SendFina")));
+        QCOMPARE(pc.files.saves.size(), 2);
+    }
+
     void aFileCutAtAZeroByteIsKeptAsBakBeforeItIsReplaced() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
