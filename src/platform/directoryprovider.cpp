@@ -134,6 +134,9 @@ bool DirectoryProvider::ListGroups(QList<NetResource>& out) {
         Add(machine);
     // Last, so that a lone copy still finds itself, and never twice when a source lists it.
     Add({m_workgroup, m_hostName, {}});
+    // This machine is always reachable over loopback, whether or not the resolver knows its name.
+    if (m_addresses.Lookup(m_hostName).isEmpty())
+        m_addresses.Learn(m_hostName, QHostAddress(QHostAddress::LocalHost));
 
     for (const Group& group : m_groups)
         out.append({group.name, ProviderName(), NetResource::Container});

@@ -175,13 +175,16 @@ TEST_F(DirectoryProviderTest, AddressesAreLearntAnewAtEveryListing) {
     EXPECT_EQ(addresses.Lookup("pc01"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.2"))}));
     EXPECT_EQ(addresses.Lookup("PC02"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.3")),
                                                              QHostAddress(QStringLiteral("::1"))}));
-    EXPECT_TRUE(addresses.Lookup("me").isEmpty());
+    // This machine, with no address of its own, is reached over loopback.
+    EXPECT_EQ(addresses.Lookup("me"), (QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)}));
 
-    Write("WG PC02 127.0.0.4\n");
+    Write("WG PC02 127.0.0.4\nWG me 127.0.0.9\n");
     ASSERT_TRUE(provider.ListGroups(out));
 
     EXPECT_TRUE(addresses.Lookup("PC01").isEmpty());
     EXPECT_EQ(addresses.Lookup("PC02"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.4"))}));
+    // Listed with an address, this machine keeps that one.
+    EXPECT_EQ(addresses.Lookup("me"), (QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.9"))}));
 }
 
 // ---- names -------------------------------------------------------------------------------------
