@@ -1,7 +1,10 @@
 #include "platform/directoryprovider.h"
 
+#include "text/cp932.h"
+
 #include <QFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QtGlobal>
 
 #include <unistd.h>
@@ -79,6 +82,19 @@ QList<DirectoryProvider::Machine> DirectoryProvider::ReadDirectoryFile(const QSt
         line = line.simplified();
         if (line.isEmpty())
             continue;
+        // The file is usually written in UTF-8 by a Linux editor, while names travel as CP932: a
+        // UTF-8 line is converted; a line that is not UTF-8 is taken as CP932 bytes as it stands.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(line);
+        if (!utf8.hasError()) {
+            QByteArray bytes;
+            if (!cp932::Encode(text, bytes)) {
+                qWarning("%s:%lld: skipped, a name has a character without a Shift-JIS form",
+                         qPrintable(path), static_cast<long long>(n + 1));
+                continue;
+            }
+            line = bytes;
+        }
         const QList<QByteArray> fields = line.split(' ');
         Machine machine;
         bool good = fields.size() == 2 || fields.size() == 3;

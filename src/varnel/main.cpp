@@ -7,43 +7,17 @@
 #include "platform/qsettingsstore.h"
 #include "platform/udpendpoint.h"
 #include "settings/settingslogic.h"
+#include "shell/application.h"
 #include "shell/mainwindow.h"
 #include "shell/prompt.h"
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
+#include "text/cp932.h"
 
-#include <QApplication>
 #include <QSessionManager>
-#include <exception>
-#include <functional>
-
-namespace {
-
-// The framework's error box: an error that escapes an event handler is shown (its text with "."
-// appended) and the handler is abandoned; the program goes on.
-class VarnelApplication final : public QApplication {
-public:
-    using QApplication::QApplication;
-    std::function<void(const QString&)> showError;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& error) {
-            if (showError)
-                showError(QString::fromLocal8Bit(error.what()) + QStringLiteral("."));
-        } catch (...) {
-            if (showError)
-                showError(QStringLiteral("不明なエラーです."));
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
-    VarnelApplication application(argc, argv);
+    varnel::VarnelApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnel"));
     QApplication::setDesktopFileName(QStringLiteral("varnel"));
     // The program ends by its own close steps, never because a box closed while the window is in
@@ -52,7 +26,9 @@ int main(int argc, char** argv) {
 
     varnel::HostAddresses addresses;
     varnel::QSettingsStore settingsStore;
-    const QByteArray workgroup = varnel::ReadWorkgroup(settingsStore).toLocal8Bit();
+    QByteArray workgroup; // as the tables hold names: CP932
+    if (!varnel::cp932::Encode(varnel::ReadWorkgroup(settingsStore), workgroup))
+        workgroup = "WORKGROUP";
     varnel::UdpEndpoint endpoint(addresses);
     varnel::DirectoryProvider provider(addresses, workgroup);
     varnel::FileMailboxes files;

@@ -75,6 +75,19 @@ TEST_F(DirectoryProviderTest, TheFileKeepsItsOrderAndSkipsCommentsAndMalformedLi
     EXPECT_EQ(err.find("network.txt:4:"), std::string::npos) << err;
 }
 
+TEST_F(DirectoryProviderTest, UTF8NamesBecomeShiftJISAndShiftJISLinesStandAsTheyAre) {
+    Write("営業部 PC01\n"                   // UTF-8
+          "\x89\x63\x8B\xC6\x95\x94 PC02\n" // the same workgroup in Shift-JIS
+          "한국 PC03\n");                   // no Shift-JIS form: skipped, line 3
+    testing::internal::CaptureStderr();
+    const QList<DirectoryProvider::Machine> machines = DirectoryProvider::ReadDirectoryFile(path);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(machines.size(), 2);
+    EXPECT_EQ(machines[0].workgroup, QByteArray("\x89\x63\x8B\xC6\x95\x94"));
+    EXPECT_EQ(machines[1].workgroup, machines[0].workgroup);
+    EXPECT_NE(err.find("network.txt:3:"), std::string::npos) << err;
+}
+
 TEST_F(DirectoryProviderTest, AMissingFileListsOnlyThisMachineWithoutComplaint) {
     DirectoryProvider provider(addresses, "WORKGROUP", path, "me");
 
