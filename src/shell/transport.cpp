@@ -222,8 +222,6 @@ void TForm1::ApplyIcon(bool unread) {
 bool TForm1::FillNetworkTree() {
     TV_Network->clear();
     HostNodes = QList<QTreeWidgetItem*>(NetBrowser::kTableSize, nullptr);
-    if (m_app.services.beforeListing)
-        m_app.services.beforeListing();
     NetBrowser& net = m_app.netBrowser;
     if (net.Enumerate() == 0)
         return false;

@@ -9,7 +9,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <functional>
 #include <memory>
 
 namespace varnel {
@@ -35,8 +34,6 @@ struct Services {
     const Clock* clock = nullptr;
     Prompt* prompt = nullptr;
     TrayService* tray = nullptr;
-    // Called when a network listing starts, so the platform can forget what it learnt before.
-    std::function<void()> beforeListing;
 };
 
 // The application object: it owns every process-wide object of one running copy, so two copies can

@@ -36,14 +36,7 @@ int main(int argc, char** argv) {
     varnel::MessageBoxPrompt prompt;
     varnel::SystemTray tray;
 
-    varnel::Services services;
-    services.endpoint = &endpoint;
-    services.provider = &provider;
-    services.settings = &settingsStore;
-    services.files = &files;
-    services.clock = &clock;
-    services.prompt = &prompt;
-    services.tray = &tray;
+    varnel::Services services{&endpoint, &provider, &settingsStore, &files, &clock, &prompt, &tray};
 
     varnel::Varnel app(services);
     // The end leaves every loop, a box's or a dialog's still open included (quit() would leave only

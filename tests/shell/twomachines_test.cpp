@@ -40,14 +40,7 @@ struct Machine {
           provider(addresses, "OFFICE", directory, name), clock(time) {
         clock.advance = false;
         store.values[QStringLiteral("Popup")] = 1;
-        Services s;
-        s.endpoint = &endpoint;
-        s.provider = &provider;
-        s.settings = &store;
-        s.files = &files;
-        s.clock = &clock;
-        s.prompt = &prompt;
-        s.tray = &tray;
+        Services s{&endpoint, &provider, &store, &files, &clock, &prompt, &tray};
         app = std::make_unique<Varnel>(s);
     }
     TForm1& Window() { return *app->Form1; }

@@ -28,14 +28,7 @@ struct TestMachine {
 
     // Builds the application object (windows included) without starting it.
     Varnel& Create() {
-        Services s;
-        s.endpoint = &endpoint;
-        s.provider = &provider;
-        s.settings = &store;
-        s.files = &files;
-        s.clock = &clock;
-        s.prompt = &prompt;
-        s.tray = &tray;
+        Services s{&endpoint, &provider, &store, &files, &clock, &prompt, &tray};
         app = std::make_unique<Varnel>(s);
         finished = std::make_unique<QSignalSpy>(app.get(), &Varnel::Finished);
         return *app;
