@@ -37,9 +37,10 @@ QString Describe(const QString& ch) {
     if (ch.isEmpty())
         return QStringLiteral("?");
     const char32_t code = ch.toUcs4().value(0);
+    const QString hex = QStringLiteral("%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
     if (code < 0x20)
-        return QStringLiteral("制御文字 U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
-    return QStringLiteral("「%1」(U+%2)").arg(ch).arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+        return QStringLiteral("制御文字 U+%1").arg(hex);
+    return QStringLiteral("「%1」(U+%2)").arg(ch, hex);
 }
 
 } // namespace

@@ -261,10 +261,15 @@ private Q_SLOTS:
         w.Mn_ViewMake->trigger();
         AnswerTitle(QStringLiteral("ok"));
         DoubleClickHost(w, 2);
-        w.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
+        w.Mm_Message->setPlainText(QStringLiteral("café"));
         w.PM_ViewSave->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 1);
-        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("U+1F600")));
+        QVERIFY2(pc.prompt.boxes[0].text.contains(QStringLiteral("「é」(U+00E9)")),
+                 qPrintable(pc.prompt.boxes[0].text));
+        w.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
+        w.PM_ViewSave->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 2);
+        QVERIFY(pc.prompt.boxes[1].text.contains(QStringLiteral("U+1F600")));
         QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("smile \U0001F600"));
         QVERIFY(pc.app->sendBox->Text().isEmpty());
     }
