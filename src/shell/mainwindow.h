@@ -22,6 +22,7 @@ namespace varnel {
 class MailListModel;
 class HelpWindow;
 class Varnel;
+struct Recipient;
 
 // The main window "Form1": tool bar, network tree, mail list and memo, menus, pop-up menus, timers.
 // Its operations are split by concern over several files: layout and command enabling
@@ -167,8 +168,8 @@ private:
     void WireCommands();
     void SetView(View view);
     // Refuses a field or body that cannot travel; tells the person why. True when all is well.
-    bool CheckOutgoing(const QList<QList<QByteArray>>& rows, const QByteArray& body, bool sending);
-    bool RowBytes(QList<QList<QByteArray>>& rows);
+    bool CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending);
+    bool RowBytes(QList<Recipient>& rows);
     void ApplyIcon(bool unread);
     void RefuseCharacter(const QString& ch, const QString& where);
     void TellBoxFull(const QString& box);

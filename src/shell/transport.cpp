@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace varnel {
 namespace {
@@ -68,7 +69,7 @@ void TForm1::RefuseCharacter(const QString& ch, const QString& where) {
 
 // The recipient rows as bytes: title, sender, recipient. False (and the person told) when a title
 // holds a character without a CP932 form.
-bool TForm1::RowBytes(QList<QList<QByteArray>>& rows) {
+bool TForm1::RowBytes(QList<Recipient>& rows) {
     rows.clear();
     for (int r = 0; r < LV_Model->rowCount(); ++r) {
         QByteArray title;
@@ -85,24 +86,26 @@ bool TForm1::RowBytes(QList<QList<QByteArray>>& rows) {
 // A field may not hold the separator or the marks, a body not the marks, and the whole must fit the
 // limits of a datagram. Common kanji such as 表, 能, ソ and 予 end in the separator byte in CP932, so
 // the message names the character and says why.
-bool TForm1::CheckOutgoing(const QList<QList<QByteArray>>& rows, const QByteArray& body, bool sending) {
+bool TForm1::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending) {
     const QString fieldNames[] = {QStringLiteral("タイトル"), QStringLiteral("送信者"),
                                   QStringLiteral("受信者")};
     const QString verb = sending ? QStringLiteral("送信") : QStringLiteral("保存");
-    for (const QList<QByteArray>& row : rows) {
+    for (const Recipient& row : rows) {
+        const QByteArray* fields[] = {&row.title, &row.sender, &row.recipient};
         for (int f = 0; f < 3; ++f) {
-            const qsizetype at = FirstReservedInField(row[f]);
+            const QByteArray& field = *fields[f];
+            const qsizetype at = FirstReservedInField(field);
             if (at < 0)
                 continue;
-            const QString text = cp932::Decode(row[f]);
+            const QString text = cp932::Decode(field);
             const QString ch = CharacterAt(text, at);
             QString why;
-            if (row[f].at(at) == kSeparator && ch != QStringLiteral("\\"))
+            if (field.at(at) == kSeparator && ch != QStringLiteral("\\"))
                 why = QStringLiteral(
                     "この文字は Shift-JIS で 2 バイト目が区切り記号 \\ (0x5C) と同じになるため、"
                     "メールの見出しに使えません（表・能・ソ・予 などがこれに当たります）。\n"
                     "別の言葉に言い換えてください。");
-            else if (row[f].at(at) == kSeparator)
+            else if (field.at(at) == kSeparator)
                 why = QStringLiteral("\\ はメールの見出しの区切り記号なので使えません。");
             else
                 why = QStringLiteral("この文字はメールの区切りに使われるため使えません。");
@@ -112,7 +115,7 @@ bool TForm1::CheckOutgoing(const QList<QList<QByteArray>>& rows, const QByteArra
                                         kTitle, QMessageBox::Warning);
             return false;
         }
-        const Courier::Refusal size = Courier::CheckSize({row[0], row[1], row[2]}, body);
+        const Courier::Refusal size = Courier::CheckSize(row, body);
         if (size == Courier::Refusal::HeaderTooLong) {
             m_app.services.prompt->Show(
                 this,
@@ -134,9 +137,13 @@ bool TForm1::CheckOutgoing(const QList<QList<QByteArray>>& rows, const QByteArra
             return false;
         }
     }
-    const qsizetype at = FirstReservedInBody(body);
-    if (at >= 0) {
-        const QString ch = CharacterAt(Mm_Message->toPlainText(), at);
+    if (FirstReservedInBody(body) >= 0) {
+        // Only the control characters BEL, BS and NUL give these bytes in a body.
+        const QString text = Mm_Message->toPlainText();
+        const auto reserved = std::find_if(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() == kRecordMark || c.unicode() == kHeaderEnd || c.unicode() == 0;
+        });
+        const QString ch = reserved != text.cend() ? QString(*reserved) : QString();
         m_app.services.prompt->Show(
             this,
             QStringLiteral("本文に %1 が含まれているため%2できません。\n"
@@ -154,7 +161,7 @@ bool TForm1::SendComposed() {
     if (!m_app.courier || !m_app.netBrowser.NetworkFound || CurrentView() != View::Make ||
         LV_Model->rowCount() == 0)
         return false;
-    QList<QList<QByteArray>> rows;
+    QList<Recipient> rows;
     QByteArray body;
     QString bad;
     if (!RowBytes(rows))
@@ -165,10 +172,7 @@ bool TForm1::SendComposed() {
     }
     if (!CheckOutgoing(rows, body, true))
         return false;
-    QList<Recipient> recipients;
-    for (const QList<QByteArray>& row : rows)
-        recipients.append({row[0], row[1], row[2]});
-    const Courier::ComposeResult result = m_app.courier->SendComposed(recipients, body);
+    const Courier::ComposeResult result = m_app.courier->SendComposed(rows, body);
     if (!result.processed)
         return false;
     if (result.notStored > 0)

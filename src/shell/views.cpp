@@ -88,7 +88,7 @@ void TForm1::PM_ViewSendClick() {
 void TForm1::PM_ViewSaveClick() {
     if (CurrentView() != View::Make || !m_app.sendBox)
         return;
-    QList<QList<QByteArray>> rows;
+    QList<Recipient> rows;
     QByteArray body;
     QString bad;
     if (!RowBytes(rows))
@@ -100,8 +100,8 @@ void TForm1::PM_ViewSaveClick() {
     if (rows.isEmpty() || !CheckOutgoing(rows, body, false))
         return;
     const QByteArray time = m_app.services.clock->TimeText();
-    for (const QList<QByteArray>& row : rows) {
-        const QByteArray record = BuildHeader('K', row[0], row[1], row[2], time) + body;
+    for (const Recipient& row : rows) {
+        const QByteArray record = BuildHeader('K', row.title, row.sender, row.recipient, time) + body;
         if (!m_app.sendBox->Prepend(record)) {
             TellBoxFull(QStringLiteral("送信BOX"));
             break;

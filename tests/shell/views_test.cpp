@@ -266,10 +266,15 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes.size(), 1);
         QVERIFY2(pc.prompt.boxes[0].text.contains(QStringLiteral("「é」(U+00E9)")),
                  qPrintable(pc.prompt.boxes[0].text));
-        w.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
+        w.Mm_Message->setPlainText(QStringLiteral("line\nring \a bell"));
         w.PM_ViewSave->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 2);
-        QVERIFY(pc.prompt.boxes[1].text.contains(QStringLiteral("U+1F600")));
+        QVERIFY2(pc.prompt.boxes[1].text.contains(QStringLiteral("制御文字 U+0007")),
+                 qPrintable(pc.prompt.boxes[1].text));
+        w.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
+        w.PM_ViewSave->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 3);
+        QVERIFY(pc.prompt.boxes[2].text.contains(QStringLiteral("U+1F600")));
         QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("smile \U0001F600"));
         QVERIFY(pc.app->sendBox->Text().isEmpty());
     }
