@@ -91,13 +91,13 @@ void TForm1::PM_ViewSaveClick() {
     QList<Recipient> rows;
     QByteArray body;
     QString bad;
-    if (!RowBytes(rows))
+    if (!RowBytes(rows) || rows.isEmpty())
         return;
     if (!MessageBytes(body, bad)) {
         RefuseCharacter(bad, QStringLiteral("本文"));
         return;
     }
-    if (rows.isEmpty() || !CheckOutgoing(rows, body, false))
+    if (!CheckOutgoing(rows, body, false))
         return;
     const QByteArray time = m_app.services.clock->TimeText();
     for (const Recipient& row : rows) {
