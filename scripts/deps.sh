@@ -5,13 +5,14 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libavahi-client-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool trayer imagemagick python3
   iproute2 dbus avahi-daemon avahi-utils util-linux procps
+  dpkg-dev librsvg2-bin desktop-file-utils appstream groff-base
 )
 
 missing=()
@@ -28,10 +29,18 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-# No package may start a daemon on this machine while we install it.
-if [ ! -e /usr/sbin/policy-rc.d ]; then
-  printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
-  chmod +x /usr/sbin/policy-rc.d
+# No package may start a daemon on this machine while we install it. A policy we put in place is
+# taken away again however the install ends (failure and signals included), so later installs on
+# this machine start their services as before; a policy that was there already stays as it is.
+policy=/usr/sbin/policy-rc.d
+created=
+trap '[ -z "$created" ] || rm -f "$policy"' EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+if (set -C; printf '#!/bin/sh\nexit 101\n' >"$policy") 2>/dev/null; then
+  created=1
+  chmod +x "$policy"
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
