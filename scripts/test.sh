@@ -4,11 +4,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
-if command -v clang-format >/dev/null; then
-  echo "=== clang-format ==="
-  find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
-    xargs -0 clang-format --dry-run -Werror
+echo "=== clang-format ==="
+if ! command -v clang-format >/dev/null; then
+  echo "clang-format is missing although scripts/deps.sh ran: the format check cannot run" >&2
+  exit 1
 fi
+find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror
 for preset in default asan; do
   echo "=== $preset build ==="
   cmake --preset "$preset" >/dev/null
