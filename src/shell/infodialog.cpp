@@ -22,7 +22,7 @@ void AddLabel(const QString& name, const QString& text, QPoint position, QWidget
 
 } // namespace
 
-TFrm_Info::TFrm_Info(QWidget* parent)
+InfoDialog::InfoDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Frm_Info"));
@@ -30,34 +30,30 @@ TFrm_Info::TFrm_Info(QWidget* parent)
     setFont(icons::UiFont());
     setFixedSize(192, 108);
 
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Bevel1->setGeometry(8, 8, 177, 65);
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bevel->setGeometry(8, 8, 177, 65);
     AddLabel(QStringLiteral("Label1"), QStringLiteral("Varnel for Windows95"), QPoint(32, 16), this);
     AddLabel(QStringLiteral("Label2"), QStringLiteral("1998.02.23"), QPoint(40, 32), this);
     AddLabel(QStringLiteral("Label3"), QStringLiteral("Ver 0.60"), QPoint(104, 32), this);
 
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(56, 80, 75, 25);
-    Button1->setAutoDefault(false);
-    Button1->setDefault(false);
-    connect(Button1, &QPushButton::clicked, this, &TFrm_Info::Button1Click);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Button1"));
+    ok->setGeometry(56, 80, 75, 25);
+    ok->setAutoDefault(false);
+    ok->setDefault(false);
+    connect(ok, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void TFrm_Info::Button1Click() {
-    close();
-}
-
-void TFrm_Info::showEvent(QShowEvent* event) {
+void InfoDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
     CentreOnScreen(this);
 }
 
-void TFrm_Info::keyPressEvent(QKeyEvent* event) {
+void InfoDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
         // The dialog has no cancel button: Escape does nothing. The close box still closes it.

@@ -2,21 +2,13 @@
 
 #include <QDialog>
 
-class QFrame;
-class QPushButton;
-
 namespace varnel {
 
-// "Varnel-[情報]": the program's name, date and version.
-class TFrm_Info : public QDialog {
+// "Varnel-[情報]" (Frm_Info): the program's name, date and version.
+class InfoDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrm_Info(QWidget* parent = nullptr);
-
-    QFrame* Bevel1 = nullptr;
-    QPushButton* Button1 = nullptr;
-
-    void Button1Click();
+    explicit InfoDialog(QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,14 +1,15 @@
+#include "shell/lifecycle.h"
+
 #include "settings/settingslogic.h"
-#include "shell/infodialog.h"
-#include "shell/mainwindow.h"
+#include "shell/mailcheck.h"
+#include "shell/mailviews.h"
+#include "shell/networktree.h"
 #include "shell/prompt.h"
-#include "shell/settingdialog.h"
 #include "shell/varnel.h"
+#include "shell/windowtray.h"
 #include "store/mailboxfiles.h"
 
-#include <QCloseEvent>
-#include <QPlainTextEdit>
-#include <QTimer>
+#include <QWidget>
 
 namespace varnel {
 namespace {
@@ -18,27 +19,32 @@ const QString kTitle = QStringLiteral("Varnel for Windows95");
 
 } // namespace
 
+Lifecycle::Lifecycle(Varnel& app, QWidget& window, NetworkTree& network, MailViews& views,
+                     MailCheck& mailCheck, WindowTray& tray)
+    : m_app(app), m_window(window), m_network(network), m_views(views), m_mailCheck(mailCheck), m_tray(tray) {
+}
+
 // The start-up steps. Each step that fails tells the person; the first two end the program. Once a
 // close request has been made here, the steps after it are not run: they would use an endpoint,
 // tables or mailboxes that the ending program no longer has.
-void TForm1::FormShow() {
+void Lifecycle::Start() {
     Prompt& prompt = *m_app.services.prompt;
 
     if (!m_app.mailSlot.Open()) {
-        prompt.Show(this, QStringLiteral("メールスロットの作成に失敗しました"), kLocalError,
+        prompt.Show(&m_window, QStringLiteral("メールスロットの作成に失敗しました"), kLocalError,
                     QMessageBox::Warning);
-        CloseRequest();
+        RequestClose();
     }
 
     const SettingsReport settings = ReadSettings(*m_app.services.settings, m_app.Settings);
     if (settings.outcome == SettingsReport::StoreUnavailable) {
-        prompt.Show(this, QStringLiteral("レジストリエラー"), kLocalError, QMessageBox::Warning);
-        CloseRequest();
+        prompt.Show(&m_window, QStringLiteral("レジストリエラー"), kLocalError, QMessageBox::Warning);
+        RequestClose();
     } else if (settings.outcome == SettingsReport::ValueError) {
         // A stored value of the wrong kind: the error box, and the start-up ends here.
         m_app.startFailed = true;
-        prompt.Show(this, settings.error + QStringLiteral("."), kTitle, QMessageBox::Critical);
-        CloseRequest();
+        prompt.Show(&m_window, settings.error + QStringLiteral("."), kTitle, QMessageBox::Critical);
+        RequestClose();
         return;
     } else {
         m_app.settingsRead = true;
@@ -46,68 +52,51 @@ void TForm1::FormShow() {
     if (m_closed)
         return;
 
-    if (!FillNetworkTree())
-        prompt.Show(this, QStringLiteral("ネットワークが見つかりません"), kLocalError, QMessageBox::Warning);
+    if (!m_network.Fill())
+        prompt.Show(&m_window, QStringLiteral("ネットワークが見つかりません"), kLocalError,
+                    QMessageBox::Warning);
     if (m_closed)
         return;
-    if (!DetectLocalHostName())
-        prompt.Show(this, QStringLiteral("ホストネーム検出エラー"), kLocalError, QMessageBox::Warning);
+    if (!m_network.DetectLocalHostName())
+        prompt.Show(&m_window, QStringLiteral("ホストネーム検出エラー"), kLocalError, QMessageBox::Warning);
     if (m_closed)
         return;
 
-    SetView(View::Send);
-    Mm_Message->clear();
+    m_views.BeginOnSendBox();
     LoadMailBoxes();
-    ShowView();
+    m_views.ShowView();
     if (m_app.Settings.Tray)
-        Tm_AutoTray->start();
-    Tm_CheckMail->start();
+        m_tray.StartAutoTray();
+    m_mailCheck.Start();
 }
 
 // The close steps: the endpoint, the settings (only when they were read in this run, so stored
 // values are never replaced by ones that were not read), then the mailboxes.
-void TForm1::FormClose() {
-    Tm_CheckMail->stop();
-    Tm_AutoTray->stop();
+void Lifecycle::RunCloseSteps() {
+    m_mailCheck.Stop();
+    m_tray.StopAutoTray();
     m_app.mailSlot.Close();
     if (m_app.settingsRead) {
         // A store that cannot be opened is passed over in silence; a value it refuses is shown in the
         // error box. Either way the mailboxes are still saved.
         const SettingsReport report = WriteSettings(*m_app.services.settings, m_app.Settings);
         if (report.outcome == SettingsReport::ValueError)
-            m_app.services.prompt->Show(this, report.error + QStringLiteral("."), kTitle,
+            m_app.services.prompt->Show(&m_window, report.error + QStringLiteral("."), kTitle,
                                         QMessageBox::Critical);
     }
     SaveMailBoxes();
 }
 
-void TForm1::CloseRequest() {
+void Lifecycle::RequestClose() {
     m_closed = true;
-    FormClose();
-    hide();
+    RunCloseSteps();
+    m_window.hide();
     Q_EMIT m_app.Finished();
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-    CloseRequest();
-    event->accept();
-}
-
-void TForm1::Mn_MailCloseClick() {
-    CloseRequest();
-}
-
-void TForm1::Mn_EditSettingClick() {
-    m_app.Frm_Setting->exec();
-}
-
-void TForm1::Mn_InfoInfoClick() {
-    m_app.Frm_Info->exec();
 }
 
 // Both mailboxes from their files. A file that cannot be taken in whole (cut at a zero byte, too
 // large, unreadable) is copied aside before the first save replaces it, so no byte is lost for good.
-bool TForm1::LoadMailBoxes() {
+void Lifecycle::LoadMailBoxes() {
     MailboxFiles& files = *m_app.services.files;
     const auto load = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
         box = std::make_unique<MailBox>();
@@ -121,7 +110,7 @@ bool TForm1::LoadMailBoxes() {
         else if (loaded.exists && !box->SetText(loaded.bytes))
             problem = QStringLiteral("大きすぎて読み込めません"), backup = true;
         if (!problem.isEmpty()) {
-            m_app.services.prompt->Show(this,
+            m_app.services.prompt->Show(&m_window,
                                         QStringLiteral("メールボックス %1 を読み込めませんでした（%2）。\n"
                                                        "元のファイルは終了時に %1.bak として残します。")
                                             .arg(files.PathOf(name), problem),
@@ -133,12 +122,11 @@ bool TForm1::LoadMailBoxes() {
     m_app.courier =
         std::make_unique<Courier>(m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
                                   [this] { return m_app.netBrowser.NetworkFound; });
-    return true;
 }
 
 // Writes both mailboxes and lets them go. A file that cannot be written is not given up silently:
 // the person learns which file and why, and may try again.
-bool TForm1::SaveMailBoxes() {
+void Lifecycle::SaveMailBoxes() {
     MailboxFiles& files = *m_app.services.files;
     m_app.courier.reset();
     const auto save = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
@@ -156,14 +144,13 @@ bool TForm1::SaveMailBoxes() {
                                         "今回の変更は失われます。")
                        : QStringLiteral("メールボックス %1 を保存できませんでした。\n%2\n\n"
                                         "もう一度試しますか？ 試さない場合、この内容は失われます。");
-            if (!m_app.services.prompt->AskRetry(this, text.arg(files.PathOf(name), error), kLocalError))
+            if (!m_app.services.prompt->AskRetry(&m_window, text.arg(files.PathOf(name), error), kLocalError))
                 break;
         }
         box.reset();
     };
     save(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
     save(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
-    return true;
 }
 
 } // namespace varnel

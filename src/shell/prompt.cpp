@@ -27,4 +27,9 @@ bool MessageBoxPrompt::AskRetry(QWidget* owner, const QString& text, const QStri
     return box.clickedButton() == retry;
 }
 
+void TellBoxFull(Prompt& prompt, QWidget* owner, const QString& box) {
+    prompt.Show(owner, QStringLiteral("%1がいっぱいです。不要なメールを削除してください。").arg(box),
+                QStringLiteral("Varnel for Windows95"), QMessageBox::Warning);
+}
+
 } // namespace varnel

@@ -26,4 +26,7 @@ public:
     bool AskRetry(QWidget* owner, const QString& text, const QString& caption) override;
 };
 
+// Tells the person that the named mailbox has no room for more mail.
+void TellBoxFull(Prompt& prompt, QWidget* owner, const QString& box);
+
 } // namespace varnel

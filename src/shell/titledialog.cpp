@@ -18,7 +18,7 @@ bool IsEnter(const QKeyEvent* event) {
 
 } // namespace
 
-TFrm_Title::TFrm_Title(QWidget* parent)
+TitleDialog::TitleDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Frm_Title"));
@@ -27,67 +27,63 @@ TFrm_Title::TFrm_Title(QWidget* parent)
     setFixedSize(262, 93);
 
     // Labels size themselves to their text.
-    Label1 = new QLabel(QStringLiteral("送信するメッセージにタイトルをつけてください"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(16, 8);
-    Label1->adjustSize();
-    Label2 = new QLabel(QStringLiteral("（この内容は後で変更可能です）"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(88, 24);
-    Label2->adjustSize();
+    auto* prompt = new QLabel(QStringLiteral("送信するメッセージにタイトルをつけてください"), this);
+    prompt->setObjectName(QStringLiteral("Label1"));
+    prompt->move(16, 8);
+    prompt->adjustSize();
+    auto* note = new QLabel(QStringLiteral("（この内容は後で変更可能です）"), this);
+    note->setObjectName(QStringLiteral("Label2"));
+    note->move(88, 24);
+    note->adjustSize();
 
-    Btn_OK = new QPushButton(QStringLiteral("OK"), this);
-    Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
-    Btn_OK->setGeometry(96, 64, 75, 25);
-    Btn_OK->setAutoDefault(false);
-    Btn_OK->setDefault(false);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("Btn_OK"));
+    m_okButton->setGeometry(96, 64, 75, 25);
+    m_okButton->setAutoDefault(false);
+    m_okButton->setDefault(false);
 
     // The edit keeps Qt's own ceiling for a line edit; the title is otherwise taken as typed.
-    Ed_Title = new QLineEdit(this);
-    Ed_Title->setObjectName(QStringLiteral("Ed_Title"));
-    Ed_Title->setGeometry(16, 40, 233, 20);
-    Ed_Title->installEventFilter(this);
+    m_titleEdit = new QLineEdit(this);
+    m_titleEdit->setObjectName(QStringLiteral("Ed_Title"));
+    m_titleEdit->setGeometry(16, 40, 233, 20);
+    m_titleEdit->installEventFilter(this);
 
-    setTabOrder(Btn_OK, Ed_Title);
+    setTabOrder(m_okButton, m_titleEdit);
 
-    connect(Btn_OK, &QPushButton::clicked, this, &TFrm_Title::Btn_OKClick);
+    connect(m_okButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
-QString TFrm_Title::Title() const {
-    return Ed_Title->text();
+QString TitleDialog::Title() const {
+    return m_titleEdit->text();
 }
 
-void TFrm_Title::FormShow() {
+void TitleDialog::Reset() {
     m_enterDown = false;
-    Ed_Title->clear();
-    Ed_Title->setFocus(Qt::OtherFocusReason);
+    m_titleEdit->clear();
+    m_titleEdit->setFocus(Qt::OtherFocusReason);
 }
 
-void TFrm_Title::Btn_OKClick() {
-    close();
-}
-
-void TFrm_Title::showEvent(QShowEvent* event) {
+void TitleDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
     CentreOnScreen(this);
-    FormShow();
+    Reset();
 }
 
-void TFrm_Title::keyPressEvent(QKeyEvent* event) {
+void TitleDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape)
         return; // no way to cancel: Escape does nothing, the close box still closes
     if (!PressFocusedButton(this, event))
         QDialog::keyPressEvent(event);
 }
 
-// Ed_TitleKeyUp: Enter closes the dialog when it is released in the edit box. The press is swallowed
+// Enter closes the dialog when it is released in the edit box. The press is swallowed
 // so that it triggers nothing of its own, and the key repeat of a held Enter closes nothing. A release
 // whose press went elsewhere (the Enter that opened this dialog from another window) is not taken as
 // an answer.
-bool TFrm_Title::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != Ed_Title || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease))
+bool TitleDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_titleEdit || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease))
         return QDialog::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (!IsEnter(key))

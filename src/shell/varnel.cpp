@@ -10,26 +10,35 @@ namespace varnel {
 Varnel::Varnel(const Services& s, QObject* parent)
     : QObject(parent), services(s), mailSlot(*s.endpoint), netBrowser(*s.provider) {
     // The windows in their order of creation: the main window first, then the three dialogs.
-    Form1 = std::make_unique<TForm1>(*this);
-    Frm_Setting = std::make_unique<TFrm_Setting>(Settings, Form1.get());
-    Frm_Info = std::make_unique<TFrm_Info>(Form1.get());
-    Frm_Title = std::make_unique<TFrm_Title>(Form1.get());
+    m_window = std::make_unique<MainWindow>(*this);
+    m_settingDialog = std::make_unique<SettingDialog>(Settings, m_window.get());
+    m_infoDialog = std::make_unique<InfoDialog>(m_window.get());
+    m_titleDialog = std::make_unique<TitleDialog>(m_window.get());
 }
 
 Varnel::~Varnel() {
     // Dialogs first: they are children of the main window.
-    Frm_Title.reset();
-    Frm_Info.reset();
-    Frm_Setting.reset();
-    Form1.reset();
+    m_titleDialog.reset();
+    m_infoDialog.reset();
+    m_settingDialog.reset();
+    m_window.reset();
     mailSlot.Close();
 }
 
 void Varnel::Start() {
-    Form1->FormShow();
+    m_window->Start();
     // A start-up that ended in a close request leaves nothing to show: the program is ending.
-    if (!Form1->Closed())
-        Form1->show();
+    if (!m_window->Closed())
+        m_window->show();
+}
+
+void Varnel::RequestClose() {
+    if (!m_window->Closed())
+        m_window->RequestClose();
+}
+
+bool Varnel::Closed() const {
+    return m_window->Closed();
 }
 
 } // namespace varnel

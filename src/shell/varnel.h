@@ -18,10 +18,10 @@ class MailboxFiles;
 class NetProvider;
 class Prompt;
 class SettingsStore;
-class TForm1;
-class TFrm_Info;
-class TFrm_Setting;
-class TFrm_Title;
+class InfoDialog;
+class MainWindow;
+class SettingDialog;
+class TitleDialog;
 class TrayService;
 
 // The platform as the program sees it. The caller owns every service and keeps it alive for the
@@ -46,6 +46,16 @@ public:
 
     // Runs the start-up steps, then shows the main window.
     void Start();
+    // The close steps, then Finished; once only, however often it is asked for.
+    void RequestClose();
+    // The close steps have run (or a failed start-up ran them).
+    bool Closed() const;
+
+    // The windows: the main window and its three dialogs.
+    MainWindow& Window() const { return *m_window; }
+    SettingDialog& SettingWindow() const { return *m_settingDialog; }
+    InfoDialog& InfoWindow() const { return *m_infoDialog; }
+    TitleDialog& TitleWindow() const { return *m_titleDialog; }
 
     Services services;
     MailSlot mailSlot;
@@ -59,14 +69,15 @@ public:
     bool settingsRead = false; // ReadSettings succeeded in this run
     bool startFailed = false;  // an error stopped the start-up steps
 
-    std::unique_ptr<TForm1> Form1;
-    std::unique_ptr<TFrm_Setting> Frm_Setting;
-    std::unique_ptr<TFrm_Info> Frm_Info;
-    std::unique_ptr<TFrm_Title> Frm_Title;
-
 Q_SIGNALS:
     // The close steps have run: the program should end.
     void Finished();
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<SettingDialog> m_settingDialog;
+    std::unique_ptr<InfoDialog> m_infoDialog;
+    std::unique_ptr<TitleDialog> m_titleDialog;
 };
 
 } // namespace varnel

@@ -45,25 +45,20 @@ int main(int argc, char** argv) {
         &app, &varnel::Varnel::Finished, &application, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
     application.showError = [&](const QString& text) {
-        prompt.Show(app.Form1.get(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical,
+        prompt.Show(&app.Window(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical,
                     false);
     };
 
     // Signals and the end of the desktop session are close requests, like the close box.
     varnel::CloseSignals signals;
-    QObject::connect(&signals, &varnel::CloseSignals::Requested, &app, [&] {
-        if (!app.Form1->Closed())
-            app.Form1->CloseRequest();
-    });
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, &app, [&](QSessionManager&) {
-        if (!app.Form1->Closed())
-            app.Form1->CloseRequest();
-    });
+    QObject::connect(&signals, &varnel::CloseSignals::Requested, &app, [&] { app.RequestClose(); });
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &app,
+                     [&](QSessionManager&) { app.RequestClose(); });
 
     app.Start();
     // A start-up that ended in a close request (a failed step, or a signal while a box was open)
     // has already run the close steps: there is no loop to run.
-    if (app.Form1->Closed())
+    if (app.Closed())
         return 0;
     QApplication::exec();
     return 0;

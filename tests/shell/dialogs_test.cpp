@@ -1,3 +1,5 @@
+#include "named.h"
+
 #include "shell/helpwindow.h"
 #include "shell/icons.h"
 #include "shell/infodialog.h"
@@ -64,6 +66,27 @@ void SendKey(QWidget* target, QEvent::Type type, int key, bool autoRepeat = fals
 
 enum Which { Setting, Info, Title };
 
+// The dialogs' controls, found by their object names.
+struct SettingParts {
+    const QDialog& dialog;
+    QCheckBox* CB_Tray = Named<QCheckBox>(dialog, "CB_Tray");
+    QCheckBox* CB_Popup = Named<QCheckBox>(dialog, "CB_Popup");
+    QCheckBox* CB_Zorder = Named<QCheckBox>(dialog, "CB_Zorder");
+    QPushButton* Btn_OK = Named<QPushButton>(dialog, "Btn_OK");
+    QPushButton* Btn_Cancel = Named<QPushButton>(dialog, "Btn_Cancel");
+    QPushButton* Btn_Agree = Named<QPushButton>(dialog, "Btn_Agree");
+};
+struct InfoParts {
+    const QDialog& dialog;
+    QFrame* Bevel1 = Named<QFrame>(dialog, "Bevel1");
+    QPushButton* Button1 = Named<QPushButton>(dialog, "Button1");
+};
+struct TitleParts {
+    const QDialog& dialog;
+    QLineEdit* Ed_Title = Named<QLineEdit>(dialog, "Ed_Title");
+    QPushButton* Btn_OK = Named<QPushButton>(dialog, "Btn_OK");
+};
+
 } // namespace
 
 class DialogsTest : public QObject {
@@ -72,9 +95,13 @@ class DialogsTest : public QObject {
 private:
     SETTING m_settings;
     std::unique_ptr<QWidget> m_owner;
-    std::unique_ptr<TFrm_Setting> m_setting;
-    std::unique_ptr<TFrm_Info> m_info;
-    std::unique_ptr<TFrm_Title> m_title;
+    std::unique_ptr<SettingDialog> m_setting;
+    std::unique_ptr<InfoDialog> m_info;
+    std::unique_ptr<TitleDialog> m_title;
+
+    SettingParts SettingUi() const { return {*m_setting}; }
+    InfoParts InfoUi() const { return {*m_info}; }
+    TitleParts TitleUi() const { return {*m_title}; }
 
     QDialog* Dialog(int which) const {
         if (which == Setting)
@@ -91,9 +118,9 @@ private Q_SLOTS:
         m_owner = std::make_unique<QWidget>();
         m_owner->setGeometry(0, 0, 200, 150);
         m_owner->show();
-        m_setting = std::make_unique<TFrm_Setting>(m_settings, m_owner.get());
-        m_info = std::make_unique<TFrm_Info>(m_owner.get());
-        m_title = std::make_unique<TFrm_Title>(m_owner.get());
+        m_setting = std::make_unique<SettingDialog>(m_settings, m_owner.get());
+        m_info = std::make_unique<InfoDialog>(m_owner.get());
+        m_title = std::make_unique<TitleDialog>(m_owner.get());
     }
 
     void cleanup() {
@@ -214,8 +241,8 @@ private Q_SLOTS:
     }
 
     void bevelIsASunkenFrame() {
-        QCOMPARE(m_info->Bevel1->frameShadow(), QFrame::Sunken);
-        QVERIFY(m_info->Bevel1->frameShape() != QFrame::NoFrame);
+        QCOMPARE(InfoUi().Bevel1->frameShadow(), QFrame::Sunken);
+        QVERIFY(InfoUi().Bevel1->frameShape() != QFrame::NoFrame);
     }
 
     void tabVisitsControlsInTableOrder_data() {
@@ -240,8 +267,8 @@ private Q_SLOTS:
         Activate(*dialog);
         if (which == Setting) {
             // 適用 opens disabled; one change makes it reachable.
-            m_setting->CB_Zorder->click();
-            m_setting->CB_Tray->setFocus();
+            SettingUi().CB_Zorder->click();
+            SettingUi().CB_Tray->setFocus();
         }
         QTRY_VERIFY(QApplication::focusWidget() != nullptr);
         QStringList visited{QApplication::focusWidget()->objectName()};
@@ -277,22 +304,22 @@ private Q_SLOTS:
         m_settings = SETTING{tray, popup, front, {}, {}};
 
         m_setting->show();
-        QCOMPARE(m_setting->CB_Tray->isChecked(), tray);
-        QCOMPARE(m_setting->CB_Popup->isChecked(), popup);
-        QCOMPARE(m_setting->CB_Zorder->isChecked(), front);
-        QVERIFY(!m_setting->Btn_Agree->isEnabled());
+        QCOMPARE(SettingUi().CB_Tray->isChecked(), tray);
+        QCOMPARE(SettingUi().CB_Popup->isChecked(), popup);
+        QCOMPARE(SettingUi().CB_Zorder->isChecked(), front);
+        QVERIFY(!SettingUi().Btn_Agree->isEnabled());
         // No box governs another.
-        QVERIFY(m_setting->CB_Zorder->isEnabled());
+        QVERIFY(SettingUi().CB_Zorder->isEnabled());
         m_setting->close();
     }
 
     void checkingAndUncheckingABoxEnablesApply() {
         m_setting->show();
-        QTest::mouseClick(m_setting->CB_Popup, Qt::LeftButton);
-        QTest::mouseClick(m_setting->CB_Popup, Qt::LeftButton);
-        QVERIFY(!m_setting->CB_Popup->isChecked());
-        QVERIFY(m_setting->Btn_Agree->isEnabled());
-        QVERIFY(m_setting->CB_Zorder->isEnabled());
+        QTest::mouseClick(SettingUi().CB_Popup, Qt::LeftButton);
+        QTest::mouseClick(SettingUi().CB_Popup, Qt::LeftButton);
+        QVERIFY(!SettingUi().CB_Popup->isChecked());
+        QVERIFY(SettingUi().Btn_Agree->isEnabled());
+        QVERIFY(SettingUi().CB_Zorder->isEnabled());
         QVERIFY(m_setting->isVisible());
         m_setting->close();
         QVERIFY(!m_settings.Popup);
@@ -309,17 +336,17 @@ private Q_SLOTS:
         QFETCH(QString, box);
         m_setting->show();
         QTest::mouseClick(m_setting->findChild<QCheckBox*>(box), Qt::LeftButton);
-        QVERIFY(m_setting->Btn_Agree->isEnabled());
+        QVERIFY(SettingUi().Btn_Agree->isEnabled());
         m_setting->close();
     }
 
     void okCopiesTheThreeFlagsAndCloses() {
         m_settings.SendFina = QStringLiteral("/abs/send.txt");
         const int result = ExecWith(*m_setting, [this](QDialog&) {
-            QTest::mouseClick(m_setting->CB_Tray, Qt::LeftButton);
-            QTest::mouseClick(m_setting->CB_Popup, Qt::LeftButton);
-            QTest::mouseClick(m_setting->CB_Zorder, Qt::LeftButton);
-            QTest::mouseClick(m_setting->Btn_OK, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Tray, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Popup, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Zorder, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().Btn_OK, Qt::LeftButton);
         });
         QCOMPARE(result, int(QDialog::Rejected));
         QVERIFY(!m_setting->isVisible());
@@ -332,13 +359,13 @@ private Q_SLOTS:
         bool applyEnabledAfterApply = true;
         bool trayAfterApply = false;
         const int result = ExecWith(*m_setting, [&](QDialog& dialog) {
-            QTest::mouseClick(m_setting->CB_Tray, Qt::LeftButton);
-            QTest::mouseClick(m_setting->Btn_Agree, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Tray, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().Btn_Agree, Qt::LeftButton);
             openAfterApply = dialog.isVisible();
-            applyEnabledAfterApply = m_setting->Btn_Agree->isEnabled();
+            applyEnabledAfterApply = SettingUi().Btn_Agree->isEnabled();
             trayAfterApply = m_settings.Tray;
-            QTest::mouseClick(m_setting->CB_Popup, Qt::LeftButton);
-            QTest::mouseClick(m_setting->Btn_Cancel, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Popup, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().Btn_Cancel, Qt::LeftButton);
         });
         QCOMPARE(result, int(QDialog::Rejected));
         QVERIFY(openAfterApply);
@@ -348,9 +375,9 @@ private Q_SLOTS:
         QVERIFY(!m_settings.Popup);
 
         m_setting->show();
-        QVERIFY(m_setting->CB_Tray->isChecked());
-        QVERIFY(!m_setting->CB_Popup->isChecked());
-        QVERIFY(!m_setting->Btn_Agree->isEnabled());
+        QVERIFY(SettingUi().CB_Tray->isChecked());
+        QVERIFY(!SettingUi().CB_Popup->isChecked());
+        QVERIFY(!SettingUi().Btn_Agree->isEnabled());
         m_setting->close();
     }
 
@@ -366,14 +393,14 @@ private Q_SLOTS:
         m_settings.Front = true;
         bool closed = false;
         ExecWith(*m_setting, [&](QDialog& dialog) {
-            QTest::mouseClick(m_setting->CB_Tray, Qt::LeftButton);
-            QTest::mouseClick(m_setting->CB_Zorder, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Tray, Qt::LeftButton);
+            QTest::mouseClick(SettingUi().CB_Zorder, Qt::LeftButton);
             if (how == 0)
-                QTest::mouseClick(m_setting->Btn_Cancel, Qt::LeftButton);
+                QTest::mouseClick(SettingUi().Btn_Cancel, Qt::LeftButton);
             else if (how == 1)
                 dialog.close();
             else
-                QTest::keyClick(m_setting->CB_Tray, Qt::Key_Escape);
+                QTest::keyClick(SettingUi().CB_Tray, Qt::Key_Escape);
             closed = !dialog.isVisible();
         });
         QVERIFY(closed);
@@ -383,19 +410,19 @@ private Q_SLOTS:
 
     void enterPressesOnlyTheFocusedButton() {
         Activate(*m_setting);
-        m_setting->CB_Tray->setFocus();
-        QTest::mouseClick(m_setting->CB_Tray, Qt::LeftButton);
-        QTest::keyClick(m_setting->CB_Tray, Qt::Key_Return);
+        SettingUi().CB_Tray->setFocus();
+        QTest::mouseClick(SettingUi().CB_Tray, Qt::LeftButton);
+        QTest::keyClick(SettingUi().CB_Tray, Qt::Key_Return);
         QVERIFY(m_setting->isVisible());
         QVERIFY(!m_settings.Tray);
 
-        m_setting->Btn_Agree->setFocus();
-        QTest::keyClick(m_setting->Btn_Agree, Qt::Key_Return);
+        SettingUi().Btn_Agree->setFocus();
+        QTest::keyClick(SettingUi().Btn_Agree, Qt::Key_Return);
         QVERIFY(m_settings.Tray);
         QVERIFY(m_setting->isVisible());
 
-        m_setting->Btn_OK->setFocus();
-        QTest::keyClick(m_setting->Btn_OK, Qt::Key_Enter);
+        SettingUi().Btn_OK->setFocus();
+        QTest::keyClick(SettingUi().Btn_OK, Qt::Key_Enter);
         QVERIFY(!m_setting->isVisible());
     }
 
@@ -412,7 +439,7 @@ private Q_SLOTS:
         bool closed = false;
         const int result = ExecWith(*m_info, [&](QDialog& dialog) {
             if (byOk)
-                QTest::mouseClick(m_info->Button1, Qt::LeftButton);
+                QTest::mouseClick(InfoUi().Button1, Qt::LeftButton);
             else
                 dialog.close();
             closed = !dialog.isVisible();
@@ -450,7 +477,7 @@ private Q_SLOTS:
                 QTest::keyClick(focused, Qt::Key_Return);
             closed = !dialog.isVisible();
         });
-        QCOMPARE(focused, m_title->Ed_Title);
+        QCOMPARE(focused, TitleUi().Ed_Title);
         QVERIFY(closed);
         QCOMPARE(m_title->Title(), QString());
     }
@@ -467,15 +494,15 @@ private Q_SLOTS:
         const QString typed = QStringLiteral("Meeting \\ 10:00 会議");
         bool closed = false;
         const int result = ExecWith(*m_title, [&](QDialog& dialog) {
-            QTest::keyClicks(m_title->Ed_Title, QStringLiteral("Meeting \\ 10:00 "));
+            QTest::keyClicks(TitleUi().Ed_Title, QStringLiteral("Meeting \\ 10:00 "));
             // Japanese arrives from the input method as a committed string.
             QInputMethodEvent commit;
             commit.setCommitString(QStringLiteral("会議"));
-            QApplication::sendEvent(m_title->Ed_Title, &commit);
+            QApplication::sendEvent(TitleUi().Ed_Title, &commit);
             if (how == 0)
-                QTest::keyClick(m_title->Ed_Title, Qt::Key_Enter);
+                QTest::keyClick(TitleUi().Ed_Title, Qt::Key_Enter);
             else if (how == 1)
-                QTest::mouseClick(m_title->Btn_OK, Qt::LeftButton);
+                QTest::mouseClick(TitleUi().Btn_OK, Qt::LeftButton);
             else
                 dialog.close();
             closed = !dialog.isVisible();
@@ -487,24 +514,24 @@ private Q_SLOTS:
 
     void enterClosesOnReleaseNotOnPress() {
         Activate(*m_title);
-        QSignalSpy returnPressed(m_title->Ed_Title, &QLineEdit::returnPressed);
-        QSignalSpy editingFinished(m_title->Ed_Title, &QLineEdit::editingFinished);
-        QTest::keyClicks(m_title->Ed_Title, QStringLiteral("abc"));
+        QSignalSpy returnPressed(TitleUi().Ed_Title, &QLineEdit::returnPressed);
+        QSignalSpy editingFinished(TitleUi().Ed_Title, &QLineEdit::editingFinished);
+        QTest::keyClicks(TitleUi().Ed_Title, QStringLiteral("abc"));
 
-        QTest::keyPress(m_title->Ed_Title, Qt::Key_Return);
+        QTest::keyPress(TitleUi().Ed_Title, Qt::Key_Return);
         QVERIFY(m_title->isVisible());
         QCOMPARE(returnPressed.count(), 0);
         QCOMPARE(editingFinished.count(), 0);
         QCOMPARE(m_title->Title(), QStringLiteral("abc"));
 
-        QTest::keyRelease(m_title->Ed_Title, Qt::Key_Return);
+        QTest::keyRelease(TitleUi().Ed_Title, Qt::Key_Return);
         QVERIFY(!m_title->isVisible());
         QCOMPARE(m_title->Title(), QStringLiteral("abc"));
     }
 
     void heldEnterClosesOnlyOnItsFinalRelease() {
         Activate(*m_title);
-        QWidget* edit = m_title->Ed_Title;
+        QWidget* edit = TitleUi().Ed_Title;
         SendKey(edit, QEvent::KeyPress, Qt::Key_Return);
         for (int i = 0; i < 5; ++i) {
             SendKey(edit, QEvent::KeyRelease, Qt::Key_Return, true);
@@ -519,35 +546,35 @@ private Q_SLOTS:
         // The release of an Enter pressed in another window, or taken by an input method to commit
         // its text, comes up here.
         Activate(*m_title);
-        SendKey(m_title->Ed_Title, QEvent::KeyRelease, Qt::Key_Return);
+        SendKey(TitleUi().Ed_Title, QEvent::KeyRelease, Qt::Key_Return);
         QVERIFY(m_title->isVisible());
         m_title->close();
     }
 
     void otherKeysReleasedDoNotClose() {
         Activate(*m_title);
-        QTest::keyClick(m_title->Ed_Title, Qt::Key_A);
-        QTest::keyClick(m_title->Ed_Title, Qt::Key_Space);
-        QTest::keyClick(m_title->Ed_Title, Qt::Key_Tab); // to Btn_OK
+        QTest::keyClick(TitleUi().Ed_Title, Qt::Key_A);
+        QTest::keyClick(TitleUi().Ed_Title, Qt::Key_Space);
+        QTest::keyClick(TitleUi().Ed_Title, Qt::Key_Tab); // to Btn_OK
         QVERIFY(m_title->isVisible());
-        QCOMPARE(QApplication::focusWidget(), m_title->Btn_OK);
-        QTest::keyClick(m_title->Btn_OK, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), TitleUi().Btn_OK);
+        QTest::keyClick(TitleUi().Btn_OK, Qt::Key_Return);
         QVERIFY(!m_title->isVisible());
         QCOMPARE(m_title->Title(), QStringLiteral("a "));
     }
 
     void reopenedTitleDialogIsEmptyAndFocused() {
         Activate(*m_title);
-        QTest::keyClicks(m_title->Ed_Title, QStringLiteral("old title"));
-        QTest::keyPress(m_title->Ed_Title, Qt::Key_Return); // closing is left half done
+        QTest::keyClicks(TitleUi().Ed_Title, QStringLiteral("old title"));
+        QTest::keyPress(TitleUi().Ed_Title, Qt::Key_Return); // closing is left half done
         m_title->close();
         QCOMPARE(m_title->Title(), QStringLiteral("old title"));
 
         Activate(*m_title);
-        QCOMPARE(m_title->Ed_Title->text(), QString());
-        QCOMPARE(QApplication::focusWidget(), m_title->Ed_Title);
+        QCOMPARE(TitleUi().Ed_Title->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), TitleUi().Ed_Title);
         // The release left over from the earlier showing does not close this one.
-        QTest::keyRelease(m_title->Ed_Title, Qt::Key_Return);
+        QTest::keyRelease(TitleUi().Ed_Title, Qt::Key_Return);
         QVERIFY(m_title->isVisible());
         m_title->close();
     }

@@ -37,21 +37,22 @@ private Q_SLOTS:
         pc.files.files[QStringLiteral("vnsend.txt")] =
             QByteArray("\x07S\\t\\PC01\\PC00\\1998/02/23 9:00:00\\\x08hi\r\n");
         Varnel& app = pc.Start();
-        TForm1& w = pc.Window();
+        MainWindow& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
 
         QVERIFY(pc.prompt.boxes.isEmpty());
         QVERIFY(pc.endpoint.IsOpen());
         QVERIFY(app.settingsRead);
-        QCOMPARE(w.TV_Network->topLevelItemCount(), 1);
-        QCOMPARE(w.TV_Network->topLevelItem(0)->childCount(), 2);
+        QCOMPARE(ui.TV_Network->topLevelItemCount(), 1);
+        QCOMPARE(ui.TV_Network->topLevelItem(0)->childCount(), 2);
         QCOMPARE(app.LocalHostName, QByteArray("PC01"));
         // One probe went to the machine listed before this one, one to this one.
         QCOMPARE(net.SentTo("PC00").size(), 1);
-        QVERIFY(w.Mn_ViewSend->isChecked());
-        QCOMPARE(w.LV_Model->rowCount(), 1);
-        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
-        QVERIFY(w.Tm_CheckMail->isActive());
-        QVERIFY(!w.Tm_AutoTray->isActive());
+        QVERIFY(ui.Mn_ViewSend->isChecked());
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
+        QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
+        QVERIFY(ui.Tm_CheckMail->isActive());
+        QVERIFY(!ui.Tm_AutoTray->isActive());
         QVERIFY(w.isVisible());
         QCOMPARE(pc.finished->count(), 0);
     }
@@ -61,8 +62,8 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.store.values[QStringLiteral("Tray")] = QStringLiteral("1");
         pc.Start();
-        QVERIFY(pc.Window().Tm_AutoTray->isActive());
-        QCOMPARE(pc.Window().Tm_AutoTray->interval(), 2000);
+        QVERIFY(pc.Parts().Tm_AutoTray->isActive());
+        QCOMPARE(pc.Parts().Tm_AutoTray->interval(), 2000);
     }
 
     void anEndpointThatCannotOpenEndsTheProgramWritingNothing() {
@@ -84,7 +85,7 @@ private Q_SLOTS:
         QCOMPARE(pc.store.writes, 0);
         QCOMPARE(pc.store.values, StoredSettings());
         QVERIFY(!pc.Window().isVisible());
-        QVERIFY(!pc.Window().Tm_CheckMail->isActive());
+        QVERIFY(!pc.Parts().Tm_CheckMail->isActive());
         // Nothing was probed or listed for a program that is ending.
         QVERIFY(net.sent.isEmpty());
     }
@@ -126,11 +127,11 @@ private Q_SLOTS:
                                                  QStringLiteral("ホストネーム検出エラー")}));
         QCOMPARE(pc.prompt.boxes[1].caption, kLocalError);
         QCOMPARE(pc.finished->count(), 0);
-        QCOMPARE(pc.Window().TV_Network->topLevelItemCount(), 0);
+        QCOMPARE(pc.Parts().TV_Network->topLevelItemCount(), 0);
         QVERIFY(!app.netBrowser.NetworkFound);
         QVERIFY(app.LocalHostName.isEmpty());
-        QVERIFY(pc.Window().Mn_ViewSend->isChecked());
-        QVERIFY(pc.Window().Tm_CheckMail->isActive());
+        QVERIFY(pc.Parts().Mn_ViewSend->isChecked());
+        QVERIFY(pc.Parts().Tm_CheckMail->isActive());
     }
 
     void aFirstRunWritesTheDefaultsAndEmptyFilesAtTheClose() {
@@ -159,7 +160,8 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01");
         pc.Start();
-        TForm1& w = pc.Window();
+        MainWindow& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
         w.HideToTray();
         if (way != 3)
             w.RestoreFromTray();
@@ -168,22 +170,22 @@ private Q_SLOTS:
             w.close();
             break;
         case 1:
-            w.Mn_MailClose->trigger();
+            ui.Mn_MailClose->trigger();
             break;
         case 2:
-            QTest::mouseClick(w.SpeedButton3, Qt::LeftButton);
+            QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
             break;
         case 3:
-            w.PM_Close->trigger();
+            ui.PM_Close->trigger();
             QVERIFY(!pc.tray.shown); // no icon is left behind
             break;
         }
         QCOMPARE(pc.finished->count(), 1);
         QCOMPARE(pc.files.saves.size(), 2);
         QCOMPARE(pc.store.writes, 5);
-        QVERIFY(!w.Tm_CheckMail->isActive());
+        QVERIFY(!ui.Tm_CheckMail->isActive());
         // A second request before the loop ends: the settings again, no mailbox twice.
-        w.CloseRequest();
+        w.RequestClose();
         QCOMPARE(pc.files.saves.size(), 2);
         QCOMPARE(pc.endpoint.closes, 1);
     }
@@ -235,12 +237,12 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01");
         pc.Create();
-        TForm1& w = pc.Window();
-        QVERIFY(w.SB_ViewSend->isChecked());
-        QVERIFY(!w.Mn_ViewSend->isChecked() && !w.Mn_ViewRead->isChecked() && !w.Mn_ViewMake->isChecked());
+        const MainWindowParts ui = pc.Parts();
+        QVERIFY(ui.SB_ViewSend->isChecked());
+        QVERIFY(!ui.Mn_ViewSend->isChecked() && !ui.Mn_ViewRead->isChecked() && !ui.Mn_ViewMake->isChecked());
         pc.app->Start();
-        QVERIFY(w.Mn_ViewSend->isChecked());
-        QVERIFY(w.SB_MailSend->isEnabled());
+        QVERIFY(ui.Mn_ViewSend->isChecked());
+        QVERIFY(ui.SB_MailSend->isEnabled());
     }
 };
 

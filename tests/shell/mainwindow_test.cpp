@@ -2,6 +2,7 @@
 // dragging bars, the memo's bytes and the mail list.
 #include "testmachine.h"
 
+#include "shell/composer.h"
 #include "shell/helpwindow.h"
 #include "shell/maillistmodel.h"
 #include "shell/mainwindow.h"
@@ -26,9 +27,8 @@
 #include <memory>
 
 using namespace varnel;
-using View = TForm1::View;
 
-Q_DECLARE_METATYPE(TForm1::View)
+Q_DECLARE_METATYPE(varnel::View)
 
 namespace {
 
@@ -37,7 +37,7 @@ struct Rig {
     FakeNetwork network;
     TestMachine machine{network, "PC01"};
     Varnel& app = machine.Create();
-    TForm1& Form() { return machine.Window(); }
+    MainWindow& Form() { return machine.Window(); }
 };
 
 QByteArray Record(char letter, const QByteArray& title, const QByteArray& body = "line\r\n",
@@ -53,9 +53,9 @@ void OpenAndClose(QMenu* menu) {
     menu->hide();
 }
 
-void ClickRow(TForm1& form, int row, int column = 1) {
-    const QRect rect = form.LV_View->visualRect(form.LV_Model->index(row, column));
-    QTest::mouseClick(form.LV_View->viewport(), Qt::LeftButton, {}, rect.center());
+void ClickRow(const MainWindowParts& u, int row, int column = 1) {
+    const QRect rect = u.LV_View->visualRect(u.LV_Model->index(row, column));
+    QTest::mouseClick(u.LV_View->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
 struct MenuEntry {
@@ -96,7 +96,8 @@ class MainWindowTest : public QObject {
 
 private:
     std::unique_ptr<Rig> m_rig;
-    TForm1& Form() { return m_rig->Form(); }
+    MainWindow& Form() { return m_rig->Form(); }
+    MainWindowParts Ui() { return MainWindowParts(Form()); }
 
     void ShowWindow() {
         Form().show();
@@ -104,9 +105,9 @@ private:
     }
     // Switches the view through the view menu, as the person does.
     void SwitchTo(View view) {
-        QAction* item = view == View::Send   ? Form().Mn_ViewSend
-                        : view == View::Read ? Form().Mn_ViewRead
-                                             : Form().Mn_ViewMake;
+        QAction* item = view == View::Send   ? Ui().Mn_ViewSend
+                        : view == View::Read ? Ui().Mn_ViewRead
+                                             : Ui().Mn_ViewMake;
         item->trigger();
     }
     // A view with one row, selected or not.
@@ -117,10 +118,10 @@ private:
         m_rig->app.receiveBox->SetText(Record('R', "read", "line\r\n", "1998/02/24 10:00:00"));
         SwitchTo(view);
         if (view == View::Make)
-            Form().LV_Model->AppendRow(QStringLiteral("title"), "PC01", "PC02");
-        QCOMPARE(Form().LV_Model->rowCount(), 1);
+            Ui().LV_Model->AppendRow(QStringLiteral("title"), "PC01", "PC02");
+        QCOMPARE(Ui().LV_Model->rowCount(), 1);
         if (rowSelected)
-            ClickRow(Form(), 0);
+            ClickRow(Ui(), 0);
         QCOMPARE(Form().SelectedRow(), rowSelected ? 0 : -1);
     }
 
@@ -132,54 +133,56 @@ private Q_SLOTS:
     void cleanup() { m_rig.reset(); }
 
     void windowHasTheDesignLayout() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         QCOMPARE(f.objectName(), QStringLiteral("Form1"));
         QCOMPARE(f.windowTitle(), QStringLiteral("Varnel for Windows95"));
         QVERIFY(!f.windowIcon().isNull());
         QCOMPARE(f.centralWidget()->size(), QSize(613, 462));
 
-        QCOMPARE(f.Panel1->geometry(), QRect(0, 0, 613, 41));
-        QCOMPARE(f.TV_Network->geometry(), QRect(0, 41, 121, 421));
-        QCOMPARE(f.Pn_HMove->geometry(), QRect(121, 41, 3, 421));
-        QCOMPARE(f.Pn_Right->geometry(), QRect(124, 41, 489, 421));
-        QCOMPARE(f.LV_View->geometry(), QRect(0, 0, 489, 249));
-        QCOMPARE(f.Pn_VMove->geometry(), QRect(0, 249, 489, 3));
-        QCOMPARE(f.Mm_Message->geometry(), QRect(0, 252, 489, 169));
-        QCOMPARE(f.Pn_HMove->cursor().shape(), Qt::SizeHorCursor);
-        QCOMPARE(f.Pn_VMove->cursor().shape(), Qt::SizeVerCursor);
+        QCOMPARE(u.Panel1->geometry(), QRect(0, 0, 613, 41));
+        QCOMPARE(u.TV_Network->geometry(), QRect(0, 41, 121, 421));
+        QCOMPARE(u.Pn_HMove->geometry(), QRect(121, 41, 3, 421));
+        QCOMPARE(u.Pn_Right->geometry(), QRect(124, 41, 489, 421));
+        QCOMPARE(u.LV_View->geometry(), QRect(0, 0, 489, 249));
+        QCOMPARE(u.Pn_VMove->geometry(), QRect(0, 249, 489, 3));
+        QCOMPARE(u.Mm_Message->geometry(), QRect(0, 252, 489, 169));
+        QCOMPARE(u.Pn_HMove->cursor().shape(), Qt::SizeHorCursor);
+        QCOMPARE(u.Pn_VMove->cursor().shape(), Qt::SizeVerCursor);
 
-        QVERIFY(f.TV_Network->isHeaderHidden());
-        QCOMPARE(f.TV_Network->indentation(), 19);
-        QCOMPARE(f.TV_Network->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QVERIFY(u.TV_Network->isHeaderHidden());
+        QCOMPARE(u.TV_Network->indentation(), 19);
+        QCOMPARE(u.TV_Network->editTriggers(), QAbstractItemView::NoEditTriggers);
 
-        QVERIFY(!f.LV_View->rootIsDecorated());
-        QCOMPARE(f.LV_View->selectionMode(), QAbstractItemView::SingleSelection);
-        QVERIFY(!f.LV_View->isSortingEnabled());
-        QVERIFY(!f.LV_View->header()->sectionsClickable());
+        QVERIFY(!u.LV_View->rootIsDecorated());
+        QCOMPARE(u.LV_View->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(!u.LV_View->isSortingEnabled());
+        QVERIFY(!u.LV_View->header()->sectionsClickable());
         const QStringList captions = {QStringLiteral("メール名"), QStringLiteral("送信者"),
                                       QStringLiteral("受信者"), QStringLiteral("送信時間"),
                                       QStringLiteral("受信時間")};
         const QList<int> widths = {100, 80, 80, 110, 110};
-        QCOMPARE(f.LV_View->model()->columnCount(), 5);
+        QCOMPARE(u.LV_View->model()->columnCount(), 5);
         for (int c = 0; c < 5; ++c) {
-            QCOMPARE(f.LV_View->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
-            QCOMPARE(f.LV_View->header()->sectionSize(c), widths[c]);
+            QCOMPARE(u.LV_View->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
+            QCOMPARE(u.LV_View->header()->sectionSize(c), widths[c]);
         }
 
-        QVERIFY(f.Mm_Message->isReadOnly());
-        QCOMPARE(f.Mm_Message->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QVERIFY(u.Mm_Message->isReadOnly());
+        QCOMPARE(u.Mm_Message->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 
-        for (QTimer* timer : {f.Tm_AutoTray, f.Tm_CheckMail}) {
+        for (QTimer* timer : {u.Tm_AutoTray, u.Tm_CheckMail}) {
             QVERIFY(!timer->isActive());
             QCOMPARE(timer->interval(), 2000);
         }
-        QCOMPARE(f.findChild<QTimer*>(QStringLiteral("Tm_AutoTray")), f.Tm_AutoTray);
-        QCOMPARE(f.findChild<QTimer*>(QStringLiteral("Tm_CheckMail")), f.Tm_CheckMail);
+        QCOMPARE(f.findChild<QTimer*>(QStringLiteral("Tm_AutoTray")), u.Tm_AutoTray);
+        QCOMPARE(f.findChild<QTimer*>(QStringLiteral("Tm_CheckMail")), u.Tm_CheckMail);
     }
 
     void toolBarButtonsSitWhereDesigned() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         struct Expect {
             QToolButton* button;
             const char* name;
@@ -187,17 +190,17 @@ private Q_SLOTS:
             QString tip;
         };
         const QList<Expect> expected = {
-            {f.SB_MailSend, "SB_MailSend", 8, QStringLiteral("メール送信")},
-            {f.SpeedButton2, "SpeedButton2", 40, QStringLiteral("削除")},
-            {f.SpeedButton3, "SpeedButton3", 72, QStringLiteral("終了")},
-            {f.SpeedButton4, "SpeedButton4", 104, QStringLiteral("ネットワーク検出")},
-            {f.SB_ViewSend, "SB_ViewSend", 152, QStringLiteral("送信BOX")},
-            {f.SB_ViewRead, "SB_ViewRead", 176, QStringLiteral("受信BOX")},
-            {f.SB_ViewMake, "SB_ViewMake", 200, QStringLiteral("メッセージ作成")},
+            {u.SB_MailSend, "SB_MailSend", 8, QStringLiteral("メール送信")},
+            {u.SpeedButton2, "SpeedButton2", 40, QStringLiteral("削除")},
+            {u.SpeedButton3, "SpeedButton3", 72, QStringLiteral("終了")},
+            {u.SpeedButton4, "SpeedButton4", 104, QStringLiteral("ネットワーク検出")},
+            {u.SB_ViewSend, "SB_ViewSend", 152, QStringLiteral("送信BOX")},
+            {u.SB_ViewRead, "SB_ViewRead", 176, QStringLiteral("受信BOX")},
+            {u.SB_ViewMake, "SB_ViewMake", 200, QStringLiteral("メッセージ作成")},
         };
         for (const Expect& e : expected) {
             QCOMPARE(e.button->objectName(), QLatin1String(e.name));
-            QCOMPARE(e.button->parentWidget(), f.Panel1);
+            QCOMPARE(e.button->parentWidget(), u.Panel1);
             QCOMPARE(e.button->geometry(), QRect(e.left, 8, 25, 25));
             QCOMPARE(e.button->toolTip(), e.tip);
             QVERIFY(e.button->autoRaise());
@@ -206,48 +209,49 @@ private Q_SLOTS:
             QVERIFY(!e.button->icon().isNull());
         }
         // At creation the send box button is down and no view menu item carries the check mark.
-        QVERIFY(f.SB_ViewSend->isChecked());
-        QVERIFY(!f.SB_ViewRead->isChecked());
-        QVERIFY(!f.SB_ViewMake->isChecked());
-        QVERIFY(!f.SB_MailSend->isCheckable());
-        QVERIFY(!f.Mn_ViewSend->isChecked());
-        QVERIFY(!f.Mn_ViewRead->isChecked());
-        QVERIFY(!f.Mn_ViewMake->isChecked());
+        QVERIFY(u.SB_ViewSend->isChecked());
+        QVERIFY(!u.SB_ViewRead->isChecked());
+        QVERIFY(!u.SB_ViewMake->isChecked());
+        QVERIFY(!u.SB_MailSend->isCheckable());
+        QVERIFY(!u.Mn_ViewSend->isChecked());
+        QVERIFY(!u.Mn_ViewRead->isChecked());
+        QVERIFY(!u.Mn_ViewMake->isChecked());
         QCOMPARE(f.CurrentView(), View::Send);
     }
 
     void menusHoldEveryItemInOrder() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         QStringList top;
         for (const QAction* a : f.menuBar()->actions())
             top.append(a->text());
         QCOMPARE(top, QStringList({QStringLiteral("メール(&M)"), QStringLiteral("編集(&E)"),
                                    QStringLiteral("表示(&V)"), QStringLiteral("情報(&H)")}));
-        QCOMPARE(f.Mn_Mail->objectName(), QStringLiteral("Mn_Mail"));
-        QCOMPARE(f.Mn_Info->objectName(), QStringLiteral("Mn_Info"));
+        QCOMPARE(u.Mn_Mail->objectName(), QStringLiteral("Mn_Mail"));
+        QCOMPARE(u.Mn_Info->objectName(), QStringLiteral("Mn_Info"));
 
-        CompareEntries(f.Mn_Mail, {Item("Mn_MailMake", QStringLiteral("メッセージ作成")), Sep("N6"),
+        CompareEntries(u.Mn_Mail, {Item("Mn_MailMake", QStringLiteral("メッセージ作成")), Sep("N6"),
                                    Item("Mn_MailSend", QStringLiteral("送信")), Sep("N2"),
                                    Item("Mn_MailDel", QStringLiteral("削除")), Sep("N1"),
                                    Item("Mn_MailClose", QStringLiteral("Varnelの終了"))});
-        CompareEntries(f.Mn_MailDel, {Item("Mn_DelSelect", QStringLiteral("選択したﾒｰﾙを削除")),
+        CompareEntries(u.Mn_MailDel, {Item("Mn_DelSelect", QStringLiteral("選択したﾒｰﾙを削除")),
                                       Item("Mn_DelAll", QStringLiteral("全て削除"))});
-        CompareEntries(f.Mn_Edit, {Item("Mn_EditCopy", QStringLiteral("コピー")),
+        CompareEntries(u.Mn_Edit, {Item("Mn_EditCopy", QStringLiteral("コピー")),
                                    Item("Mn_EditPast", QStringLiteral("貼り付け")),
                                    Item("Mn_EditCut", QStringLiteral("切り取り")), Sep("N4"),
                                    Item("Mn_EditSetting", QStringLiteral("設定"))});
-        CompareEntries(f.Mn_View, {Item("Mn_ViewNet", QStringLiteral("ネットワーク再検出")), Sep("N5"),
+        CompareEntries(u.Mn_View, {Item("Mn_ViewNet", QStringLiteral("ネットワーク再検出")), Sep("N5"),
                                    Item("Mn_ViewSend", QStringLiteral("送信BOX")),
                                    Item("Mn_ViewRead", QStringLiteral("受信BOX")),
                                    Item("Mn_ViewMake", QStringLiteral("メッセージ作成"))});
-        CompareEntries(f.Mn_Info, {Item("Mn_InfoHelp", QStringLiteral("ヘルプ")), Sep("N3"),
+        CompareEntries(u.Mn_Info, {Item("Mn_InfoHelp", QStringLiteral("ヘルプ")), Sep("N3"),
                                    Item("Mn_InfoInfo", QStringLiteral("情報"))});
-        CompareEntries(f.PM_View, {Item("PM_ViewSend", QStringLiteral("送信")), Sep("N12"),
+        CompareEntries(u.PM_View, {Item("PM_ViewSend", QStringLiteral("送信")), Sep("N12"),
                                    Item("PM_ViewSave", QStringLiteral("送信せずに保存")), Sep("N10"),
                                    Item("PM_ViewDelete", QStringLiteral("削除")),
                                    Item("PM_ViewAllDelete", QStringLiteral("全て削除")), Sep("N9"),
                                    Item("PM_ViewCancel", QStringLiteral("キャンセル"))});
-        CompareEntries(f.PM_Tray, {Item("PM_Cancel", QStringLiteral("キャンセル")), Sep("N7"),
+        CompareEntries(u.PM_Tray, {Item("PM_Cancel", QStringLiteral("キャンセル")), Sep("N7"),
                                    Item("PM_Reraise", QStringLiteral("元に戻す")), Sep("N8"),
                                    Item("PM_Close", QStringLiteral("Varnelの終了"))});
         // No item has a keyboard shortcut.
@@ -271,24 +275,25 @@ private Q_SLOTS:
         QFETCH(QString, command);
         QFETCH(View, view);
         QFETCH(bool, sendEnabled);
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         // Start from a different view, so the switch is seen.
-        (view == View::Read ? f.Mn_ViewMake : f.Mn_ViewRead)->trigger();
+        (view == View::Read ? u.Mn_ViewMake : u.Mn_ViewRead)->trigger();
         if (auto* button = f.findChild<QToolButton*>(command))
             QTest::mouseClick(button, Qt::LeftButton);
         else
             f.findChild<QAction*>(command)->trigger();
 
         QCOMPARE(f.CurrentView(), view);
-        QCOMPARE(f.Mn_ViewSend->isChecked(), view == View::Send);
-        QCOMPARE(f.Mn_ViewRead->isChecked(), view == View::Read);
-        QCOMPARE(f.Mn_ViewMake->isChecked(), view == View::Make);
-        QCOMPARE(f.SB_ViewSend->isChecked(), view == View::Send);
-        QCOMPARE(f.SB_ViewRead->isChecked(), view == View::Read);
-        QCOMPARE(f.SB_ViewMake->isChecked(), view == View::Make);
-        QCOMPARE(f.SB_MailSend->isEnabled(), sendEnabled);
-        QCOMPARE(f.Mm_Message->isReadOnly(), view != View::Make);
+        QCOMPARE(u.Mn_ViewSend->isChecked(), view == View::Send);
+        QCOMPARE(u.Mn_ViewRead->isChecked(), view == View::Read);
+        QCOMPARE(u.Mn_ViewMake->isChecked(), view == View::Make);
+        QCOMPARE(u.SB_ViewSend->isChecked(), view == View::Send);
+        QCOMPARE(u.SB_ViewRead->isChecked(), view == View::Read);
+        QCOMPARE(u.SB_ViewMake->isChecked(), view == View::Make);
+        QCOMPARE(u.SB_MailSend->isEnabled(), sendEnabled);
+        QCOMPARE(u.Mm_Message->isReadOnly(), view != View::Make);
     }
 
     void mailMenuEnabling_data() {
@@ -308,20 +313,20 @@ private Q_SLOTS:
         QFETCH(bool, rowSelected);
         QFETCH(bool, send);
         QFETCH(bool, deleteSelected);
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(view, rowSelected);
         // Start from the opposite state, so every item is seen to be set.
-        for (QAction* a : {f.Mn_MailSend, f.Mn_DelSelect})
-            a->setEnabled(!(a == f.Mn_MailSend ? send : deleteSelected));
-        OpenAndClose(f.Mn_Mail);
-        QCOMPARE(f.Mn_MailSend->isEnabled(), send);
-        QCOMPARE(f.Mn_DelSelect->isEnabled(), deleteSelected);
-        QVERIFY(f.Mn_DelAll->isEnabled());
-        QVERIFY(f.Mn_MailMake->isEnabled());
-        QVERIFY(f.Mn_MailClose->isEnabled());
+        for (QAction* a : {u.Mn_MailSend, u.Mn_DelSelect})
+            a->setEnabled(!(a == u.Mn_MailSend ? send : deleteSelected));
+        OpenAndClose(u.Mn_Mail);
+        QCOMPARE(u.Mn_MailSend->isEnabled(), send);
+        QCOMPARE(u.Mn_DelSelect->isEnabled(), deleteSelected);
+        QVERIFY(u.Mn_DelAll->isEnabled());
+        QVERIFY(u.Mn_MailMake->isEnabled());
+        QVERIFY(u.Mn_MailClose->isEnabled());
         // The tool bar's delete button is never disabled.
-        QVERIFY(f.SpeedButton2->isEnabled());
+        QVERIFY(u.SpeedButton2->isEnabled());
     }
 
     void editMenuEnabling_data() {
@@ -351,28 +356,28 @@ private Q_SLOTS:
         QFETCH(bool, copy);
         QFETCH(bool, paste);
         QFETCH(bool, cut);
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(view, view != View::Make); // a shown mail puts text in the memo
         if (view == View::Make) {
-            f.Mm_Message->setFocus();
-            QTest::keyClicks(f.Mm_Message, QStringLiteral("typed text"));
+            u.Mm_Message->setFocus();
+            QTest::keyClicks(u.Mm_Message, QStringLiteral("typed text"));
         }
-        QVERIFY(!f.Mm_Message->toPlainText().isEmpty());
+        QVERIFY(!u.Mm_Message->toPlainText().isEmpty());
         if (memoSelection)
-            f.Mm_Message->selectAll();
+            u.Mm_Message->selectAll();
         if (clipboardText)
             QGuiApplication::clipboard()->setText(QStringLiteral("on the clipboard"));
         else
             QGuiApplication::clipboard()->clear();
-        for (QAction* a : {f.Mn_EditCopy, f.Mn_EditPast, f.Mn_EditCut, f.Mn_EditSetting})
+        for (QAction* a : {u.Mn_EditCopy, u.Mn_EditPast, u.Mn_EditCut, u.Mn_EditSetting})
             a->setEnabled(false);
 
-        OpenAndClose(f.Mn_Edit);
-        QCOMPARE(f.Mn_EditCopy->isEnabled(), copy);
-        QCOMPARE(f.Mn_EditPast->isEnabled(), paste);
-        QCOMPARE(f.Mn_EditCut->isEnabled(), cut);
-        QVERIFY(f.Mn_EditSetting->isEnabled());
+        OpenAndClose(u.Mn_Edit);
+        QCOMPARE(u.Mn_EditCopy->isEnabled(), copy);
+        QCOMPARE(u.Mn_EditPast->isEnabled(), paste);
+        QCOMPARE(u.Mn_EditCut->isEnabled(), cut);
+        QVERIFY(u.Mn_EditSetting->isEnabled());
     }
 
     void viewPopupEnabling_data() {
@@ -403,72 +408,72 @@ private Q_SLOTS:
         QFETCH(bool, send);
         QFETCH(bool, save);
         QFETCH(bool, remove);
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(view, rowSelected);
         m_rig->app.netBrowser.NetworkFound = networkFound;
-        f.PM_ViewSend->setEnabled(!send);
-        f.PM_ViewSave->setEnabled(!save);
-        f.PM_ViewDelete->setEnabled(!remove);
-        f.PM_ViewAllDelete->setEnabled(false);
-        f.PM_ViewCancel->setEnabled(false); // the rules never touch it
+        u.PM_ViewSend->setEnabled(!send);
+        u.PM_ViewSave->setEnabled(!save);
+        u.PM_ViewDelete->setEnabled(!remove);
+        u.PM_ViewAllDelete->setEnabled(false);
+        u.PM_ViewCancel->setEnabled(false); // the rules never touch it
 
-        OpenAndClose(f.PM_View);
-        QCOMPARE(f.PM_ViewSend->isEnabled(), send);
-        QCOMPARE(f.PM_ViewSave->isEnabled(), save);
-        QCOMPARE(f.PM_ViewDelete->isEnabled(), remove);
-        QVERIFY(f.PM_ViewAllDelete->isEnabled());
-        QVERIFY(!f.PM_ViewCancel->isEnabled());
+        OpenAndClose(u.PM_View);
+        QCOMPARE(u.PM_ViewSend->isEnabled(), send);
+        QCOMPARE(u.PM_ViewSave->isEnabled(), save);
+        QCOMPARE(u.PM_ViewDelete->isEnabled(), remove);
+        QVERIFY(u.PM_ViewAllDelete->isEnabled());
+        QVERIFY(!u.PM_ViewCancel->isEnabled());
     }
 
     void listContextMenuOpensThePopupWithItsRules() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(View::Read, true);
         m_rig->app.netBrowser.NetworkFound = true;
-        f.PM_ViewDelete->setEnabled(false);
-        const QPoint at = f.LV_View->visualRect(f.LV_Model->index(0, 0)).center();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, f.LV_View->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(f.LV_View->viewport(), &event);
-        QTRY_VERIFY(f.PM_View->isVisible());
-        QVERIFY(f.PM_ViewDelete->isEnabled());
-        QVERIFY(!f.PM_ViewSend->isEnabled()); // nothing to send from the receive box
-        f.PM_View->hide();
+        u.PM_ViewDelete->setEnabled(false);
+        const QPoint at = u.LV_View->visualRect(u.LV_Model->index(0, 0)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, u.LV_View->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(u.LV_View->viewport(), &event);
+        QTRY_VERIFY(u.PM_View->isVisible());
+        QVERIFY(u.PM_ViewDelete->isEnabled());
+        QVERIFY(!u.PM_ViewSend->isEnabled()); // nothing to send from the receive box
+        u.PM_View->hide();
     }
 
     void deleteCommandsReachTheListOperations() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         m_rig->app.sendBox = std::make_unique<MailBox>();
         m_rig->app.receiveBox = std::make_unique<MailBox>();
         m_rig->app.sendBox->SetText(Record('S', "one") + Record('K', "two") + Record('S', "three"));
-        f.Mn_ViewSend->trigger();
-        QCOMPARE(f.LV_Model->rowCount(), 3);
+        u.Mn_ViewSend->trigger();
+        QCOMPARE(u.LV_Model->rowCount(), 3);
 
         // The tool button with nothing selected does nothing.
-        QTest::mouseClick(f.SpeedButton2, Qt::LeftButton);
+        QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
         QCOMPARE(m_rig->app.sendBox->MarkCount(), 3);
 
-        ClickRow(f, 1);
-        QTest::mouseClick(f.SpeedButton2, Qt::LeftButton);
+        ClickRow(u, 1);
+        QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
         QCOMPARE(m_rig->app.sendBox->MarkCount(), 2);
-        QCOMPARE(f.LV_Model->Title(1), QStringLiteral("three"));
+        QCOMPARE(u.LV_Model->Title(1), QStringLiteral("three"));
 
-        ClickRow(f, 0);
-        f.Mn_DelSelect->trigger();
-        QCOMPARE(f.LV_Model->rowCount(), 1);
-        f.Mn_DelAll->trigger();
+        ClickRow(u, 0);
+        u.Mn_DelSelect->trigger();
+        QCOMPARE(u.LV_Model->rowCount(), 1);
+        u.Mn_DelAll->trigger();
         QCOMPARE(m_rig->app.sendBox->MarkCount(), 0);
-        QCOMPARE(f.LV_Model->rowCount(), 0);
+        QCOMPARE(u.LV_Model->rowCount(), 0);
     }
 
     void networkCommandsListTheNetworkAgain() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         const int before = m_rig->machine.provider.groupListings;
-        f.Mn_ViewNet->trigger();
+        u.Mn_ViewNet->trigger();
         QVERIFY(m_rig->machine.provider.groupListings > before);
         const int afterMenu = m_rig->machine.provider.groupListings;
-        QTest::mouseClick(f.SpeedButton4, Qt::LeftButton);
+        QTest::mouseClick(u.SpeedButton4, Qt::LeftButton);
         QVERIFY(m_rig->machine.provider.groupListings > afterMenu);
         QVERIFY(m_rig->machine.prompt.boxes.isEmpty()); // no message on this path
     }
@@ -480,7 +485,7 @@ private Q_SLOTS:
     }
     void exitCommandsCloseTheWindow() {
         QFETCH(QString, command);
-        TForm1& f = Form();
+        MainWindow& f = Form();
         ShowWindow();
         QSignalSpy finished(&m_rig->app, &Varnel::Finished);
         if (auto* button = f.findChild<QToolButton*>(command))
@@ -493,74 +498,77 @@ private Q_SLOTS:
     }
 
     void dragBarWidensAndNarrowsTheTreeWithinLimits() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
-        QWidget* bar = f.Pn_HMove;
+        QWidget* bar = u.Pn_HMove;
         // Moves without a pressed button change nothing.
         QTest::mouseMove(bar, QPoint(-20, 10));
-        QCOMPARE(f.TV_Network->width(), 121);
+        QCOMPARE(u.TV_Network->width(), 121);
 
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(1, 10));
         QVERIFY(f.Dragging());
         QTest::mouseMove(bar, QPoint(-76, 10)); // to 45 px
-        QCOMPARE(f.TV_Network->width(), 45);
-        QCOMPARE(f.Pn_HMove->x(), 45);
-        QCOMPARE(f.Pn_Right->x(), 48);
-        QCOMPARE(f.Pn_Right->width(), 613 - 48);
+        QCOMPARE(u.TV_Network->width(), 45);
+        QCOMPARE(u.Pn_HMove->x(), 45);
+        QCOMPARE(u.Pn_Right->x(), 48);
+        QCOMPARE(u.Pn_Right->width(), 613 - 48);
         QTest::mouseMove(bar, QPoint(-10, 10)); // below 50: no narrower
-        QCOMPARE(f.TV_Network->width(), 45);
+        QCOMPARE(u.TV_Network->width(), 45);
         QTest::mouseMove(bar, QPoint(30, 10)); // back to the right: wider
-        QCOMPARE(f.TV_Network->width(), 75);
+        QCOMPARE(u.TV_Network->width(), 75);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(30, 10));
         QVERIFY(!f.Dragging());
         QTest::mouseMove(bar, QPoint(30, 10));
-        QCOMPARE(f.TV_Network->width(), 75);
+        QCOMPARE(u.TV_Network->width(), 75);
 
         // The right-hand limit is the window's outer width less 50.
         const int outer = f.frameGeometry().width();
         QTest::mousePress(bar, Qt::RightButton, {}, QPoint(0, 10)); // any button drags
         QVERIFY(f.Dragging());
         QTest::mouseMove(bar, QPoint(outer - 50 - 75 + 5, 10));
-        QCOMPARE(f.TV_Network->width(), outer - 50 + 5);
+        QCOMPARE(u.TV_Network->width(), outer - 50 + 5);
         QTest::mouseMove(bar, QPoint(4, 10));
-        QCOMPARE(f.TV_Network->width(), outer - 50 + 5);
+        QCOMPARE(u.TV_Network->width(), outer - 50 + 5);
         QTest::mouseMove(bar, QPoint(-15, 10));
-        QCOMPARE(f.TV_Network->width(), outer - 50 - 10);
+        QCOMPARE(u.TV_Network->width(), outer - 50 - 10);
         QTest::mouseRelease(bar, Qt::RightButton, {}, QPoint(-15, 10));
         QVERIFY(!f.Dragging());
     }
 
     void dragBarMovesTheListMemoBoundaryWithinLimits() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
-        QWidget* bar = f.Pn_VMove;
+        QWidget* bar = u.Pn_VMove;
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 1));
         QTest::mouseMove(bar, QPoint(10, 129)); // memo 169 -> 40 px
-        QCOMPARE(f.LV_View->height(), 378);
-        QCOMPARE(f.Mm_Message->height(), 40);
-        QCOMPARE(f.Pn_VMove->y(), 378);
+        QCOMPARE(u.LV_View->height(), 378);
+        QCOMPARE(u.Mm_Message->height(), 40);
+        QCOMPARE(u.Pn_VMove->y(), 378);
         QTest::mouseMove(bar, QPoint(10, 10)); // memo below 50: no lower
-        QCOMPARE(f.LV_View->height(), 378);
+        QCOMPARE(u.LV_View->height(), 378);
         QTest::mouseMove(bar, QPoint(10, -338)); // list to 40 px
-        QCOMPARE(f.LV_View->height(), 40);
-        QCOMPARE(f.Mm_Message->height(), 421 - 43);
+        QCOMPARE(u.LV_View->height(), 40);
+        QCOMPARE(u.Mm_Message->height(), 421 - 43);
         QTest::mouseMove(bar, QPoint(10, -5)); // list below 50: no higher
-        QCOMPARE(f.LV_View->height(), 40);
+        QCOMPARE(u.LV_View->height(), 40);
         QTest::mouseMove(bar, QPoint(10, 20));
-        QCOMPARE(f.LV_View->height(), 60);
+        QCOMPARE(u.LV_View->height(), 60);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(10, 20));
         QVERIFY(!f.Dragging());
     }
 
     void panesFollowTheWindowSize() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         f.resize(f.width() + 100, f.height() + 50);
         QTRY_COMPARE(f.centralWidget()->width(), 713);
-        QCOMPARE(f.TV_Network->width(), 121);
-        QCOMPARE(f.Pn_Right->width(), 713 - 124);
-        QCOMPARE(f.LV_View->height(), 249);
-        QCOMPARE(f.Mm_Message->height(), f.Pn_Right->height() - 252);
+        QCOMPARE(u.TV_Network->width(), 121);
+        QCOMPARE(u.Pn_Right->width(), 713 - 124);
+        QCOMPARE(u.LV_View->height(), 249);
+        QCOMPARE(u.Mm_Message->height(), u.Pn_Right->height() - 252);
     }
 
     void messageBytesAreTheMemoLinesInCp932_data() {
@@ -580,71 +588,72 @@ private Q_SLOTS:
     void messageBytesAreTheMemoLinesInCp932() {
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
-        f.Mn_ViewMake->trigger();
-        f.Mm_Message->setPlainText(text);
+        u.Mn_ViewMake->trigger();
+        u.Mm_Message->setPlainText(text);
         if (text.size() == 300) // the point of the row: the memo shows it on several lines
-            QVERIFY(f.Mm_Message->document()->firstBlock().layout()->lineCount() > 1);
+            QVERIFY(u.Mm_Message->document()->firstBlock().layout()->lineCount() > 1);
         QByteArray body = "stale";
         QString bad = QStringLiteral("stale");
-        QVERIFY(f.MessageBytes(body, bad));
+        QVERIFY(BodyBytes(u.Mm_Message->toPlainText(), body, bad));
         QCOMPARE(body, bytes);
         QVERIFY(bad.isEmpty());
     }
 
     void messageBytesNameACharacterCp932CannotHold() {
-        TForm1& f = Form();
-        f.Mn_ViewMake->trigger();
+        const MainWindowParts u = Ui();
+        u.Mn_ViewMake->trigger();
         const QString smile = QString::fromUcs4(U"\U0001F600");
-        f.Mm_Message->setPlainText(QStringLiteral("ok\nno ") + smile);
+        u.Mm_Message->setPlainText(QStringLiteral("ok\nno ") + smile);
         QByteArray body;
         QString bad;
-        QVERIFY(!f.MessageBytes(body, bad));
+        QVERIFY(!BodyBytes(u.Mm_Message->toPlainText(), body, bad));
         QCOMPARE(bad, smile);
         QVERIFY(body.isEmpty());
-        QCOMPARE(f.Mm_Message->toPlainText(), QStringLiteral("ok\nno ") + smile); // nothing typed is lost
+        QCOMPARE(u.Mm_Message->toPlainText(), QStringLiteral("ok\nno ") + smile); // nothing typed is lost
     }
 
     void clipboardCommandsActOnTheMemoWhateverHasFocus() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
-        f.Mn_ViewMake->trigger();
-        f.Mm_Message->setFocus();
-        QTest::keyClicks(f.Mm_Message, QStringLiteral("hello"));
-        f.Mm_Message->selectAll();
-        f.TV_Network->setFocus();
+        u.Mn_ViewMake->trigger();
+        u.Mm_Message->setFocus();
+        QTest::keyClicks(u.Mm_Message, QStringLiteral("hello"));
+        u.Mm_Message->selectAll();
+        u.TV_Network->setFocus();
 
-        f.Mn_EditCopy->trigger();
+        u.Mn_EditCopy->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("hello"));
-        f.Mn_EditCut->trigger();
-        QVERIFY(f.Mm_Message->toPlainText().isEmpty());
-        f.Mn_EditPast->trigger();
-        f.Mn_EditPast->trigger();
-        QCOMPARE(f.Mm_Message->toPlainText(), QStringLiteral("hellohello"));
+        u.Mn_EditCut->trigger();
+        QVERIFY(u.Mm_Message->toPlainText().isEmpty());
+        u.Mn_EditPast->trigger();
+        u.Mn_EditPast->trigger();
+        QCOMPARE(u.Mm_Message->toPlainText(), QStringLiteral("hellohello"));
     }
 
     void shownMailCannotBeCutOrPastedInto() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(View::Send, true);
-        const QString shown = f.Mm_Message->toPlainText();
+        const QString shown = u.Mm_Message->toPlainText();
         QVERIFY(!shown.isEmpty());
-        f.Mm_Message->selectAll();
+        u.Mm_Message->selectAll();
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
         // Even when reached while disabled, the read-only memo refuses.
-        f.Mn_EditCut->trigger();
-        f.Mn_EditPast->trigger();
-        QCOMPARE(f.Mm_Message->toPlainText(), shown);
-        f.Mn_EditCopy->trigger();
+        u.Mn_EditCut->trigger();
+        u.Mn_EditPast->trigger();
+        QCOMPARE(u.Mm_Message->toPlainText(), shown);
+        u.Mn_EditCopy->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), shown);
     }
 
     void helpOpensOneNonModalWindowAtItsContents() {
-        TForm1& f = Form();
+        MainWindow& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         QVERIFY(!f.Help());
-        f.Mn_InfoHelp->trigger();
+        u.Mn_InfoHelp->trigger();
         HelpWindow* help = f.Help();
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
@@ -652,20 +661,20 @@ private Q_SLOTS:
         QVERIFY(!help->isModal());
         QVERIFY(!QApplication::activeModalWidget());
         help->close();
-        f.Mn_InfoHelp->trigger();
+        u.Mn_InfoHelp->trigger();
         QCOMPARE(f.Help(), help);
         QTRY_VERIFY(help->isVisible());
     }
     void mailboxRowsShowTheRecordsInTextOrder() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         m_rig->app.sendBox = std::make_unique<MailBox>();
         m_rig->app.receiveBox = std::make_unique<MailBox>();
         // "会議" in CP932, a read mail with its read time, a delivered one and a saved one.
         m_rig->app.sendBox->SetText(Record('R', "\x89\xef\x8b\x63", "a\r\n", "1998/02/24 10:00:00") +
                                     Record('G', "second") + Record('K', "third"));
-        f.Mn_ViewSend->trigger();
-        MailListModel& m = *f.LV_Model;
+        u.Mn_ViewSend->trigger();
+        MailListModel& m = *u.LV_Model;
         QVERIFY(!m.Composing());
         QCOMPARE(m.rowCount(), 3);
         QCOMPARE(m.CellText(0, 0), QStringLiteral("会議"));
@@ -685,59 +694,59 @@ private Q_SLOTS:
         QVERIFY(!m.data(m.index(0, 1), Qt::DecorationRole).isValid());
         QVERIFY(!(m.flags(m.index(0, 0)) & Qt::ItemIsEditable));
         QVERIFY(m.SenderBytes(0).isEmpty()); // only recipient rows carry bytes of their own
-        QVERIFY(!f.LV_View->viewport()->grab().isNull());
+        QVERIFY(!u.LV_View->viewport()->grab().isNull());
     }
 
     void listEndsAtARecordWithAnUnknownLetter() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         m_rig->app.sendBox = std::make_unique<MailBox>();
         m_rig->app.sendBox->SetText(Record('S', "first") + Record('X', "odd") + Record('K', "after"));
-        f.Mn_ViewSend->trigger();
-        QCOMPARE(f.LV_Model->rowCount(), 1);
-        QCOMPARE(f.LV_Model->Title(0), QStringLiteral("first"));
+        u.Mn_ViewSend->trigger();
+        QCOMPARE(u.LV_Model->rowCount(), 1);
+        QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
     }
 
     void listKeepsWhatItWasFilledWithUntilRefilled() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         m_rig->app.sendBox = std::make_unique<MailBox>();
         m_rig->app.sendBox->SetText(Record('S', "first") + Record('S', "second"));
-        f.Mn_ViewSend->trigger();
-        QCOMPARE(f.LV_Model->Title(1), QStringLiteral("second"));
+        u.Mn_ViewSend->trigger();
+        QCOMPARE(u.LV_Model->Title(1), QStringLiteral("second"));
         // The mailbox changes and even goes away (as at the close); the list shows its rows safely.
         m_rig->app.sendBox->Clear();
-        QCOMPARE(f.LV_Model->Title(1), QStringLiteral("second"));
+        QCOMPARE(u.LV_Model->Title(1), QStringLiteral("second"));
         m_rig->app.sendBox.reset();
-        QCOMPARE(f.LV_Model->rowCount(), 2);
-        QCOMPARE(f.LV_Model->Title(0), QStringLiteral("first"));
-        QVERIFY(!f.LV_View->viewport()->grab().isNull());
-        f.Mn_ViewSend->trigger();
-        QCOMPARE(f.LV_Model->rowCount(), 0);
+        QCOMPARE(u.LV_Model->rowCount(), 2);
+        QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
+        QVERIFY(!u.LV_View->viewport()->grab().isNull());
+        u.Mn_ViewSend->trigger();
+        QCOMPARE(u.LV_Model->rowCount(), 0);
     }
 
     void setImageChangesOnlyThePictureInTheList() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         m_rig->app.receiveBox = std::make_unique<MailBox>();
         m_rig->app.receiveBox->SetText(Record('S', "first"));
-        f.Mn_ViewRead->trigger();
-        QSignalSpy changed(f.LV_Model, &QAbstractItemModel::dataChanged);
-        f.LV_Model->SetImage(0, 3);
-        QCOMPARE(f.LV_Model->Image(0), 3);
+        u.Mn_ViewRead->trigger();
+        QSignalSpy changed(u.LV_Model, &QAbstractItemModel::dataChanged);
+        u.LV_Model->SetImage(0, 3);
+        QCOMPARE(u.LV_Model->Image(0), 3);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 0);
         QCOMPARE(m_rig->app.receiveBox->StatusOf(0), 1);
-        f.LV_Model->SetImage(0, 3); // no change, no notice
-        f.LV_Model->SetImage(0, 7); // not a picture
-        f.LV_Model->SetImage(5, 1); // not a row
+        u.LV_Model->SetImage(0, 3); // no change, no notice
+        u.LV_Model->SetImage(0, 7); // not a picture
+        u.LV_Model->SetImage(5, 1); // not a row
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(f.LV_Model->Image(0), 3);
+        QCOMPARE(u.LV_Model->Image(0), 3);
     }
 
     void recipientRowsHoldTheirBytesAndEditableTitles() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
-        f.Mn_ViewMake->trigger();
-        MailListModel& m = *f.LV_Model;
+        u.Mn_ViewMake->trigger();
+        MailListModel& m = *u.LV_Model;
         QVERIFY(m.Composing());
         QCOMPARE(m.rowCount(), 0);
         QCOMPARE(m.AppendRow(QStringLiteral("会議"), "PC01", "\x83\x7a\x83\x58\x83\x67"), 0); // "ホスト"
@@ -752,10 +761,10 @@ private Q_SLOTS:
         QVERIFY(!(m.flags(m.index(0, 2)) & Qt::ItemIsEditable));
 
         // Edit the title of the second row in place: select it, then the edit key.
-        ClickRow(f, 1, 0);
-        QTest::keyClick(f.LV_View, Qt::Key_F2);
+        ClickRow(u, 1, 0);
+        QTest::keyClick(u.LV_View, Qt::Key_F2);
         QLineEdit* editor = nullptr;
-        QTRY_VERIFY((editor = f.LV_View->viewport()->findChild<QLineEdit*>()));
+        QTRY_VERIFY((editor = u.LV_View->viewport()->findChild<QLineEdit*>()));
         QTRY_VERIFY(editor->hasFocus());
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(editor, QStringLiteral("new title"));
@@ -774,34 +783,34 @@ private Q_SLOTS:
     }
 
     void mailboxRowsCannotBeEditedOrGrowRecipients() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         m_rig->app.sendBox = std::make_unique<MailBox>();
         m_rig->app.sendBox->SetText(Record('S', "first"));
-        f.Mn_ViewSend->trigger();
-        ClickRow(f, 0, 0);
-        QTest::keyClick(f.LV_View, Qt::Key_F2);
+        u.Mn_ViewSend->trigger();
+        ClickRow(u, 0, 0);
+        QTest::keyClick(u.LV_View, Qt::Key_F2);
         QTest::qWait(20);
-        QVERIFY(!f.LV_View->viewport()->findChild<QLineEdit*>());
-        QVERIFY(!f.LV_Model->setData(f.LV_Model->index(0, 0), QStringLiteral("changed")));
-        QCOMPARE(f.LV_Model->AppendRow(QStringLiteral("t"), "A", "B"), -1);
-        f.LV_Model->RemoveRowAt(0);
-        QCOMPARE(f.LV_Model->rowCount(), 1);
-        QCOMPARE(f.LV_Model->Title(0), QStringLiteral("first"));
+        QVERIFY(!u.LV_View->viewport()->findChild<QLineEdit*>());
+        QVERIFY(!u.LV_Model->setData(u.LV_Model->index(0, 0), QStringLiteral("changed")));
+        QCOMPARE(u.LV_Model->AppendRow(QStringLiteral("t"), "A", "B"), -1);
+        u.LV_Model->RemoveRowAt(0);
+        QCOMPARE(u.LV_Model->rowCount(), 1);
+        QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
     }
 
     void headerClickLeavesTheOrder() {
-        TForm1& f = Form();
+        const MainWindowParts u = Ui();
         ShowWindow();
         m_rig->app.sendBox = std::make_unique<MailBox>();
         m_rig->app.sendBox->SetText(Record('S', "b") + Record('S', "a") + Record('S', "c"));
-        f.Mn_ViewSend->trigger();
-        QHeaderView* header = f.LV_View->header();
+        u.Mn_ViewSend->trigger();
+        QHeaderView* header = u.LV_View->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
-        QCOMPARE(f.LV_Model->Title(0), QStringLiteral("b"));
-        QCOMPARE(f.LV_View->indexAt(f.LV_View->visualRect(f.LV_Model->index(0, 0)).center()).row(), 0);
-        QCOMPARE(f.LV_View->model(), f.LV_Model);
+        QCOMPARE(u.LV_Model->Title(0), QStringLiteral("b"));
+        QCOMPARE(u.LV_View->indexAt(u.LV_View->visualRect(u.LV_Model->index(0, 0)).center()).row(), 0);
+        QCOMPARE(u.LV_View->model(), u.LV_Model);
     }
 };
 

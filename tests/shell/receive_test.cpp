@@ -53,8 +53,9 @@ private Q_SLOTS:
         pc.store.values[QStringLiteral("Popup")] = int(popup);
         pc.store.values[QStringLiteral("Front")] = int(front);
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewRead->trigger();
+        MainWindow& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewRead->trigger();
         QVERIFY(!w.UnreadIcon());
         const QByteArray m1 = Mail('S', "one", "PC02", "PC01");
         const QByteArray m2 = Mail('S', "two", "PC02", "PC01");
@@ -64,7 +65,7 @@ private Q_SLOTS:
             QByteArray skip;
             sender.ReadNext(skip);
         }
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
 
         QByteArray g1 = m1, g2 = m2, g3 = m3;
         g1[1] = g2[1] = g3[1] = 'G';
@@ -84,7 +85,7 @@ private Q_SLOTS:
         } else {
             QVERIFY(pc.prompt.boxes.isEmpty());
         }
-        QCOMPARE(w.LV_Model->rowCount(), 3);
+        QCOMPARE(ui.LV_Model->rowCount(), 3);
         QVERIFY(w.UnreadIcon());
     }
 
@@ -95,8 +96,8 @@ private Q_SLOTS:
         pc.Start();
         for (int k = 0; k < 12; ++k)
             Arrive(pc, {Mail('S', "m" + QByteArray::number(k), "PC09", "PC01")});
-        pc.Window().Tm_CheckMailTimer();
-        pc.Window().Tm_CheckMailTimer();
+        pc.Parts().CheckMail();
+        pc.Parts().CheckMail();
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("10通のメールが届きました"),
                                                  QStringLiteral("2通のメールが届きました")}));
         QCOMPARE(pc.app->receiveBox->MarkCount(), 12);
@@ -106,15 +107,15 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01");
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewMake->trigger();
-        w.LV_Model->AppendRow(QStringLiteral("draft"), "PC01", "PC02");
-        w.Mm_Message->setPlainText(QStringLiteral("half written"));
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
+        ui.LV_Model->AppendRow(QStringLiteral("draft"), "PC01", "PC02");
+        ui.Mm_Message->setPlainText(QStringLiteral("half written"));
         Arrive(pc, {Mail('S', "x", "PC02", "PC01"), Mail('G', "y", "PC01", "PC02")});
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
         QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
-        QCOMPARE(w.LV_Model->rowCount(), 1);
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("half written"));
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("half written"));
     }
 
     void receiptsUpdateTheSendBoxViewWithoutABox() {
@@ -124,22 +125,22 @@ private Q_SLOTS:
         const QByteArray sent = Mail('S', "t", "PC01", "PC02");
         pc.files.files[QStringLiteral("vnsend.txt")] = sent;
         pc.Start();
-        TForm1& w = pc.Window();
-        QCOMPARE(w.LV_Model->Image(0), int(Sent));
+        const MainWindowParts ui = pc.Parts();
+        QCOMPARE(ui.LV_Model->Image(0), int(Sent));
         QByteArray read = HeaderOf(sent);
         read[1] = 'R';
         read.insert(read.size() - 1, "1998/02/23 9:30:00");
         QByteArray delivered = HeaderOf(sent);
         delivered[1] = 'G';
         Arrive(pc, {read, delivered}); // the read receipt first: the delivery receipt wins
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
         QVERIFY(pc.prompt.boxes.isEmpty());
-        QCOMPARE(w.LV_Model->Image(0), int(Delivered));
-        QCOMPARE(w.LV_Model->CellText(0, 4), QString());
+        QCOMPARE(ui.LV_Model->Image(0), int(Delivered));
+        QCOMPARE(ui.LV_Model->CellText(0, 4), QString());
         Arrive(pc, {read});
-        w.Tm_CheckMailTimer();
-        QCOMPARE(w.LV_Model->Image(0), int(Opened));
-        QCOMPARE(w.LV_Model->CellText(0, 4), QStringLiteral("1998/02/23 9:30:00"));
+        ui.CheckMail();
+        QCOMPARE(ui.LV_Model->Image(0), int(Opened));
+        QCOMPARE(ui.LV_Model->CellText(0, 4), QStringLiteral("1998/02/23 9:30:00"));
     }
 
     void aTickInsideTheOpenBoxIsSafeAndAnnouncesItsOwnMail() {
@@ -147,16 +148,16 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
-        TForm1& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
         int depth = 0;
         pc.prompt.whileOpen = [&] {
             if (depth++ == 0) {
                 Arrive(pc, {Mail('S', "second", "PC02", "PC01")});
-                w.Tm_CheckMailTimer(); // the box's loop dispatches the next tick
+                ui.CheckMail(); // the box's loop dispatches the next tick
             }
         };
         Arrive(pc, {Mail('S', "first", "PC02", "PC01")});
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("1通のメールが届きました"),
                                                  QStringLiteral("1通のメールが届きました")}));
         QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
@@ -168,31 +169,32 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
-        TForm1& w = pc.Window();
-        pc.prompt.whileOpen = [&] { w.Mn_MailClose->trigger(); };
+        const MainWindowParts ui = pc.Parts();
+        pc.prompt.whileOpen = [&] { ui.Mn_MailClose->trigger(); };
         Arrive(pc, {Mail('S', "last", "PC02", "PC01")});
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
         QCOMPARE(pc.finished->count(), 1);
         QVERIFY(!pc.app->receiveBox);
         QVERIFY(pc.files.files.value(QStringLiteral("vnread.txt")).contains("last"));
-        w.Tm_CheckMailTimer(); // a tick already queued does nothing
+        ui.CheckMail(); // a tick already queued does nothing
     }
 
     void theIconShowsUnreadMailUntilTheLastIsOpened() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Tm_CheckMailTimer();
+        MainWindow& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
+        ui.CheckMail();
         QVERIFY(!w.UnreadIcon());
         Arrive(pc, {Mail('S', "a", "PC02", "PC01")});
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
         QVERIFY(w.UnreadIcon());
-        w.Mn_ViewRead->trigger();
-        const QModelIndex row = w.LV_Model->index(0, 0);
-        QTest::mouseClick(w.LV_View->viewport(), Qt::LeftButton, {}, w.LV_View->visualRect(row).center());
+        ui.Mn_ViewRead->trigger();
+        const QModelIndex row = ui.LV_Model->index(0, 0);
+        QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(row).center());
         QVERIFY(w.UnreadIcon()); // changes at the next tick
-        w.Tm_CheckMailTimer();
+        ui.CheckMail();
         QVERIFY(!w.UnreadIcon());
     }
 };

@@ -38,7 +38,7 @@ struct Rig {
         bare = std::make_unique<Varnel>(s);
     }
     Varnel& App() { return bare ? *bare : *machine.app; }
-    TForm1& Form() { return *App().Form1; }
+    MainWindow& Form() { return App().Window(); }
 };
 
 } // namespace
@@ -48,7 +48,8 @@ class TrayTest : public QObject {
 
 private:
     std::unique_ptr<Rig> m_rig;
-    TForm1& Form() { return m_rig->Form(); }
+    MainWindow& Form() { return m_rig->Form(); }
+    MainWindowParts Ui() { return MainWindowParts(Form()); }
     FakeTray& Tray() { return m_rig->tray; }
 
     void ShowWindow() {
@@ -151,7 +152,7 @@ private Q_SLOTS:
         ShowWindow();
         PutAway();
         QSignalSpy finished(&m_rig->App(), &Varnel::Finished);
-        Form().PM_Close->trigger();
+        Ui().PM_Close->trigger();
         QCOMPARE(Tray().removes, 1);
         QVERIFY(!Tray().shown); // no icon left behind
         QVERIFY(Form().Closed());
@@ -162,15 +163,15 @@ private Q_SLOTS:
         ShowWindow();
         PutAway();
         Tray().RightClick(QPoint(40, 30));
-        QTRY_VERIFY(Form().PM_Tray->isVisible());
-        QCOMPARE(Form().PM_Tray->pos(), QPoint(40, 30));
-        Form().PM_Cancel->trigger();
-        Form().PM_Tray->hide();
+        QTRY_VERIFY(Ui().PM_Tray->isVisible());
+        QCOMPARE(Ui().PM_Tray->pos(), QPoint(40, 30));
+        Ui().PM_Cancel->trigger();
+        Ui().PM_Tray->hide();
         QVERIFY(Tray().shown);
         QVERIFY(!Form().isVisible());
         QVERIFY(!Form().Closed());
 
-        Form().PM_Reraise->trigger();
+        Ui().PM_Reraise->trigger();
         QVERIFY(!Tray().shown);
         QVERIFY(Form().isVisible());
     }
@@ -198,10 +199,10 @@ private Q_SLOTS:
 
     void autoTrayFiresOnceAndPutsTheWindowAway() {
         ShowWindow();
-        Form().Tm_AutoTray->start();
+        Ui().Tm_AutoTray->start();
         QTRY_VERIFY_WITH_TIMEOUT(Tray().shown, 5000);
         QVERIFY(!Form().isVisible());
-        QVERIFY(!Form().Tm_AutoTray->isActive());
+        QVERIFY(!Ui().Tm_AutoTray->isActive());
         QCOMPARE(Tray().adds, 1);
     }
 };

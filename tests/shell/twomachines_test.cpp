@@ -2,6 +2,7 @@
 // on the mail port, finding each other through the directory file: the road of one mail from the
 // title prompt to the read receipt, and the files both leave behind.
 #include "faketray.h"
+#include "mainwindowparts.h"
 #include "scriptedprompt.h"
 #include "widgetinput.h"
 
@@ -43,7 +44,7 @@ struct Machine {
         Services s{&endpoint, &provider, &store, &files, &clock, &prompt, &tray};
         app = std::make_unique<Varnel>(s);
     }
-    TForm1& Window() { return *app->Form1; }
+    MainWindow& Window() { return app->Window(); }
 
     HostAddresses addresses;
     UdpEndpoint endpoint;
@@ -56,11 +57,11 @@ struct Machine {
     std::unique_ptr<Varnel> app;
 };
 
-void DoubleClickHost(TForm1& w, const QString& name) {
+void DoubleClickHost(const MainWindowParts& u, const QString& name) {
     const QList<QTreeWidgetItem*> found =
-        w.TV_Network->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        u.TV_Network->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
-    DoubleClickNode(w.TV_Network, found[0]);
+    DoubleClickNode(u.TV_Network, found[0]);
 }
 
 QByteArray Rec(char letter, const QByteArray& fields, const QByteArray& body) {
@@ -93,23 +94,24 @@ private Q_SLOTS:
         QCOMPARE(b.app->LocalHostName, QByteArray("pcb"));
 
         // A writes to B and to itself, picking both in the tree.
-        TForm1& wa = a.Window();
-        wa.Mn_ViewMake->trigger();
+        MainWindow& wa = a.Window();
+        const MainWindowParts ua(wa);
+        ua.Mn_ViewMake->trigger();
         QTimer::singleShot(0, [] {
-            auto* dialog = qobject_cast<TFrm_Title*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            Type(dialog->Ed_Title, QStringLiteral("会議のお知らせ"));
-            QTest::keyClick(dialog->Ed_Title, Qt::Key_Return);
+            Type(Named<QLineEdit>(*dialog, "Ed_Title"), QStringLiteral("会議のお知らせ"));
+            QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Return);
         });
-        DoubleClickHost(wa, QStringLiteral("pcb"));
-        DoubleClickHost(wa, QStringLiteral("pca"));
-        QCOMPARE(wa.LV_Model->rowCount(), 2);
-        QTest::keyClicks(wa.Mm_Message, QStringLiteral("3F room at 10"));
-        QTest::keyClick(wa.Mm_Message, Qt::Key_Return);
-        Type(wa.Mm_Message, QStringLiteral("資料持参"));
-        QTest::mouseClick(wa.SB_MailSend, Qt::LeftButton);
-        QCOMPARE(wa.LV_Model->rowCount(), 0);
-        QVERIFY(wa.Mm_Message->toPlainText().isEmpty());
+        DoubleClickHost(ua, QStringLiteral("pcb"));
+        DoubleClickHost(ua, QStringLiteral("pca"));
+        QCOMPARE(ua.LV_Model->rowCount(), 2);
+        QTest::keyClicks(ua.Mm_Message, QStringLiteral("3F room at 10"));
+        QTest::keyClick(ua.Mm_Message, Qt::Key_Return);
+        Type(ua.Mm_Message, QStringLiteral("資料持参"));
+        QTest::mouseClick(ua.SB_MailSend, Qt::LeftButton);
+        QCOMPARE(ua.LV_Model->rowCount(), 0);
+        QVERIFY(ua.Mm_Message->toPlainText().isEmpty());
 
         const QByteArray title = "\x89\xEF\x8B\x63\x82\xCC\x82\xA8\x92\x6D\x82\xE7\x82\xB9";
         const QByteArray body = "3F room at 10\r\n\x8E\x91\x97\xBF\x8E\x9D\x8E\x51\r\n";
@@ -129,12 +131,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(a.app->sendBox->Text(), Rec('G', toA, body) + Rec('G', toB, body), 10000);
 
         // B opens it: the read receipt carries B's time of opening.
-        TForm1& wb = b.Window();
-        wb.Mn_ViewRead->trigger();
-        QCOMPARE(wb.LV_Model->rowCount(), 1);
-        const QModelIndex row = wb.LV_Model->index(0, 0);
-        QTest::mouseClick(wb.LV_View->viewport(), Qt::LeftButton, {}, wb.LV_View->visualRect(row).center());
-        QCOMPARE(wb.Mm_Message->toPlainText(), QStringLiteral("3F room at 10\n資料持参\n"));
+        MainWindow& wb = b.Window();
+        const MainWindowParts ub(wb);
+        ub.Mn_ViewRead->trigger();
+        QCOMPARE(ub.LV_Model->rowCount(), 1);
+        const QModelIndex row = ub.LV_Model->index(0, 0);
+        QTest::mouseClick(ub.LV_View->viewport(), Qt::LeftButton, {}, ub.LV_View->visualRect(row).center());
+        QCOMPARE(ub.Mm_Message->toPlainText(), QStringLiteral("3F room at 10\n資料持参\n"));
         QCOMPARE(b.app->receiveBox->Text(), Rec('R', toB + read, body));
         QTRY_COMPARE_WITH_TIMEOUT(a.app->sendBox->Text(), Rec('G', toA, body) + Rec('R', toB + read, body),
                                   10000);

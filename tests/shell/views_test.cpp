@@ -18,7 +18,6 @@
 #include <QTreeWidget>
 
 using namespace varnel;
-using View = TForm1::View;
 
 namespace {
 
@@ -28,25 +27,28 @@ QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, con
            read + kHeaderEnd + body;
 }
 
-void ClickRow(TForm1& w, int row) {
-    const QModelIndex index = w.LV_Model->index(row, 0);
-    w.LV_View->scrollTo(index);
-    QTest::mouseClick(w.LV_View->viewport(), Qt::LeftButton, {}, w.LV_View->visualRect(index).center());
+void ClickRow(const MainWindowParts& ui, int row) {
+    const QModelIndex index = ui.LV_Model->index(row, 0);
+    ui.LV_View->scrollTo(index);
+    QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(index).center());
 }
 
 // Answers the title dialog with the given text when it opens.
 void AnswerTitle(const QString& title) {
     QTimer::singleShot(0, [title] {
-        auto* dialog = qobject_cast<TFrm_Title*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        Type(dialog->Ed_Title, title);
-        QTest::keyClick(dialog->Ed_Title, Qt::Key_Return);
+        Type(Named<QLineEdit>(*dialog, "Ed_Title"), title);
+        QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Return);
     });
 }
 
 // Adds a machine of the tree as a recipient, as a double click on it does.
-void DoubleClickHost(TForm1& w, int host) {
-    DoubleClickNode(w.TV_Network, w.HostNodes.value(host));
+void DoubleClickHost(const MainWindowParts& ui, const QString& host) {
+    const QList<QTreeWidgetItem*> found =
+        ui.TV_Network->findItems(host, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(found.size(), 1);
+    DoubleClickNode(ui.TV_Network, found[0]);
 }
 
 const QByteArray kT1 = "1998/02/23 9:00:00";
@@ -62,31 +64,32 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
         pc.Start();
-        TForm1& w = pc.Window();
-        ClickRow(w, 0);
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("x\n"));
+        MainWindow& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
+        ClickRow(ui, 0);
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("x\n"));
 
         struct Step {
             QAction* action;
             QToolButton* button;
             bool sendEnabled;
             bool memoEditable;
-        } steps[] = {{w.Mn_ViewRead, w.SB_ViewRead, false, false},
-                     {w.Mn_ViewMake, w.SB_ViewMake, true, true},
-                     {w.Mn_ViewSend, w.SB_ViewSend, true, false}};
+        } steps[] = {{ui.Mn_ViewRead, ui.SB_ViewRead, false, false},
+                     {ui.Mn_ViewMake, ui.SB_ViewMake, true, true},
+                     {ui.Mn_ViewSend, ui.SB_ViewSend, true, false}};
         for (const Step& step : steps) {
-            w.Mm_Message->setPlainText(QStringLiteral("left over"));
+            ui.Mm_Message->setPlainText(QStringLiteral("left over"));
             step.action->trigger();
             QVERIFY(step.action->isChecked());
             QVERIFY(step.button->isChecked());
-            QCOMPARE(w.SB_MailSend->isEnabled(), step.sendEnabled);
-            QVERIFY(w.Mm_Message->toPlainText().isEmpty());
-            QCOMPARE(w.Mm_Message->isReadOnly(), !step.memoEditable);
+            QCOMPARE(ui.SB_MailSend->isEnabled(), step.sendEnabled);
+            QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
+            QCOMPARE(ui.Mm_Message->isReadOnly(), !step.memoEditable);
             QCOMPARE(w.SelectedRow(), -1);
         }
         // The tool buttons switch too.
-        QTest::mouseClick(w.SB_ViewRead, Qt::LeftButton);
-        QVERIFY(w.Mn_ViewRead->isChecked());
+        QTest::mouseClick(ui.SB_ViewRead, Qt::LeftButton);
+        QVERIFY(ui.Mn_ViewRead->isChecked());
     }
 
     void aSendBoxFileIsShownAsRowsInFileOrder() {
@@ -97,18 +100,18 @@ private Q_SLOTS:
             Rec('K', "second", "PC01", "PC03", kT1, "", "") +
             Rec('G', "third", "PC01", "PC04", kT1, "", "c\r\n");
         pc.Start();
-        TForm1& w = pc.Window();
-        QCOMPARE(w.LV_Model->rowCount(), 3);
-        QCOMPARE(w.LV_Model->columnCount(), 5);
-        QCOMPARE(w.LV_Model->Image(0), int(Opened));
-        QCOMPARE(w.LV_Model->Image(1), int(Saved));
-        QCOMPARE(w.LV_Model->Image(2), int(Delivered));
+        const MainWindowParts ui = pc.Parts();
+        QCOMPARE(ui.LV_Model->rowCount(), 3);
+        QCOMPARE(ui.LV_Model->columnCount(), 5);
+        QCOMPARE(ui.LV_Model->Image(0), int(Opened));
+        QCOMPARE(ui.LV_Model->Image(1), int(Saved));
+        QCOMPARE(ui.LV_Model->Image(2), int(Delivered));
         const QStringList first{QStringLiteral("会議"), QStringLiteral("PC01"), QStringLiteral("PC02"),
                                 QString::fromLatin1(kT1), QStringLiteral("1998/02/23 9:10:00")};
         for (int c = 0; c < 5; ++c)
-            QCOMPARE(w.LV_Model->CellText(0, c), first[c]);
-        QCOMPARE(w.LV_Model->CellText(1, 2), QStringLiteral("PC03"));
-        QVERIFY(w.LV_Model->CellText(2, 4).isEmpty());
+            QCOMPARE(ui.LV_Model->CellText(0, c), first[c]);
+        QCOMPARE(ui.LV_Model->CellText(1, 2), QStringLiteral("PC03"));
+        QVERIFY(ui.LV_Model->CellText(2, 4).isEmpty());
     }
 
     void anUnreadMailIsOpenedOnceWithItsReadReceipt() {
@@ -121,17 +124,17 @@ private Q_SLOTS:
         pc.clock.Set(QDateTime(QDate(1998, 2, 24), QTime(10, 0, 0)));
         pc.clock.advance = false;
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewRead->trigger();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewRead->trigger();
         sender.Waiting(); // probes from the start-up went elsewhere
         while (sender.PendingSize() >= 0) {
             QByteArray skip;
             sender.ReadNext(skip);
         }
 
-        ClickRow(w, 0); // a click, with the change notices of the selection
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
-        QCOMPARE(w.LV_Model->Image(0), int(Opened));
+        ClickRow(ui, 0); // a click, with the change notices of the selection
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
+        QCOMPARE(ui.LV_Model->Image(0), int(Opened));
         const QByteArray opened =
             Rec('R', "hello", "PC02", "PC01", kT1, "1998/02/24 10:00:00", "line 1\r\nline 2\r\n");
         QVERIFY(pc.app->receiveBox->Text().startsWith(opened));
@@ -140,20 +143,20 @@ private Q_SLOTS:
         QVERIFY(sender.ReadNext(receipt));
         QCOMPARE(receipt, opened.left(opened.indexOf(kHeaderEnd) + 1) + '\0');
         // The read time shows only when the list is next filled.
-        QVERIFY(w.LV_Model->CellText(0, 4).isEmpty());
+        QVERIFY(ui.LV_Model->CellText(0, 4).isEmpty());
 
         // Again, by click and by keyboard: shown, but no second receipt and no change.
-        ClickRow(w, 1);
-        ClickRow(w, 0);
-        QTest::keyClick(w.LV_View, Qt::Key_Down);
-        QTest::keyClick(w.LV_View, Qt::Key_Up);
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
+        ClickRow(ui, 1);
+        ClickRow(ui, 0);
+        QTest::keyClick(ui.LV_View, Qt::Key_Down);
+        QTest::keyClick(ui.LV_View, Qt::Key_Up);
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
         QCOMPARE(sender.Waiting(), 0);
         QVERIFY(pc.app->receiveBox->Text().startsWith(opened));
         // An empty part of the list empties the memo.
-        QTest::mouseClick(w.LV_View->viewport(), Qt::LeftButton, {},
-                          QPoint(5, w.LV_View->viewport()->height() - 3));
-        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+        QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {},
+                          QPoint(5, ui.LV_View->viewport()->height() - 3));
+        QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
     }
 
     void openingTheOlderOfTwoCopiesChangesThatCopy() {
@@ -163,15 +166,15 @@ private Q_SLOTS:
         pc.files.files[QStringLiteral("vnread.txt")] = copy + copy;
         pc.clock.advance = false;
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewRead->trigger();
-        ClickRow(w, 1);
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewRead->trigger();
+        ClickRow(ui, 1);
         QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Delivered));
         QCOMPARE(pc.app->receiveBox->StatusOf(1), int(Opened));
         QCOMPARE(pc.app->receiveBox->FieldOf(1, 4), pc.clock.TimeText());
         QCOMPARE(pc.app->receiveBox->FieldOf(0, 4), QByteArray());
         // Opening the newer one later gives it its own single read time.
-        ClickRow(w, 0);
+        ClickRow(ui, 0);
         QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Opened));
         QCOMPARE(pc.app->receiveBox->FieldOf(0, 4), pc.clock.TimeText());
     }
@@ -182,8 +185,8 @@ private Q_SLOTS:
         const QByteArray text = Rec('G', "t", "PC01", "PC02", kT1, "", "body\r\n");
         pc.files.files[QStringLiteral("vnsend.txt")] = text;
         pc.Start();
-        ClickRow(pc.Window(), 0);
-        QCOMPARE(pc.Window().Mm_Message->toPlainText(), QStringLiteral("body\n"));
+        ClickRow(pc.Parts(), 0);
+        QCOMPARE(pc.Parts().Mm_Message->toPlainText(), QStringLiteral("body\n"));
         QCOMPARE(pc.app->sendBox->Text(), text);
     }
 
@@ -192,40 +195,40 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
         pc.clock.advance = false;
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewMake->trigger();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
         AnswerTitle(QStringLiteral("会議"));
-        DoubleClickHost(w, 2);
-        DoubleClickHost(w, 3);
-        DoubleClickHost(w, 1);
-        DoubleClickHost(w, 3); // already a recipient
-        QCOMPARE(w.LV_Model->rowCount(), 3);
-        QCOMPARE(w.LV_Model->Title(2), QStringLiteral("会議"));
-        QCOMPARE(w.LV_Model->SenderBytes(1), QByteArray("PC01"));
-        QTest::keyClicks(w.Mm_Message, QStringLiteral("first line"));
-        QTest::keyClick(w.Mm_Message, Qt::Key_Return);
-        Type(w.Mm_Message, QStringLiteral("二行目"));
+        DoubleClickHost(ui, QStringLiteral("PC02"));
+        DoubleClickHost(ui, QStringLiteral("PC03"));
+        DoubleClickHost(ui, QStringLiteral("PC01"));
+        DoubleClickHost(ui, QStringLiteral("PC03")); // already a recipient
+        QCOMPARE(ui.LV_Model->rowCount(), 3);
+        QCOMPARE(ui.LV_Model->Title(2), QStringLiteral("会議"));
+        QCOMPARE(ui.LV_Model->SenderBytes(1), QByteArray("PC01"));
+        QTest::keyClicks(ui.Mm_Message, QStringLiteral("first line"));
+        QTest::keyClick(ui.Mm_Message, Qt::Key_Return);
+        Type(ui.Mm_Message, QStringLiteral("二行目"));
 
-        w.PM_ViewSave->trigger();
+        ui.PM_ViewSave->trigger();
         const QByteArray time = pc.clock.TimeText();
         const QByteArray body = "first line\r\n\x93\xF1\x8D\x73\x96\xDA\r\n";
         QCOMPARE(pc.app->sendBox->Text(), Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC01", time, "", body) +
                                               Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC03", time, "", body) +
                                               Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC02", time, "", body));
-        QCOMPARE(w.LV_Model->rowCount(), 0);
-        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
-        QVERIFY(w.Mn_ViewMake->isChecked());
+        QCOMPARE(ui.LV_Model->rowCount(), 0);
+        QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
+        QVERIFY(ui.Mn_ViewMake->isChecked());
     }
 
     void savingWithoutRecipientsKeepsTheText() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewMake->trigger();
-        QTest::keyClicks(w.Mm_Message, QStringLiteral("keep me"));
-        w.PM_ViewSave->trigger();
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("keep me"));
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
+        QTest::keyClicks(ui.Mm_Message, QStringLiteral("keep me"));
+        ui.PM_ViewSave->trigger();
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("keep me"));
         QVERIFY(pc.app->sendBox->Text().isEmpty());
     }
 
@@ -233,49 +236,49 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01", {"PC01", "PC02"});
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewMake->trigger();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
         AnswerTitle(QStringLiteral("表計算"));
-        DoubleClickHost(w, 2);
-        QTest::keyClicks(w.Mm_Message, QStringLiteral("text"));
-        w.PM_ViewSave->trigger();
+        DoubleClickHost(ui, QStringLiteral("PC02"));
+        QTest::keyClicks(ui.Mm_Message, QStringLiteral("text"));
+        ui.PM_ViewSave->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 1);
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("「表」")));
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("0x5C")));
         QVERIFY(pc.app->sendBox->Text().isEmpty());
-        QCOMPARE(w.LV_Model->rowCount(), 1);
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("text"));
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("text"));
         // Sending is refused the same way, and nothing goes out.
         const qsizetype before = net.sent.size();
-        w.Mn_MailSend->trigger();
+        ui.Mn_MailSend->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 2);
         QCOMPARE(net.sent.size(), before);
-        QCOMPARE(w.LV_Model->rowCount(), 1);
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
     }
 
     void aCharacterWithoutACP932FormIsRefusedByName() {
         FakeNetwork net;
         TestMachine pc(net, "PC01", {"PC01", "PC02"});
         pc.Start();
-        TForm1& w = pc.Window();
-        w.Mn_ViewMake->trigger();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
         AnswerTitle(QStringLiteral("ok"));
-        DoubleClickHost(w, 2);
-        w.Mm_Message->setPlainText(QStringLiteral("café"));
-        w.PM_ViewSave->trigger();
+        DoubleClickHost(ui, QStringLiteral("PC02"));
+        ui.Mm_Message->setPlainText(QStringLiteral("café"));
+        ui.PM_ViewSave->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 1);
         QVERIFY2(pc.prompt.boxes[0].text.contains(QStringLiteral("「é」(U+00E9)")),
                  qPrintable(pc.prompt.boxes[0].text));
-        w.Mm_Message->setPlainText(QStringLiteral("line\nring \a bell"));
-        w.PM_ViewSave->trigger();
+        ui.Mm_Message->setPlainText(QStringLiteral("line\nring \a bell"));
+        ui.PM_ViewSave->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 2);
         QVERIFY2(pc.prompt.boxes[1].text.contains(QStringLiteral("制御文字 U+0007")),
                  qPrintable(pc.prompt.boxes[1].text));
-        w.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
-        w.PM_ViewSave->trigger();
+        ui.Mm_Message->setPlainText(QStringLiteral("smile \U0001F600"));
+        ui.PM_ViewSave->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 3);
         QVERIFY(pc.prompt.boxes[2].text.contains(QStringLiteral("U+1F600")));
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("smile \U0001F600"));
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("smile \U0001F600"));
         QVERIFY(pc.app->sendBox->Text().isEmpty());
     }
 
@@ -288,42 +291,43 @@ private Q_SLOTS:
         pc.files.files[QStringLiteral("vnsend.txt")] = a + b + c;
         pc.files.files[QStringLiteral("vnread.txt")] = a + b;
         pc.Start();
-        TForm1& w = pc.Window();
+        MainWindow& w = pc.Window();
+        const MainWindowParts ui = pc.Parts();
 
         // No selection: the tool button does nothing.
-        QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+        QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.app->sendBox->Text(), a + b + c);
 
-        ClickRow(w, 1);
-        QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+        ClickRow(ui, 1);
+        QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.app->sendBox->Text(), a + c);
-        QCOMPARE(w.LV_Model->rowCount(), 2);
+        QCOMPARE(ui.LV_Model->rowCount(), 2);
         QCOMPARE(w.SelectedRow(), -1);
 
-        w.Mn_ViewRead->trigger();
-        ClickRow(w, 0);
-        w.PM_ViewDelete->trigger();
+        ui.Mn_ViewRead->trigger();
+        ClickRow(ui, 0);
+        ui.PM_ViewDelete->trigger();
         QCOMPARE(pc.app->receiveBox->Text(), b);
-        w.Mn_DelAll->trigger();
+        ui.Mn_DelAll->trigger();
         QVERIFY(pc.app->receiveBox->Text().isEmpty());
         QCOMPARE(pc.app->sendBox->Text(), a + c);
 
-        w.Mn_ViewMake->trigger();
+        ui.Mn_ViewMake->trigger();
         AnswerTitle(QStringLiteral("t"));
-        DoubleClickHost(w, 2);
-        DoubleClickHost(w, 3);
-        QTest::keyClicks(w.Mm_Message, QStringLiteral("typed"));
-        ClickRow(w, 0);
-        w.PM_ViewDelete->trigger();
-        QCOMPARE(w.LV_Model->rowCount(), 1);
-        QCOMPARE(w.LV_Model->RecipientBytes(0), QByteArray("PC03"));
-        QCOMPARE(w.Mm_Message->toPlainText(), QStringLiteral("typed"));
-        w.PM_ViewAllDelete->trigger();
-        QCOMPARE(w.LV_Model->rowCount(), 0);
-        QVERIFY(w.Mm_Message->toPlainText().isEmpty());
+        DoubleClickHost(ui, QStringLiteral("PC02"));
+        DoubleClickHost(ui, QStringLiteral("PC03"));
+        QTest::keyClicks(ui.Mm_Message, QStringLiteral("typed"));
+        ClickRow(ui, 0);
+        ui.PM_ViewDelete->trigger();
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
+        QCOMPARE(ui.LV_Model->RecipientBytes(0), QByteArray("PC03"));
+        QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("typed"));
+        ui.PM_ViewAllDelete->trigger();
+        QCOMPARE(ui.LV_Model->rowCount(), 0);
+        QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
 
-        w.Mn_ViewSend->trigger();
-        w.PM_ViewAllDelete->trigger();
+        ui.Mn_ViewSend->trigger();
+        ui.PM_ViewAllDelete->trigger();
         QVERIFY(pc.app->sendBox->Text().isEmpty());
         w.close();
         QCOMPARE(pc.files.files.value(QStringLiteral("vnsend.txt")), QByteArray());
@@ -333,13 +337,12 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01", {"PC01", "PC02"});
         pc.Start();
-        TForm1& w = pc.Window();
-        DoubleClickHost(w, 2); // send box view
-        QCOMPARE(w.LV_Model->rowCount(), 0);
-        w.Mn_ViewMake->trigger();
-        w.TV_Network->setCurrentItem(w.TV_Network->topLevelItem(0));
-        w.TV_NetworkDblClick();
-        QCOMPARE(w.LV_Model->rowCount(), 0);
+        const MainWindowParts ui = pc.Parts();
+        DoubleClickHost(ui, QStringLiteral("PC02")); // send box view
+        QCOMPARE(ui.LV_Model->rowCount(), 0);
+        ui.Mn_ViewMake->trigger();
+        DoubleClickNode(ui.TV_Network, ui.TV_Network->topLevelItem(0));
+        QCOMPARE(ui.LV_Model->rowCount(), 0);
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "faketray.h"
+#include "mainwindowparts.h"
 #include "scriptedprompt.h"
 
 #include "platform/fake/fakeclock.h"
@@ -39,7 +40,9 @@ struct TestMachine {
         app->Start();
         return *app;
     }
-    TForm1& Window() { return *app->Form1; }
+    MainWindow& Window() { return app->Window(); }
+    // The window's widgets, actions and timers by name.
+    MainWindowParts Parts() { return MainWindowParts(Window()); }
 
     FakeEndpoint& endpoint;
     FakeProvider provider;

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class QPlainTextEdit;
+class QWidget;
+
+namespace varnel {
+
+class MailListModel;
+class MailViews;
+class NetworkTree;
+class Varnel;
+struct Recipient;
+
+// The memo's text as CP932 bytes, its logical lines each followed by CR LF. False when a character
+// cannot be encoded; badChar then names it.
+bool BodyBytes(const QString& memoText, QByteArray& body, QString& badChar);
+
+// Writing and sending mail: the recipient rows picked in the network tree (the first asks for the
+// title), saving without sending, sending, and the refusals of what cannot travel.
+class Composer {
+public:
+    Composer(Varnel& app, QWidget& owner, MailViews& views, MailListModel& model, QPlainTextEdit& memo,
+             NetworkTree& network);
+
+    // The send command of the menu and the tool bar.
+    void Send();
+    // The send command of the list's pop-up menu.
+    void SendFromList();
+    // Stores the mail being written in the send box, one Saved copy per recipient row, without sending.
+    void SaveWithoutSending();
+    // Adds the current machine of the network tree as a recipient of the mail being written.
+    void AddRecipient();
+
+private:
+    bool SendComposed();
+    bool SendSelected();
+    bool RowBytes(QList<Recipient>& rows);
+    // Refuses a field or body that cannot travel; tells the person why. True when all is well.
+    bool CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending);
+    void RefuseCharacter(const QString& ch, const QString& where);
+    void Warn(const QString& text);
+
+    Varnel& m_app;
+    QWidget& m_owner;
+    MailViews& m_views;
+    MailListModel& m_model;
+    QPlainTextEdit& m_memo;
+    NetworkTree& m_network;
+};
+
+} // namespace varnel

@@ -1,0 +1,42 @@
+#pragma once
+
+class QWidget;
+
+namespace varnel {
+
+class MailCheck;
+class MailViews;
+class NetworkTree;
+class Varnel;
+class WindowTray;
+
+// The start-up steps (endpoint, settings, network, mailboxes, timers) and the close steps that
+// write everything back, run once however the close is asked for.
+class Lifecycle {
+public:
+    Lifecycle(Varnel& app, QWidget& window, NetworkTree& network, MailViews& views, MailCheck& mailCheck,
+              WindowTray& tray);
+
+    // Each step that fails tells the person; the first two end the program.
+    void Start();
+    // The close steps, then the end of the program.
+    void RequestClose();
+    bool Closed() const { return m_closed; }
+
+private:
+    void RunCloseSteps();
+    void LoadMailBoxes();
+    void SaveMailBoxes();
+
+    Varnel& m_app;
+    QWidget& m_window;
+    NetworkTree& m_network;
+    MailViews& m_views;
+    MailCheck& m_mailCheck;
+    WindowTray& m_tray;
+    bool m_closed = false;
+    bool m_backupSend = false; // the send box file must be copied aside before it is replaced
+    bool m_backupRead = false; // the same for the receive box file
+};
+
+} // namespace varnel

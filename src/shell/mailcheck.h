@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+class QTimer;
+class QWidget;
+
+namespace varnel {
+
+class MailViews;
+class Varnel;
+class WindowTray;
+
+// The mail check every 2000 ms (Tm_CheckMail): takes in what arrived, announces new mail, refills
+// the list, and shows by the window and tray icon whether unread mail waits.
+class MailCheck final : public QObject {
+    Q_OBJECT
+public:
+    MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray);
+
+    void Start();
+    // After this no tick does anything, one already queued included.
+    void Stop();
+    // Which icon the last check chose: true when unread mail waits.
+    bool UnreadIcon() const { return m_unreadIcon; }
+
+private:
+    void Tick();
+    void ApplyIcon(bool unread);
+
+    Varnel& m_app;
+    QWidget& m_window;
+    MailViews& m_views;
+    WindowTray& m_tray;
+    QTimer* m_timer = nullptr;
+    bool m_stopped = false;
+    bool m_unreadIcon = false;
+    bool m_iconApplied = false;
+    bool m_fullTold = false; // the person has been told that the receive box is full
+};
+
+} // namespace varnel

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "shell/commandrules.h"
+
+#include <QObject>
+
+class QPlainTextEdit;
+class QTreeView;
+
+namespace varnel {
+
+class MailListModel;
+class Varnel;
+
+// The mail list and the memo under it: which view is shown, filling the list for it, showing the
+// selected mail (and opening an unread one), deleting one row or all.
+class MailViews final : public QObject {
+    Q_OBJECT
+public:
+    MailViews(Varnel& app, QTreeView& list, MailListModel& model, QPlainTextEdit& memo);
+
+    View CurrentView() const { return m_view; }
+    // Index of the first selected row of the mail list, or -1.
+    int SelectedRow() const;
+
+    // Marks the view as current (menu check mark and tool button follow through ViewChanged).
+    void SetView(View view);
+    // Marks the view and shows it.
+    void SwitchTo(View view);
+    // Refills the list for the current view and empties the memo. In the new-message view this
+    // discards the mail being written.
+    void ShowView();
+    // The start-up view: the send box, with an empty memo; the list is filled once the mailboxes
+    // are read.
+    void BeginOnSendBox();
+
+    void DeleteSelected();
+    void DeleteAll();
+
+Q_SIGNALS:
+    void ViewChanged(View view);
+
+private:
+    void ShowSelectedMail();
+
+    Varnel& m_app;
+    QTreeView& m_list;
+    MailListModel& m_model;
+    QPlainTextEdit& m_memo;
+    View m_view = View::Send;
+    bool m_showing = false; // guards the showing steps against re-entry from change notices
+};
+
+} // namespace varnel
