@@ -1,3 +1,4 @@
+#include "network/netprovider.h"
 #include "settings/settingslogic.h"
 #include "shell/infodialog.h"
 #include "shell/mainwindow.h"
@@ -48,6 +49,11 @@ void TForm1::FormShow() {
 
     if (!FillNetworkTree())
         prompt.Show(this, QStringLiteral("ネットワークが見つかりません"), kLocalError, QMessageBox::Warning);
+    if (m_closed)
+        return;
+    // What the listing could not use (lines of the directory file, say) is told once, here.
+    if (const QString notice = m_app.services.provider->TakeNotice(); !notice.isEmpty())
+        prompt.Show(this, notice, kLocalError, QMessageBox::Warning);
     if (m_closed)
         return;
     if (!DetectLocalHostName())
