@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QSocketNotifier>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -41,6 +42,35 @@ void NetworkDebug::Redetect() {
     Print();
 }
 
+QString NetworkDebug::Places() const {
+    const auto at = [this](const QWidget* widget, const QPoint& point) {
+        const QPoint p = widget->mapTo(m_window, point);
+        return QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
+    };
+    QString line = QStringLiteral("places");
+    if (const auto* tree = m_window->findChild<QTreeWidget*>(QStringLiteral("TV_Network"))) {
+        for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+            const QRect rect = tree->visualItemRect(tree->topLevelItem(g));
+            if (g == 0)
+                line += QStringLiteral(" row=%1").arg(rect.height());
+            line += QStringLiteral(" %1=%2").arg(tree->topLevelItem(g)->text(0),
+                                                 at(tree->viewport(), rect.center()));
+        }
+    }
+    if (const auto* list = m_window->findChild<QTreeView*>(QStringLiteral("LV_View"))) {
+        if (list->model() && list->model()->rowCount() > 0) {
+            const QRect rect = list->visualRect(list->model()->index(0, 0));
+            line += QStringLiteral(" LV_View.0=") + at(list->viewport(), rect.center());
+        }
+    }
+    for (const char* name : {"SB_ViewMake", "SB_ViewRead", "SB_ViewSend", "SB_MailSend", "Mm_Message"}) {
+        if (const auto* widget = m_window->findChild<QWidget*>(QString::fromLatin1(name)))
+            line +=
+                QStringLiteral(" %1=").arg(QString::fromLatin1(name)) + at(widget, widget->rect().center());
+    }
+    return line;
+}
+
 void NetworkDebug::Print() const {
     if (m_fd < 0)
         return;
@@ -55,7 +85,7 @@ void NetworkDebug::Print() const {
         }
     }
     line += QStringLiteral(" self=") + cp932::Decode(m_localHostName());
-    std::printf("%s\n", line.toUtf8().constData());
+    std::printf("%s\n%s\n", line.toUtf8().constData(), Places().toUtf8().constData());
     std::fflush(stdout);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <functional>
 
 class QSocketNotifier;
@@ -13,6 +14,9 @@ namespace varnel {
 // FIFO, each byte written to it runs "ネットワーク再検出" as the menu does, and one line on stdout then
 // shows the tree and this machine's name as detected:
 //     tree OFFICE[pc1,pc2] WORKGROUP[pc3] self=pc1
+// and a second line where the tree's nodes, the first row of the mail list and a few controls are
+// in the window (centres in window coordinates), for a test that works the window with a mouse:
+//     places row=18 OFFICE=60,90 WORKGROUP=60,108 LV_View.0=300,120 SB_MailSend=12,40 ...
 // The tree after start-up is shown the same way. Without the variable nothing of this exists.
 class NetworkDebug : public QObject {
 public:
@@ -26,6 +30,7 @@ public:
 
 private:
     void Redetect();
+    QString Places() const;
 
     QWidget* m_window;
     std::function<QByteArray()> m_localHostName;
