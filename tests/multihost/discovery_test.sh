@@ -36,7 +36,7 @@ VARNEL=$(realpath "$1")
 
 if [ -z "${VARNEL_DISCOVERY_INNER:-}" ]; then
     [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-    for tool in ip unshare mount umount hostname dbus-daemon avahi-daemon mkfifo timeout realpath Xvfb xdotool; do
+    for tool in ip unshare mount umount hostname dbus-daemon avahi-daemon avahi-publish mkfifo timeout realpath Xvfb xdotool; do
         command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
     done
     [ -e /usr/share/dbus-1/system.conf ] || skip "no system bus configuration"
@@ -75,7 +75,7 @@ cleanup() {
     local rc=$? role i
     trap - EXIT INT TERM
     [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
-    for role in pc1 pc2 pc3 avahi1 avahi2 avahi3 dbus1 dbus2 dbus3 xvfb1 xvfb2; do
+    for role in pc1 pc2 pc3 publish avahi1 avahi2 avahi3 dbus1 dbus2 dbus3 xvfb1 xvfb2; do
         [ -n "${PID[$role]:-}" ] && stop_pid "${PID[$role]}"
     done
     wait 2>/dev/null
@@ -204,19 +204,21 @@ normal() {
         END { close("sort"); print self }' | tr '\n' ' ' | sed 's/ $//'
 }
 
-# Asks copy i for a re-detection and prints its answer (one tree line), or nothing after 2 s.
-ask() {
+# Asks copy i for a re-detection and prints its answer (the tree line as it stands), or nothing
+# after 2 s.
+ask_raw() {
     local i=$1 h=$W/pc$1 before
     before=$(grep -c '^tree' "$h/stdout.log")
     printf x >"$h/ctl"
     for _ in $(seq 100); do
         if [ "$(grep -c '^tree' "$h/stdout.log")" -gt "$before" ]; then
-            grep '^tree' "$h/stdout.log" | tail -n 1 | sed 's/^tree //' | normal
+            grep '^tree' "$h/stdout.log" | tail -n 1 | sed 's/^tree //'
             return 0
         fi
         sleep 0.02
     done
 }
+ask() { ask_raw "$1" | normal; }
 
 # Waits until copy i's tree (normalised) is the wanted one; true when it came within the seconds given.
 wait_tree() {
@@ -413,6 +415,25 @@ record "$W/pc1/data/kobu/varnel/vnsend.txt" R pc2 '[0-9/: ]+' &&
 record "$W/pc1/data/kobu/varnel/vnsend.txt" G pc3 '' &&
     pass "pc1's mail to pc3 shows as delivered (delivery receipt by name through discovery)" ||
     fail "pc1's send box: no delivery receipt from pc3"
+
+# --- pc1 comes back while another service holds its name: it takes the name Avahi proposes --------
+DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/n2/bus" ip netns exec "${NS}2" \
+    avahi-publish -s pc1 _varnel._udp 20595 workgroup=OFFICE >"$W/publish.log" 2>&1 &
+PID[publish]=$!
+for _ in $(seq 100); do grep -q '^Established' "$W/publish.log" && break; sleep 0.05; done
+start_copy 1
+renamed=0
+for _ in $(seq 50); do
+    line1=$(ask_raw 1)
+    line3=$(ask_raw 3)
+    if [[ "$line1" == *"self=pc1 #2" && "$line3" == *"pc1 #2"* ]]; then
+        renamed=1
+        break
+    fi
+    sleep 0.2
+done
+[ "$renamed" -eq 1 ] && pass "pc1, its name taken, is announced and finds itself as 'pc1 #2'" ||
+    fail "pc1 with its name taken: pc1 lists '${line1:-}', pc3 lists '${line3:-}'"
 
 if grep -l -E 'ERROR: AddressSanitizer|runtime error:' "$W"/pc*/stderr.log 2>/dev/null; then
     fail "sanitizer report in a copy's stderr"
