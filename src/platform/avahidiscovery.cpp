@@ -64,7 +64,7 @@ struct AvahiDiscovery::Impl {
     };
     enum class Link { Starting, Absent, Present };
 
-    explicit Impl(QByteArray host) : hostName(std::move(host)), serviceName(ToNetwork(hostName)) {}
+    explicit Impl(const QByteArray& hostName) : serviceName(ToNetwork(hostName)) {}
 
     // ---- poll thread only -----------------------------------------------------------------------
     AvahiThreadedPoll* poll = nullptr;
@@ -80,8 +80,7 @@ struct AvahiDiscovery::Impl {
     bool registered = false;
     QByteArray registeredWorkgroup;
     bool toldAbsent = false;
-    const QByteArray hostName;
-    std::string serviceName;
+    std::string serviceName; // this machine's host name, or the alternative Avahi proposed
 
     // ---- shared ---------------------------------------------------------------------------------
     mutable std::mutex mutex;
@@ -390,7 +389,7 @@ struct AvahiDiscovery::Impl {
     }
 };
 
-AvahiDiscovery::AvahiDiscovery(QByteArray hostName) : d(std::make_unique<Impl>(std::move(hostName))) {
+AvahiDiscovery::AvahiDiscovery(const QByteArray& hostName) : d(std::make_unique<Impl>(hostName)) {
     d->poll = avahi_threaded_poll_new();
     d->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (!d->poll || d->wakeFd < 0) {

@@ -19,7 +19,7 @@ public:
     static constexpr std::chrono::milliseconds kSettleWait{2000};
     static const char* ServiceType() { return "_varnel._udp"; }
 
-    explicit AvahiDiscovery(QByteArray hostName);
+    explicit AvahiDiscovery(const QByteArray& hostName);
     ~AvahiDiscovery() override;
     AvahiDiscovery(const AvahiDiscovery&) = delete;
     AvahiDiscovery& operator=(const AvahiDiscovery&) = delete;
