@@ -1,11 +1,13 @@
 #include "platform/directoryprovider.h"
 
+#include "network/netbrowser.h"
 #include "text/cp932.h"
 
 #include <QFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QtGlobal>
+#include <utility>
 
 #include <unistd.h>
 
@@ -13,9 +15,8 @@ namespace varnel {
 
 namespace {
 
-QByteArray DefaultWorkgroup() {
-    return QByteArrayLiteral("WORKGROUP");
-}
+// How many unusable lines the start-up notice names; the rest are counted.
+constexpr qsizetype kNoticeLines = 10;
 
 // A lead byte of a code page 932 double-byte character.
 bool IsLeadByte(unsigned char b) {
@@ -24,6 +25,66 @@ bool IsLeadByte(unsigned char b) {
 
 unsigned char FoldAscii(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b - 'A' + 'a') : b;
+}
+
+// Control bytes other than blanks have no place in a text line: the file is not text there.
+bool HasControlBytes(const QByteArray& line) {
+    for (const char c : line) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\t' && b != '\r' && b != '\v' && b != '\f') || b == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// Mail goes to one machine only: never to a group, a broadcast or the unspecified address.
+bool IsMachineAddress(const QHostAddress& address) {
+    return !address.isNull() && !address.isMulticast() && !address.isBroadcast() &&
+           address != QHostAddress(QHostAddress::AnyIPv4) && address != QHostAddress(QHostAddress::AnyIPv6);
+}
+
+const char* Reason(DirectoryProvider::Problem::Reason reason) {
+    switch (reason) {
+    case DirectoryProvider::Problem::Fields:
+        break;
+    case DirectoryProvider::Problem::Address:
+        return "the address is not the address of one machine";
+    case DirectoryProvider::Problem::TooLong:
+        return "a name is longer than 29 bytes";
+    case DirectoryProvider::Problem::Binary:
+        return "the line holds control bytes or bytes that are neither UTF-8 nor Shift-JIS";
+    case DirectoryProvider::Problem::Unencodable:
+        return "a name has a character without a Shift-JIS form";
+    }
+    return "expected WORKGROUP HOSTNAME [ADDRESS]";
+}
+
+QString ReasonText(DirectoryProvider::Problem::Reason reason) {
+    switch (reason) {
+    case DirectoryProvider::Problem::Fields:
+        break;
+    case DirectoryProvider::Problem::Address:
+        return QStringLiteral("アドレスが正しくありません");
+    case DirectoryProvider::Problem::TooLong:
+        return QStringLiteral("名前が 29 バイトを超えています");
+    case DirectoryProvider::Problem::Binary:
+        return QStringLiteral("制御文字か、読めないバイトがあります");
+    case DirectoryProvider::Problem::Unencodable:
+        return QStringLiteral("Shift-JIS にない文字があります");
+    }
+    return QStringLiteral("「ワークグループ ホスト名 [アドレス]」の形ではありません");
+}
+
+QString Notice(const QString& path, const QList<DirectoryProvider::Problem>& problems) {
+    if (problems.isEmpty())
+        return {};
+    QString text =
+        QStringLiteral("ネットワーク一覧ファイル %1 の次の行は使えないため、読み飛ばしました。\n").arg(path);
+    for (qsizetype k = 0; k < problems.size() && k < kNoticeLines; ++k)
+        text += QStringLiteral("\n%1 行目: %2").arg(problems[k].line).arg(ReasonText(problems[k].reason));
+    if (problems.size() > kNoticeLines)
+        text += QStringLiteral("\nほか %1 行").arg(problems.size() - kNoticeLines);
+    return text;
 }
 
 } // namespace
@@ -40,10 +101,16 @@ QByteArray DirectoryProvider::SystemHostName() {
     return QByteArray(name);
 }
 
-DirectoryProvider::DirectoryProvider(HostAddresses& addresses, QByteArray workgroup, QString path,
-                                     QByteArray hostName)
-    : m_addresses(addresses), m_workgroup(workgroup.isEmpty() ? DefaultWorkgroup() : std::move(workgroup)),
-      m_path(std::move(path)), m_hostName(std::move(hostName)) {}
+DirectoryProvider::DirectoryProvider(HostAddresses& addresses, QByteArray workgroupSetting, QString path,
+                                     QByteArray hostName, Discovery* discovery)
+    : m_addresses(addresses), m_setting(std::move(workgroupSetting)), m_path(std::move(path)),
+      m_hostName(std::move(hostName)), m_discovery(discovery) {
+    // Discovery announces this machine as soon as its endpoint opens, before the first listing.
+    QList<Problem> quiet;
+    m_ownWorkgroup = WorkgroupFrom(ParseDirectoryFile(m_path, quiet));
+    if (m_discovery)
+        m_discovery->SetWorkgroup(m_ownWorkgroup);
+}
 
 bool DirectoryProvider::SameName(const QByteArray& a, const QByteArray& b) {
     if (a.size() != b.size())
@@ -64,7 +131,21 @@ bool DirectoryProvider::SameName(const QByteArray& a, const QByteArray& b) {
     return true;
 }
 
-QList<DirectoryProvider::Machine> DirectoryProvider::ReadDirectoryFile(const QString& path) {
+QList<DirectoryProvider::Machine> DirectoryProvider::ReadDirectoryFile(const QString& path,
+                                                                       QList<Problem>* problems) {
+    QList<Problem> found;
+    const QList<Machine> machines = ParseDirectoryFile(path, found);
+    for (const Problem& problem : found) {
+        qWarning("%s:%lld: skipped, %s", qPrintable(path), static_cast<long long>(problem.line),
+                 Reason(problem.reason));
+    }
+    if (problems)
+        *problems = found;
+    return machines;
+}
+
+QList<DirectoryProvider::Machine> DirectoryProvider::ParseDirectoryFile(const QString& path,
+                                                                        QList<Problem>& problems) {
     QList<Machine> machines;
     QFile file(path);
     if (!file.exists())
@@ -75,10 +156,15 @@ QList<DirectoryProvider::Machine> DirectoryProvider::ReadDirectoryFile(const QSt
     }
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
+        const auto skip = [&](Problem::Reason reason) { problems.append({n + 1, reason}); };
         QByteArray line = lines[n];
         const qsizetype comment = line.indexOf('#');
         if (comment >= 0)
             line.truncate(comment);
+        if (HasControlBytes(line)) {
+            skip(Problem::Binary);
+            continue;
+        }
         line = line.simplified();
         if (line.isEmpty())
             continue;
@@ -89,29 +175,43 @@ QList<DirectoryProvider::Machine> DirectoryProvider::ReadDirectoryFile(const QSt
         if (!utf8.hasError()) {
             QByteArray bytes;
             if (!cp932::Encode(text, bytes)) {
-                qWarning("%s:%lld: skipped, a name has a character without a Shift-JIS form",
-                         qPrintable(path), static_cast<long long>(n + 1));
+                skip(Problem::Unencodable);
                 continue;
             }
             line = bytes;
+        } else if (cp932::Decode(line).contains(QChar::ReplacementCharacter)) {
+            skip(Problem::Binary);
+            continue;
         }
         const QList<QByteArray> fields = line.split(' ');
-        Machine machine;
-        bool good = fields.size() == 2 || fields.size() == 3;
-        if (good) {
-            machine.workgroup = fields[0];
-            machine.host = fields[1];
-            if (fields.size() == 3)
-                good = machine.address.setAddress(QString::fromLatin1(fields[2]));
+        if (fields.size() != 2 && fields.size() != 3) {
+            skip(Problem::Fields);
+            continue;
         }
-        if (!good) {
-            qWarning("%s:%lld: skipped, expected WORKGROUP HOSTNAME [ADDRESS]", qPrintable(path),
-                     static_cast<long long>(n + 1));
+        Machine machine{fields[0], fields[1], {}};
+        // Cut short, a name could name another machine, and mail would go there.
+        if (machine.workgroup.size() > NetBrowser::kMaxName || machine.host.size() > NetBrowser::kMaxName) {
+            skip(Problem::TooLong);
+            continue;
+        }
+        if (fields.size() == 3 && (!machine.address.setAddress(QString::fromLatin1(fields[2])) ||
+                                   !IsMachineAddress(machine.address))) {
+            skip(Problem::Address);
             continue;
         }
         machines.append(machine);
     }
     return machines;
+}
+
+QByteArray DirectoryProvider::WorkgroupFrom(const QList<Machine>& listed) const {
+    if (!m_setting.isEmpty())
+        return m_setting;
+    for (const Machine& machine : listed) {
+        if (SameName(machine.host, m_hostName))
+            return machine.workgroup;
+    }
+    return DefaultWorkgroup();
 }
 
 void DirectoryProvider::Add(const Machine& machine) {
@@ -120,8 +220,8 @@ void DirectoryProvider::Add(const Machine& machine) {
     if (!machine.address.isNull())
         m_addresses.Learn(machine.host, machine.address);
 
-    Group* group = nullptr;
-    for (Group& g : m_groups) {
+    ListedGroup* group = nullptr;
+    for (ListedGroup& g : m_groups) {
         if (SameName(g.name, machine.workgroup)) {
             group = &g;
             break;
@@ -138,30 +238,60 @@ void DirectoryProvider::Add(const Machine& machine) {
     group->hosts.append(machine.host);
 }
 
+// However long the listing, this machine stays within the tables, under its own workgroup.
+void DirectoryProvider::KeepThisMachine() {
+    for (qsizetype g = 0; g < m_groups.size(); ++g) {
+        if (!SameName(m_groups[g].name, m_ownWorkgroup))
+            continue;
+        const QList<QByteArray>& hosts = m_groups[g].hosts;
+        for (qsizetype h = 0; h < hosts.size(); ++h) {
+            if (SameName(hosts[h], m_hostName)) {
+                KeepWithinTables(m_groups, ProviderName(), g, h);
+                return;
+            }
+        }
+        return;
+    }
+}
+
 bool DirectoryProvider::ListGroups(QList<NetResource>& out) {
     out.clear();
     m_addresses.Clear();
     m_groups.clear();
-    const QList<Machine> discovered = Discovered();
+    const bool first = !m_listed;
+    m_listed = true;
+
+    const QList<Machine> discovered = m_discovery ? m_discovery->Found(first) : QList<Machine>{};
+    QList<Problem> problems;
+    const QList<Machine> listed = ReadDirectoryFile(m_path, &problems);
+    if (first)
+        m_notice = Notice(m_path, problems);
+    const QByteArray workgroup = WorkgroupFrom(listed);
+    if (workgroup != m_ownWorkgroup) {
+        m_ownWorkgroup = workgroup;
+        if (m_discovery)
+            m_discovery->SetWorkgroup(workgroup);
+    }
+
     for (const Machine& machine : discovered)
         Add(machine);
-    const QList<Machine> listed = ReadDirectoryFile(m_path);
     for (const Machine& machine : listed)
         Add(machine);
     // Last, so that a lone copy still finds itself, and never twice when a source lists it.
-    Add({m_workgroup, m_hostName, {}});
+    Add({m_ownWorkgroup, m_hostName, {}});
+    KeepThisMachine();
     // This machine is always reachable over loopback, whether or not the resolver knows its name.
     if (m_addresses.Lookup(m_hostName).isEmpty())
         m_addresses.Learn(m_hostName, QHostAddress(QHostAddress::LocalHost));
 
-    for (const Group& group : m_groups)
+    for (const ListedGroup& group : m_groups)
         out.append({group.name, ProviderName(), NetResource::Container});
     return true;
 }
 
 bool DirectoryProvider::ListHosts(const NetResource& group, QList<NetResource>& out) {
     out.clear();
-    for (const Group& g : m_groups) {
+    for (const ListedGroup& g : m_groups) {
         if (!SameName(g.name, group.remoteName))
             continue;
         for (const QByteArray& host : g.hosts)
@@ -169,6 +299,10 @@ bool DirectoryProvider::ListHosts(const NetResource& group, QList<NetResource>& 
         return true;
     }
     return false;
+}
+
+QString DirectoryProvider::TakeNotice() {
+    return std::exchange(m_notice, QString());
 }
 
 } // namespace varnel

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "network/netprovider.h"
+#include "network/tablefit.h"
+#include "platform/discovery.h"
 #include "platform/hostaddresses.h"
 
 #include <QByteArray>
@@ -10,20 +12,26 @@
 
 namespace varnel {
 
-// The network neighbourhood of a Linux machine, merged from its sources in this order: machines
-// found live (a subclass's Discovered(), none here), the directory file written by an
-// administrator, and this machine itself, added last when no source lists it yet. Workgroups and
-// the machines of each keep the order first seen.
+// The network neighbourhood of a Linux machine, merged from its sources in this order: the machines
+// that live discovery finds, the directory file written by an administrator, and this machine
+// itself, added last when no source lists it yet. Workgroups and the machines of each keep the order
+// first seen. However long the listing, this machine stays within the tables.
+//
+// This machine's own workgroup is the "Workgroup" setting when there is one, else the workgroup under
+// which the directory file first lists this machine, else WORKGROUP.
 //
 // Names match without regard to ASCII case, as host names do in DNS and workgroup names on the
 // office network; the spelling seen first is kept. Double-byte characters (code page 932) are
 // compared exactly, so their second byte is never folded.
 class DirectoryProvider : public NetProvider {
 public:
-    struct Machine {
-        QByteArray workgroup;
-        QByteArray host;
-        QHostAddress address; // null when the source gives none
+    using Machine = ListedMachine;
+
+    // A line of the directory file that cannot be used.
+    struct Problem {
+        enum Reason { Fields, Address, TooLong, Binary, Unencodable };
+        qsizetype line = 0; // counted from 1
+        Reason reason = Fields;
     };
 
     // The provider name every listing carries.
@@ -32,40 +40,48 @@ public:
     static QString DefaultPath();
     // The name the system gives this machine.
     static QByteArray SystemHostName();
+    static QByteArray DefaultWorkgroup() { return QByteArrayLiteral("WORKGROUP"); }
 
     // addresses receives the addresses the sources give, anew at every first-level listing.
-    DirectoryProvider(HostAddresses& addresses, QByteArray workgroup, QString path = DefaultPath(),
-                      QByteArray hostName = SystemHostName());
+    // workgroupSetting: the "Workgroup" setting as CP932 bytes, empty when there is none.
+    // discovery: live discovery, or null for none; it is told this machine's workgroup.
+    DirectoryProvider(HostAddresses& addresses, QByteArray workgroupSetting, QString path = DefaultPath(),
+                      QByteArray hostName = SystemHostName(), Discovery* discovery = nullptr);
 
-    // Reads the sources anew (the file included) and lists their workgroups.
+    // Reads the sources anew (the file included) and lists their workgroups. The first listing waits
+    // for discovery to settle; later ones take what it knows at that moment.
     bool ListGroups(QList<NetResource>& out) override;
     // The machines of a workgroup of the last first-level listing. False for a workgroup it did not
     // list.
     bool ListHosts(const NetResource& group, QList<NetResource>& out) override;
+    // The unusable lines of the directory file found by the first listing, once.
+    QString TakeNotice() override;
+
+    // This machine's workgroup as the last listing found it.
+    QByteArray OwnWorkgroup() const { return m_ownWorkgroup; }
 
     // Reads the directory file: one machine a line, "WORKGROUP HOSTNAME [ADDRESS]", '#' starts a
-    // comment. A malformed line is skipped with a warning naming the file and line. A missing file
-    // lists nothing.
-    static QList<Machine> ReadDirectoryFile(const QString& path);
+    // comment. A line that cannot be used is skipped with a warning on stderr naming the file and
+    // line, and added to problems. A missing file lists nothing.
+    static QList<Machine> ReadDirectoryFile(const QString& path, QList<Problem>* problems = nullptr);
     // Compares two names as the network does (see above).
     static bool SameName(const QByteArray& a, const QByteArray& b);
 
-protected:
-    // Machines found by live discovery, listed before the directory file.
-    virtual QList<Machine> Discovered() { return {}; }
-
 private:
-    struct Group {
-        QByteArray name;
-        QList<QByteArray> hosts;
-    };
+    static QList<Machine> ParseDirectoryFile(const QString& path, QList<Problem>& problems);
+    QByteArray WorkgroupFrom(const QList<Machine>& listed) const;
     void Add(const Machine& machine);
+    void KeepThisMachine();
 
     HostAddresses& m_addresses;
-    QByteArray m_workgroup;
+    QByteArray m_setting;
     QString m_path;
     QByteArray m_hostName;
-    QList<Group> m_groups;
+    Discovery* m_discovery;
+    QByteArray m_ownWorkgroup;
+    bool m_listed = false;
+    QString m_notice;
+    QList<ListedGroup> m_groups;
 };
 
 } // namespace varnel

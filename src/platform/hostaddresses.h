@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/discovery.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
@@ -7,19 +9,30 @@
 
 namespace varnel {
 
-// Host names and the addresses the last network listing gave for them. The listing fills it; the
-// endpoint asks it first when it sends to a named machine.
+// Host names and their addresses: first what live discovery knows at the moment of asking, then
+// what the last network listing gave. The listing fills it; the endpoint asks it first when it
+// sends to a named machine.
 class HostAddresses {
 public:
+    explicit HostAddresses(const Discovery* live = nullptr) : m_live(live) {}
+
     void Clear() { m_addresses.clear(); }
     void Learn(const QByteArray& host, const QHostAddress& address) {
         QList<QHostAddress>& list = m_addresses[host.toLower()];
         if (!list.contains(address))
             list.append(address);
     }
-    QList<QHostAddress> Lookup(const QByteArray& host) const { return m_addresses.value(host.toLower()); }
+    QList<QHostAddress> Lookup(const QByteArray& host) const {
+        QList<QHostAddress> found = m_live ? m_live->AddressesOf(host) : QList<QHostAddress>{};
+        for (const QHostAddress& address : m_addresses.value(host.toLower())) {
+            if (!found.contains(address))
+                found.append(address);
+        }
+        return found;
+    }
 
 private:
+    const Discovery* m_live;
     QHash<QByteArray, QList<QHostAddress>> m_addresses;
 };
 

@@ -198,16 +198,21 @@ bool UdpEndpoint::Open() {
     m_family = family;
     m_dualStack = dualStack;
     m_readBuffer.resize(kMaxDatagram);
+    if (m_openObserver)
+        m_openObserver(true);
     return true;
 }
 
 void UdpEndpoint::Close() {
-    if (m_socket >= 0)
+    const bool wasOpen = m_socket >= 0;
+    if (wasOpen)
         ::close(m_socket);
     m_socket = -1;
     m_family = 0;
     m_dualStack = false;
     m_boundPort = 0;
+    if (wasOpen && m_openObserver)
+        m_openObserver(false);
 }
 
 qint64 UdpEndpoint::PendingSize() {

@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -39,6 +40,10 @@ public:
     bool ReadNext(QByteArray& datagram) override;
     bool SendTo(QByteArrayView host, QByteArrayView datagram) override;
 
+    // Told true when the endpoint opens and false when it closes: this machine is announced to the
+    // network exactly while it can receive.
+    void SetOpenObserver(std::function<void(bool open)> observer) { m_openObserver = std::move(observer); }
+
     // The port the socket is bound to (the local port, or the one the system chose for port 0).
     quint16 BoundPort() const { return m_boundPort; }
 
@@ -68,6 +73,7 @@ private:
     std::vector<char> m_readBuffer;
     QHash<QByteArray, CacheEntry> m_cache;
     QHash<QByteArray, std::shared_ptr<PendingLookup>> m_pending;
+    std::function<void(bool)> m_openObserver;
 };
 
 } // namespace varnel

@@ -1,5 +1,6 @@
 #include "shell/lifecycle.h"
 
+#include "network/netprovider.h"
 #include "settings/settingslogic.h"
 #include "shell/mailcheck.h"
 #include "shell/mailviews.h"
@@ -55,6 +56,11 @@ void Lifecycle::Start() {
     if (!m_network.Fill())
         prompt.Show(&m_window, QStringLiteral("ネットワークが見つかりません"), kLocalError,
                     QMessageBox::Warning);
+    if (m_closed)
+        return;
+    // What the listing could not use (lines of the directory file, say) is told once, here.
+    if (const QString notice = m_app.services.provider->TakeNotice(); !notice.isEmpty())
+        prompt.Show(&m_window, notice, kLocalError, QMessageBox::Warning);
     if (m_closed)
         return;
     if (!m_network.DetectLocalHostName())

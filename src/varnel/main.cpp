@@ -1,5 +1,6 @@
 // The entry routine: builds the platform services, the application object and its windows, runs
 // the start-up steps and the message loop.
+#include "platform/avahidiscovery.h"
 #include "platform/closesignals.h"
 #include "platform/directoryprovider.h"
 #include "platform/filemailboxes.h"
@@ -13,6 +14,7 @@
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
 #include "text/cp932.h"
+#include "varnel/networkdebug.h"
 
 #include <QSessionManager>
 
@@ -24,13 +26,18 @@ int main(int argc, char** argv) {
     // the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    varnel::HostAddresses addresses;
     varnel::QSettingsStore settingsStore;
-    QByteArray workgroup; // as the tables hold names: CP932
+    QByteArray workgroup; // as the tables hold names: CP932; empty when not set
     if (!varnel::cp932::Encode(varnel::ReadWorkgroup(settingsStore), workgroup))
-        workgroup = "WORKGROUP";
+        workgroup.clear();
+    const QByteArray hostName = varnel::DirectoryProvider::SystemHostName();
+    // Machines are found live first; this machine is announced while its endpoint is open.
+    varnel::AvahiDiscovery discovery(hostName);
+    varnel::HostAddresses addresses(&discovery);
     varnel::UdpEndpoint endpoint(addresses);
-    varnel::DirectoryProvider provider(addresses, workgroup);
+    endpoint.SetOpenObserver([&discovery](bool open) { discovery.SetAnnounced(open); });
+    varnel::DirectoryProvider provider(addresses, workgroup, varnel::DirectoryProvider::DefaultPath(),
+                                       hostName, &discovery);
     varnel::FileMailboxes files;
     varnel::SystemClock clock;
     varnel::MessageBoxPrompt prompt;
@@ -55,7 +62,9 @@ int main(int argc, char** argv) {
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &app,
                      [&](QSessionManager&) { app.RequestClose(); });
 
+    varnel::NetworkDebug networkDebug(&app.Window(), [&app] { return app.LocalHostName; });
     app.Start();
+    networkDebug.Print();
     // A start-up that ended in a close request (a failed step, or a signal while a box was open)
     // has already run the close steps: there is no loop to run.
     if (app.Closed())

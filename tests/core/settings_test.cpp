@@ -109,9 +109,9 @@ TEST(Settings, ARefusedWriteStopsAtThatValueWithItsMessage) {
     EXPECT_FALSE(store.values.contains(S("SendFina")));
 }
 
-TEST(Settings, TheWorkgroupComesFromTheStoreOrDefaults) {
+TEST(Settings, TheWorkgroupComesFromTheStoreOrIsEmpty) {
     FakeSettingsStore store;
-    EXPECT_EQ(ReadWorkgroup(store), S("WORKGROUP"));
+    EXPECT_EQ(ReadWorkgroup(store), QString());
     store.values[S("Workgroup")] = S(" SALES ");
     EXPECT_EQ(ReadWorkgroup(store), S("SALES"));
     EXPECT_EQ(store.writes, 0);

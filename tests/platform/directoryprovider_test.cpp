@@ -1,6 +1,7 @@
 #include "platform/directoryprovider.h"
 
 #include "network/netbrowser.h"
+#include "platform/discovery.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -155,24 +156,127 @@ TEST_F(DirectoryProviderTest, AWorkgroupItDidNotListCannotBeOpened) {
     EXPECT_TRUE(out.isEmpty());
 }
 
-class Discovering final : public DirectoryProvider {
+class FakeDiscovery final : public Discovery {
 public:
-    using DirectoryProvider::DirectoryProvider;
-    QList<Machine> found;
+    QList<ListedMachine> Found(bool settle) override {
+        settles.append(settle);
+        return machines;
+    }
+    QList<QHostAddress> AddressesOf(const QByteArray& host) const override {
+        QList<QHostAddress> found;
+        for (const ListedMachine& m : machines) {
+            if (m.host == host)
+                found.append(m.address);
+        }
+        return found;
+    }
+    void SetAnnounced(bool) override {}
+    void SetWorkgroup(const QByteArray& workgroup) override { workgroups.append(workgroup); }
 
-protected:
-    QList<Machine> Discovered() override { return found; }
+    QList<ListedMachine> machines;
+    QList<bool> settles;          // the settle flag of every Found
+    QList<QByteArray> workgroups; // every workgroup it was told
 };
 
-TEST_F(DirectoryProviderTest, LiveMachinesComeBeforeTheFile) {
+TEST_F(DirectoryProviderTest, LiveMachinesComeBeforeTheFileAndOnlyTheFirstListingWaitsForThem) {
     Write("OFFICE PC02\n"
           "OFFICE PC01 10.0.0.99\n");
-    Discovering provider(addresses, "OFFICE", path, "PC01");
-    provider.found = {{"LAB", "PC09", QHostAddress(QStringLiteral("10.0.0.9"))}, {"OFFICE", "PC01", {}}};
+    FakeDiscovery discovery;
+    DirectoryProvider provider(addresses, "OFFICE", path, "PC01", &discovery);
+    discovery.machines = {{"LAB", "PC09", QHostAddress(QStringLiteral("10.0.0.9"))}, {"OFFICE", "PC01", {}}};
 
     EXPECT_EQ(Listing(provider), (QList<QByteArray>{"LAB: \\\\PC09", "OFFICE: \\\\PC01 \\\\PC02"}));
     EXPECT_EQ(addresses.Lookup("PC09"), (QList<QHostAddress>{QHostAddress(QStringLiteral("10.0.0.9"))}));
     EXPECT_EQ(addresses.Lookup("PC01"), (QList<QHostAddress>{QHostAddress(QStringLiteral("10.0.0.99"))}));
+
+    // A machine that left is gone from the next listing, which takes what is known without waiting.
+    discovery.machines.removeFirst();
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"OFFICE: \\\\PC01 \\\\PC02"}));
+    EXPECT_EQ(discovery.settles, (QList<bool>{true, false}));
+}
+
+TEST_F(DirectoryProviderTest, TheEndpointAsksLiveDiscoveryFirst) {
+    FakeDiscovery discovery;
+    HostAddresses live(&discovery);
+    Write("WG PC01 10.0.0.1\n");
+    DirectoryProvider provider(live, "WG", path, "me", &discovery);
+    QList<NetResource> out;
+    ASSERT_TRUE(provider.ListGroups(out));
+
+    // Found after the listing, at another address: that one first, the listed one after it.
+    discovery.machines = {{"WG", "PC01", QHostAddress(QStringLiteral("10.0.0.2"))}};
+    EXPECT_EQ(live.Lookup("PC01"), (QList<QHostAddress>{QHostAddress(QStringLiteral("10.0.0.2")),
+                                                        QHostAddress(QStringLiteral("10.0.0.1"))}));
+}
+
+// ---- this machine's workgroup ------------------------------------------------------------------
+
+TEST_F(DirectoryProviderTest, WithoutASettingThisMachineTakesTheWorkgroupTheFileGivesIt) {
+    Write("SALES PC01\n"
+          "OFFICE ME\n" // the first line naming this machine counts
+          "LAB me\n");
+    FakeDiscovery discovery;
+    DirectoryProvider provider(addresses, "", path, "me", &discovery);
+
+    // Listed once, under OFFICE, and never a second time under WORKGROUP.
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"SALES: \\\\PC01", "OFFICE: \\\\ME", "LAB: \\\\me"}));
+    EXPECT_EQ(provider.OwnWorkgroup(), "OFFICE");
+    // Discovery announces it so from the start, and hears of a change at the next listing.
+    EXPECT_EQ(discovery.workgroups, (QList<QByteArray>{"OFFICE"}));
+    Write("SALES PC01\n");
+    Listing(provider);
+    EXPECT_EQ(discovery.workgroups, (QList<QByteArray>{"OFFICE", "WORKGROUP"}));
+}
+
+TEST_F(DirectoryProviderTest, TheWorkgroupSettingComesBeforeTheFile) {
+    Write("OFFICE me\n");
+    DirectoryProvider provider(addresses, "HOME", path, "me");
+
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"OFFICE: \\\\me", "HOME: \\\\me"}));
+    EXPECT_EQ(provider.OwnWorkgroup(), "HOME");
+}
+
+// ---- limits and unusable lines -----------------------------------------------------------------
+
+TEST_F(DirectoryProviderTest, ThisMachineStaysWithinTheTablesHoweverLongTheFile) {
+    QByteArray text;
+    for (int n = 1; n <= 400; ++n)
+        text += "WG pc" + QByteArray::number(n) + "\n";
+    Write(text);
+    DirectoryProvider provider(addresses, "WG", path, "me");
+    NetBrowser browser(provider);
+
+    ASSERT_EQ(browser.Enumerate(), NetBrowser::kMaxHosts);
+    QByteArray name;
+    browser.GetHostName(name, NetBrowser::kMaxHosts);
+    EXPECT_EQ(name, "me");
+}
+
+TEST_F(DirectoryProviderTest, UnusableLinesAreToldOnceNamingTheFileAndTheirLines) {
+    const QByteArray longName(NetBrowser::kMaxName + 1, 'x');
+    Write("WG PC01 224.0.0.251\n" // a group address reaches no one machine
+          "WG " +
+          longName +
+          "\n"                 // would be cut to another name
+          "WG PC03\x01\n"      // a control byte
+          "WG PC04 \xff\xff\n" // neither UTF-8 nor Shift-JIS
+          "WG PC05 10.0.0.5\n");
+    DirectoryProvider provider(addresses, "WG", path, "me");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Listing(provider), (QList<QByteArray>{"WG: \\\\PC05 \\\\me"}));
+    const std::string err = testing::internal::GetCapturedStderr();
+    const QString notice = provider.TakeNotice();
+
+    EXPECT_TRUE(notice.contains(path)) << notice.toStdString();
+    for (int line = 1; line <= 4; ++line) {
+        EXPECT_TRUE(notice.contains(QStringLiteral("\n%1 行目").arg(line))) << notice.toStdString();
+        EXPECT_NE(err.find("network.txt:" + std::to_string(line) + ":"), std::string::npos) << err;
+    }
+    EXPECT_FALSE(notice.contains(QStringLiteral("5 行目")));
+    EXPECT_TRUE(provider.TakeNotice().isEmpty());
+    Listing(provider);
+    EXPECT_TRUE(provider.TakeNotice().isEmpty());
 }
 
 // ---- addresses ---------------------------------------------------------------------------------

@@ -134,6 +134,22 @@ private Q_SLOTS:
         QVERIFY(pc.Parts().Tm_CheckMail->isActive());
     }
 
+    void whatTheListingCouldNotUseIsToldOnceAtStartUpAndTheStartGoesOn() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.provider.notice = QStringLiteral("network.txt: line 3 skipped");
+        pc.Start();
+        QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("network.txt: line 3 skipped")});
+        QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
+        QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Warning);
+        QVERIFY(pc.Window().findChild<QTimer*>(QStringLiteral("Tm_CheckMail"))->isActive());
+
+        // A re-detection tells nothing, whatever the listing has to say then.
+        pc.provider.notice = QStringLiteral("again");
+        pc.Window().findChild<QAction*>(QStringLiteral("Mn_ViewNet"))->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+    }
+
     void aFirstRunWritesTheDefaultsAndEmptyFilesAtTheClose() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");

@@ -8,18 +8,11 @@ namespace varnel {
 
 namespace {
 
-// Each level is taken in one read of a buffer of this size. A record costs the fixed part of a
-// resource record plus its texts with their zero bytes (no local name, no comment); the records
-// that do not fit are not fetched at all. This is the size limit of one listing.
-constexpr qsizetype kListingBuffer = 16384;
+// The fixed part of a resource record in a listing buffer.
 constexpr qsizetype kRecordSize = 32;
 
 QByteArray Text(const QByteArray& bytes) {
     return bytes.left(TextFields::TextLength(bytes));
-}
-
-qsizetype RecordCost(const NetResource& r) {
-    return kRecordSize + Text(r.remoteName).size() + 1 + Text(r.provider).size() + 1;
 }
 
 // The leading records of a listing that fit in one listing buffer.
@@ -27,8 +20,8 @@ qsizetype FittingRecords(const QList<NetResource>& records) {
     qsizetype used = 0;
     qsizetype n = 0;
     for (const NetResource& r : records) {
-        used += RecordCost(r);
-        if (used > kListingBuffer)
+        used += NetBrowser::RecordCost(r);
+        if (used > NetBrowser::kListingBuffer)
             break;
         ++n;
     }
@@ -58,6 +51,11 @@ bool InTable(int i, int count) {
 } // namespace
 
 NetBrowser::NetBrowser(NetProvider& provider) : m_provider(provider) {}
+
+// A record costs the fixed part plus its texts with their zero bytes (no local name, no comment).
+qsizetype NetBrowser::RecordCost(const NetResource& record) {
+    return kRecordSize + Text(record.remoteName).size() + 1 + Text(record.provider).size() + 1;
+}
 
 int NetBrowser::Enumerate() {
     GroupCount = 0;

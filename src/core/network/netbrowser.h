@@ -15,6 +15,11 @@ public:
     static constexpr int kMaxHosts = 254;
     static constexpr int kMaxGroups = 255;
     static constexpr int kMaxName = 29;
+    // Each level of a listing is taken in one read of a buffer of this many bytes: the records that
+    // do not fit are not fetched at all.
+    static constexpr qsizetype kListingBuffer = 16384;
+    // The bytes one record takes in that buffer.
+    static qsizetype RecordCost(const NetResource& record);
 
     explicit NetBrowser(NetProvider& provider);
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 namespace varnel {
 
@@ -22,6 +23,9 @@ public:
     // Second level: the machines of one workgroup as returned by ListGroups. False when that
     // workgroup cannot be opened.
     virtual bool ListHosts(const NetResource& group, QList<NetResource>& out) = 0;
+    // What the person should learn about the sources of the listings so far (lines of a file that
+    // could not be used, say), given once; empty when there is nothing to tell.
+    virtual QString TakeNotice() { return {}; }
 };
 
 } // namespace varnel

@@ -126,7 +126,7 @@ SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings) {
 }
 
 QString ReadWorkgroup(SettingsStore& store) {
-    QString workgroup = QStringLiteral("WORKGROUP");
+    QString workgroup;
     if (store.OpenKey()) {
         const QVariant value = store.Value(QStringLiteral("Workgroup"));
         if (value.typeId() == QMetaType::QString && !value.toString().trimmed().isEmpty())

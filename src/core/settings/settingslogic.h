@@ -23,7 +23,8 @@ SettingsReport ReadSettings(SettingsStore& store, SETTING& settings);
 // Stores all five values, flags as 0 or 1. A refused write stops the writing at once.
 SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings);
 
-// The machine's workgroup: the stored "Workgroup" text, else "WORKGROUP". Never written.
+// The stored "Workgroup" text, trimmed; empty when there is none (the network listing then finds the
+// machine's workgroup elsewhere). Never written.
 QString ReadWorkgroup(SettingsStore& store);
 
 } // namespace varnel

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <QString>
 #include <utility>
 
 namespace varnel {
@@ -53,8 +54,11 @@ public:
         return true;
     }
 
+    QString TakeNotice() override { return std::exchange(notice, QString()); }
+
     QList<NetResource> groups;
     QList<std::pair<QByteArray, NetResource>> hosts;
+    QString notice;                 // given once by TakeNotice
     QSet<QByteArray> failingGroups; // second-level listings of these fail to open
     bool failGroups = false;        // the first level fails to open
 
