@@ -138,6 +138,41 @@ TEST_F(MailSlotTest, SameMailInTheNextBatchIsTakenAgain) {
     EXPECT_EQ(slot.LastIndex, 0);
 }
 
+TEST_F(MailSlotTest, OneBatchReadsSoManyDatagramsAndNoMore) {
+    for (int i = 0; i < MailSlot::kMaxReadsPerBatch - 1; ++i)
+        here.Inject("flood\0");
+    here.Inject(Mail("in reach"));
+    here.Inject(Mail("next time"));
+    ASSERT_TRUE(slot.ReadAll());
+    EXPECT_EQ(slot.LastIndex, 0);
+    EXPECT_TRUE(slot.Headers[0].contains("in reach"));
+    EXPECT_EQ(here.Waiting(), 1);
+    ASSERT_TRUE(slot.ReadAll());
+    EXPECT_TRUE(slot.Headers[0].contains("next time"));
+
+    for (int i = 0; i < MailSlot::kMaxReadsPerBatch; ++i)
+        here.Inject("flood\0");
+    here.Inject(Mail("after the flood"));
+    EXPECT_FALSE(slot.ReadAll()); // the first batch reads only the flood...
+    ASSERT_TRUE(slot.ReadAll());  // ...and the next one takes in what waited behind it
+    EXPECT_EQ(slot.LastIndex, 0);
+    EXPECT_TRUE(slot.Headers[0].contains("after the flood"));
+}
+
+TEST_F(MailSlotTest, ReadOneTellsWhetherTheDatagramCameFromThisMachine) {
+    here.Inject(Mail("from elsewhere"), "PC01");
+    here.Inject(Mail("from here"), "pc02");
+    slot.HoldBack(Mail("held back"));
+    QByteArray text;
+    bool own = true;
+    ASSERT_TRUE(slot.ReadOne(text, &own));
+    EXPECT_FALSE(own); // held back texts are mail, not probes
+    ASSERT_TRUE(slot.ReadOne(text, &own));
+    EXPECT_FALSE(own);
+    ASSERT_TRUE(slot.ReadOne(text, &own));
+    EXPECT_TRUE(own);
+}
+
 TEST_F(MailSlotTest, FailedReadEndsTheBatchKeepingWhatWasStored) {
     for (int i = 0; i < 4; ++i)
         here.Inject(Mail("m" + QByteArray::number(i)));

@@ -12,6 +12,13 @@ QByteArrayView TextOf(QByteArrayView bytes) {
     return zero < 0 ? bytes : bytes.first(zero);
 }
 
+// Peers read a datagram as one zero-terminated text, so the zero travels with it.
+QByteArray DatagramOf(QByteArrayView text) {
+    QByteArray datagram = TextOf(text).toByteArray();
+    datagram.append('\0');
+    return datagram;
+}
+
 } // namespace
 
 MailSlot::MailSlot(Endpoint& endpoint) : m_endpoint(endpoint) {}
@@ -39,14 +46,21 @@ bool MailSlot::IsOpen() const {
 }
 
 bool MailSlot::Send(QByteArrayView host, QByteArrayView text) {
-    // Peers read a datagram as one zero-terminated text, so the zero travels with it.
-    QByteArray datagram = TextOf(text).toByteArray();
-    datagram.append('\0');
-    return m_endpoint.SendTo(host, datagram);
+    return m_endpoint.SendTo(host, DatagramOf(text));
 }
 
-bool MailSlot::ReadOne(QByteArray& dst) {
+bool MailSlot::SendWhenResolved(QByteArrayView host, QByteArrayView text) {
+    return m_endpoint.SendWhenResolved(host, DatagramOf(text));
+}
+
+void MailSlot::Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit) {
+    m_endpoint.Resolve(hosts, limit);
+}
+
+bool MailSlot::ReadOne(QByteArray& dst, bool* fromThisMachine) {
     dst.clear();
+    if (fromThisMachine)
+        *fromThisMachine = false;
     if (!m_endpoint.IsOpen())
         return false;
     if (!m_heldBack.empty()) {
@@ -59,6 +73,8 @@ bool MailSlot::ReadOne(QByteArray& dst) {
     QByteArray datagram;
     if (!m_endpoint.ReadNext(datagram))
         return false;
+    if (fromThisMachine)
+        *fromThisMachine = m_endpoint.LastFromThisMachine();
     // Too large for the read buffer: it is gone from the queue, and the batch goes on without it.
     if (datagram.size() >= kReadBuffer)
         return true;
@@ -75,7 +91,7 @@ bool MailSlot::ReadAll() {
     LastIndex = -1;
 
     QByteArray text;
-    while (LastIndex < kTableSize - 1 && ReadOne(text)) {
+    for (int reads = 0; reads < kMaxReadsPerBatch && LastIndex < kTableSize - 1 && ReadOne(text); ++reads) {
         // The header runs from the first record mark to the last header end mark.
         const qsizetype len = text.size();
         const qsizetype b = text.indexOf(kRecordMark);
