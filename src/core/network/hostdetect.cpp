@@ -22,15 +22,17 @@ bool IsProbe(const QByteArray& text) {
     return header == ProbeText();
 }
 
-// Reads everything waiting. Mail is kept for the mail check; probes are counted. Returns whether a
-// probe was among the texts read.
+// Reads what is waiting. Mail is kept for the mail check; probes are looked at. Returns whether a
+// probe from this machine itself was among the texts read: any other machine may send probes at
+// any time, and one of theirs says nothing about the host just probed.
 bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept) {
     bool probe = false;
     QByteArray text;
-    while (slot.ReadOne(text)) {
+    bool own = false;
+    for (int reads = 0; reads < kMaxReadsPerLook && slot.ReadOne(text, &own); ++reads) {
         if (IsProbe(text))
-            probe = true;
-        else if (!text.isEmpty()) // an oversized datagram, read and dropped
+            probe = probe || own;
+        else if (!text.isEmpty() && kept.size() < kMaxKeptMail) // empty: an oversized datagram, dropped
             kept.append(text);
     }
     return probe;
@@ -45,6 +47,16 @@ QByteArray ProbeText() {
 }
 
 bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& localHostName) {
+    QList<QByteArray> hosts;
+    for (int i = 1; i <= browser.GetHostCount(); ++i) {
+        QByteArray host;
+        browser.GetHostName(host, i);
+        hosts.append(host);
+    }
+    // All names at once, in the background: a name whose lookup has not answered by then is not
+    // waited for, and its probe goes out if it ever resolves.
+    slot.Resolve(hosts, kNameLookupWait);
+
     // Mail that waits or arrives meanwhile is not this run's business: it goes back to the slot
     // afterwards, in arrival order. Probes already waiting are stale and must not be credited to
     // the first host.
@@ -53,12 +65,10 @@ bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& 
 
     int found = 0;
     const QByteArray probe = ProbeText();
-    for (int i = 1; i <= browser.GetHostCount(); ++i) {
-        QByteArray host;
-        browser.GetHostName(host, i);
-        slot.Send(host, probe);
-        // No waiting: a probe to this machine is back as soon as it was sent. A probe read now is
-        // credited to host i, whichever send it came from.
+    for (int i = 1; i <= hosts.size(); ++i) {
+        slot.SendWhenResolved(hosts[i - 1], probe);
+        // No waiting: a probe to this machine is back as soon as it was sent. A probe of ours read
+        // now is credited to host i, whichever send it came from.
         if (TakeWaiting(slot, kept)) {
             found = i;
             break;
