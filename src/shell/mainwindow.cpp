@@ -384,7 +384,10 @@ void TForm1::WireCommands() {
     connect(TV_Network, &QTreeWidget::itemDoubleClicked, this, [this] { TV_NetworkDblClick(); });
 
     connect(Tm_AutoTray, &QTimer::timeout, this, [this] { Tm_AutoTrayTimer(); });
-    connect(Tm_CheckMail, &QTimer::timeout, this, [this] { Tm_CheckMailTimer(); });
+    // Queued, so the timer's own event is over when the handler runs: a timer does not fire again
+    // while its event is being handled, and the check must go on inside the arrival box it opens.
+    connect(
+        Tm_CheckMail, &QTimer::timeout, this, [this] { Tm_CheckMailTimer(); }, Qt::QueuedConnection);
 
     if (TrayService* tray = m_app.services.tray) {
         connect(tray, &TrayService::DoubleClicked, this, [this] { RestoreFromTray(); });

@@ -140,6 +140,9 @@ public:
     bool SendComposed();
     bool SendSelected();
     void Tm_CheckMailTimer();
+    // Arrival boxes open on top of each other at most this deep; mail that arrives beyond is
+    // stored, answered and listed all the same, without a box of its own.
+    static constexpr int kMaxArrivalBoxes = 10;
     bool FillNetworkTree();
     bool DetectLocalHostName();
     void Mn_ViewNetClick();
@@ -183,6 +186,7 @@ private:
     bool m_iconApplied = false;
     bool m_trayIconSet = false; // the tray record has been filled by a first HideToTray
     bool m_fullTold = false;    // the person has been told that the receive box is full
+    int m_arrivalBoxes = 0;     // arrival boxes open now, one in each other's loop
     bool m_backupSend = false;  // the send box file must be copied aside before it is replaced
     bool m_backupRead = false;  // the same for the receive box file
 

@@ -201,11 +201,14 @@ void TForm1::Tm_CheckMailTimer() {
         m_fullTold = true;
         TellBoxFull(QStringLiteral("受信BOX"));
     }
-    if (result.newCount > 0 && m_app.Settings.Popup) {
-        // The box runs its own loop and ticks go on meanwhile; this run is done with what it read.
+    if (result.newCount > 0 && m_app.Settings.Popup && m_arrivalBoxes < kMaxArrivalBoxes) {
+        // The box runs its own loop and ticks go on meanwhile, each opening its own box on top;
+        // this run is done with what it read.
+        ++m_arrivalBoxes;
         m_app.services.prompt->Show(
             this, QString::number(result.newCount) + QStringLiteral("通のメールが届きました"), kTitle,
             QMessageBox::Information, m_app.Settings.Front);
+        --m_arrivalBoxes;
         if (m_closed || !m_app.courier)
             return;
     }
