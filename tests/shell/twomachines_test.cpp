@@ -2,6 +2,7 @@
 // on the mail port, finding each other through the directory file: the road of one mail from the
 // title prompt to the read receipt, and the files both leave behind.
 #include "faketray.h"
+#include "ownnetwork.h"
 #include "scriptedprompt.h"
 #include "widgetinput.h"
 
@@ -71,6 +72,10 @@ QByteArray Rec(char letter, const QByteArray& fields, const QByteArray& body) {
 
 class TwoMachinesTest : public QObject {
     Q_OBJECT
+
+public:
+    // Runs before the application object exists: the mail port is then ours alone.
+    static void initMain() { EnterOwnNetwork(); }
 
 private Q_SLOTS:
     void aMailTravelsFromTheTitlePromptToTheReadReceipt() {
