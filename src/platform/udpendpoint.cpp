@@ -113,7 +113,7 @@ void PreferIpv4(QList<QHostAddress>& addresses) {
 UdpEndpoint::UdpEndpoint(const HostAddresses& addresses, const QHostAddress& bindAddress, quint16 localPort,
                          quint16 remotePort, NameResolver::Lookup lookup, NameResolver::Now now)
     : m_addresses(addresses), m_bindAddress(bindAddress), m_localPort(localPort), m_remotePort(remotePort),
-      m_resolver(std::move(lookup), std::move(now)) {
+      m_now(now), m_resolver(std::move(lookup), std::move(now)) {
     m_resolver.answered = [this] { SendHeld(); };
 }
 
@@ -241,9 +241,15 @@ bool UdpEndpoint::LastFromThisMachine() const {
         return SameAddress(source, Unmapped(m_bindAddress));
     if (source.isLoopback())
         return true;
-    // Asked only for probes, so the interfaces are read when needed, never per datagram.
-    const QList<QHostAddress> own = QNetworkInterface::allAddresses();
-    return std::any_of(own.begin(), own.end(),
+    // Asked for probes only; the interfaces' addresses are read again at most once a second, so a
+    // flood of probes does not become a flood of interface listings.
+    const NameResolver::TimePoint now = m_now();
+    if (m_ownAddressesRead == NameResolver::TimePoint() ||
+        now - m_ownAddressesRead >= std::chrono::seconds(1)) {
+        m_ownAddresses = QNetworkInterface::allAddresses();
+        m_ownAddressesRead = now;
+    }
+    return std::any_of(m_ownAddresses.begin(), m_ownAddresses.end(),
                        [&](const QHostAddress& address) { return SameAddress(source, Unmapped(address)); });
 }
 

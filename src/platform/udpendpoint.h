@@ -73,6 +73,9 @@ private:
     bool m_dualStack = false;
     std::vector<char> m_readBuffer;
     QHostAddress m_lastSource; // where the datagram last read came from
+    NameResolver::Now m_now;
+    mutable QList<QHostAddress> m_ownAddresses; // this machine's, as last read from its interfaces
+    mutable NameResolver::TimePoint m_ownAddressesRead;
     NameResolver m_resolver;
     QHash<QByteArray, QList<QByteArray>> m_held; // by host name in lower case
     qsizetype m_heldBytes = 0;

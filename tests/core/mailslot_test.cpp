@@ -159,18 +159,19 @@ TEST_F(MailSlotTest, OneBatchReadsSoManyDatagramsAndNoMore) {
     EXPECT_TRUE(slot.Headers[0].contains("after the flood"));
 }
 
-TEST_F(MailSlotTest, ReadOneTellsWhetherTheDatagramCameFromThisMachine) {
+TEST_F(MailSlotTest, TellsWhetherTheTextLastReadCameFromThisMachine) {
     here.Inject(Mail("from elsewhere"), "PC01");
     here.Inject(Mail("from here"), "pc02");
     slot.HoldBack(Mail("held back"));
     QByteArray text;
-    bool own = true;
-    ASSERT_TRUE(slot.ReadOne(text, &own));
-    EXPECT_FALSE(own); // held back texts are mail, not probes
-    ASSERT_TRUE(slot.ReadOne(text, &own));
-    EXPECT_FALSE(own);
-    ASSERT_TRUE(slot.ReadOne(text, &own));
-    EXPECT_TRUE(own);
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_FALSE(slot.LastFromThisMachine()); // held back texts are mail, not probes
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_FALSE(slot.LastFromThisMachine());
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_TRUE(slot.LastFromThisMachine());
+    EXPECT_FALSE(slot.ReadOne(text));
+    EXPECT_FALSE(slot.LastFromThisMachine());
 }
 
 TEST_F(MailSlotTest, FailedReadEndsTheBatchKeepingWhatWasStored) {

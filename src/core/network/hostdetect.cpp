@@ -22,20 +22,23 @@ bool IsProbe(const QByteArray& text) {
     return header == ProbeText();
 }
 
-// Reads what is waiting. Mail is kept for the mail check; probes are looked at. Returns whether a
-// probe from this machine itself was among the texts read: any other machine may send probes at
-// any time, and one of theirs says nothing about the host just probed.
-bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept) {
-    bool probe = false;
+enum class Look { Drain, UntilOwnProbe };
+
+// Reads what is waiting (with UntilOwnProbe, up to a probe from this machine itself) and returns
+// whether a probe of ours came. Mail is kept for the mail check. Probes of other machines are
+// dropped: any machine may send them at any time, and one of theirs says nothing about the host
+// just probed.
+bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept, Look look) {
     QByteArray text;
-    bool own = false;
-    for (int reads = 0; reads < kMaxReadsPerLook && slot.ReadOne(text, &own); ++reads) {
-        if (IsProbe(text))
-            probe = probe || own;
-        else if (!text.isEmpty() && kept.size() < kMaxKeptMail) // empty: an oversized datagram, dropped
+    for (int reads = 0; reads < kMaxReadsPerLook && slot.ReadOne(text); ++reads) {
+        if (IsProbe(text)) {
+            if (look == Look::UntilOwnProbe && slot.LastFromThisMachine())
+                return true;
+        } else if (!text.isEmpty() && kept.size() < kMaxKeptMail) { // empty: an oversized datagram
             kept.append(text);
+        }
     }
-    return probe;
+    return false;
 }
 
 } // namespace
@@ -61,7 +64,7 @@ bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& 
     // afterwards, in arrival order. Probes already waiting are stale and must not be credited to
     // the first host.
     QList<QByteArray> kept;
-    TakeWaiting(slot, kept);
+    TakeWaiting(slot, kept, Look::Drain);
 
     int found = 0;
     const QByteArray probe = ProbeText();
@@ -69,7 +72,7 @@ bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& 
         slot.SendWhenResolved(hosts[i - 1], probe);
         // No waiting: a probe to this machine is back as soon as it was sent. A probe of ours read
         // now is credited to host i, whichever send it came from.
-        if (TakeWaiting(slot, kept)) {
+        if (TakeWaiting(slot, kept, Look::UntilOwnProbe)) {
             found = i;
             break;
         }

@@ -57,10 +57,9 @@ void MailSlot::Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds
     m_endpoint.Resolve(hosts, limit);
 }
 
-bool MailSlot::ReadOne(QByteArray& dst, bool* fromThisMachine) {
+bool MailSlot::ReadOne(QByteArray& dst) {
     dst.clear();
-    if (fromThisMachine)
-        *fromThisMachine = false;
+    m_lastFromEndpoint = false;
     if (!m_endpoint.IsOpen())
         return false;
     if (!m_heldBack.empty()) {
@@ -73,13 +72,16 @@ bool MailSlot::ReadOne(QByteArray& dst, bool* fromThisMachine) {
     QByteArray datagram;
     if (!m_endpoint.ReadNext(datagram))
         return false;
-    if (fromThisMachine)
-        *fromThisMachine = m_endpoint.LastFromThisMachine();
+    m_lastFromEndpoint = true;
     // Too large for the read buffer: it is gone from the queue, and the batch goes on without it.
     if (datagram.size() >= kReadBuffer)
         return true;
     dst = TextOf(datagram).toByteArray();
     return true;
+}
+
+bool MailSlot::LastFromThisMachine() const {
+    return m_lastFromEndpoint && m_endpoint.LastFromThisMachine();
 }
 
 bool MailSlot::ReadAll() {

@@ -17,9 +17,9 @@ public:
     static constexpr int kTableSize = 10;
     static constexpr qsizetype kReadBuffer = 63000; // a datagram this size or larger is dropped
     static constexpr qsizetype kMaxHeader = 255;
-    // One batch reads at most this many datagrams, stored or dropped: a flood of malformed ones
-    // must not hold the window for longer than a blink. What is left waits for the next batch.
-    static constexpr int kMaxReadsPerBatch = 2000;
+    // One batch reads at most this many datagrams, stored or dropped (some 20 ms of reading): a
+    // flood of malformed ones must not hold the window for long. The rest waits for the next batch.
+    static constexpr int kMaxReadsPerBatch = 5000;
 
     explicit MailSlot(Endpoint& endpoint);
     ~MailSlot();
@@ -37,9 +37,11 @@ public:
     // Looks the named machines up in parallel, waiting at most limit in all.
     void Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit);
     // Reads one waiting datagram as a zero-terminated text into dst. A datagram too large for the
-    // read buffer is read and dropped, and dst is then empty with the result true. fromThisMachine,
-    // when given, tells whether the datagram came from one of this machine's own addresses.
-    bool ReadOne(QByteArray& dst, bool* fromThisMachine = nullptr);
+    // read buffer is read and dropped, and dst is then empty with the result true.
+    bool ReadOne(QByteArray& dst);
+    // Whether the text last read by ReadOne came from one of this machine's own addresses (a text
+    // held back did not: it was mail).
+    bool LastFromThisMachine() const;
     // Fills the received table with up to ten new entries; true when at least one was stored.
     bool ReadAll();
     // Status code of entry k: 0..3 for K, S, G, R; -1 for other letters or no such entry.
@@ -56,6 +58,7 @@ public:
 private:
     Endpoint& m_endpoint;
     std::deque<QByteArray> m_heldBack;
+    bool m_lastFromEndpoint = false; // the text last read came from the endpoint, not held back
 };
 
 } // namespace varnel
