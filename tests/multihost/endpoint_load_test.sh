@@ -63,7 +63,7 @@ cleanup() {
     trap - EXIT INT TERM
     for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
     wait 2>/dev/null
-    for ns in vn1 vn3 vnbr; do ip netns del "$ns" 2>/dev/null; done
+    for ns in vn1 vn3; do ip netns del "$ns" 2>/dev/null; done
     if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
         for f in "$W"/*.log; do [ -s "$f" ] && { echo "--- $f"; grep -v '^recv ' "$f" | tail -n 15; }; done
     fi
@@ -85,22 +85,19 @@ trap 'log "interrupted"; exit 1' INT TERM
 ) &
 PIDS+=($!)
 
-# --- Network: pc1 and pc3 on a bridge; names only in /etc/hosts; an unreachable name server -------
+# --- Network: pc1 and pc3 on one link; names only in /etc/hosts; an unreachable name server --------
 mkdir -p /run/netns
 mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add vnbr 2>/dev/null || skip "ip netns is not available"
-ip -n vnbr link add br0 type bridge && ip -n vnbr link set br0 up || skip "no bridge support"
+ip netns add vn1 2>/dev/null && ip netns add vn3 || skip "ip netns is not available"
+ip link add veth0 netns vn1 type veth peer name veth0 netns vn3 || skip "no veth support"
 for i in 1 3; do
-    ip netns add vn$i
-    ip link add veth0 netns vn$i type veth peer name p$i netns vnbr || skip "no veth support"
-    ip -n vnbr link set p$i master br0 up
     ip -n vn$i addr add 10.231.0.$i/24 dev veth0
     ip -n vn$i link set veth0 up
     ip -n vn$i link set lo up
     ip -n vn$i route add default dev veth0
 done
 printf '127.0.0.1 localhost\n10.231.0.1 pc1\n10.231.0.3 pc3\n' >"$W/hosts"
-printf 'nameserver 10.231.0.99\n' >"$W/resolv.conf" # on the bridge, but nobody answers there
+printf 'nameserver 10.231.0.99\n' >"$W/resolv.conf" # on the link, but nobody answers there
 printf 'hosts: files dns\n' >"$W/nsswitch.conf"
 for f in hosts resolv.conf nsswitch.conf; do
     [ -e /etc/$f ] && mount --bind "$W/$f" /etc/$f

@@ -5,9 +5,7 @@
 
 #include <QCoreApplication>
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include <netinet/in.h>
@@ -160,42 +158,30 @@ TEST_F(UdpEndpointTest, KnowsWhetherADatagramCameFromThisMachine) {
     EXPECT_TRUE(b->LastFromThisMachine());
 }
 
-// A lookup that answers once the test opens its gate; names other than "slowpcb" do not resolve.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = false;
-
-    void Open() {
-        const std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        opened.notify_all();
-    }
-    static NameResolver::Lookup SlowLookup(std::shared_ptr<Gate> gate) {
-        return [gate](const QByteArray& name) -> QList<QHostAddress> {
-            if (name != "slowpcb")
-                return {};
-            std::unique_lock<std::mutex> lock(gate->mutex);
-            gate->opened.wait_for(lock, std::chrono::seconds(10), [&] { return gate->open; });
-            return {kAddressB};
-        };
-    }
-};
+// A lookup of "slowpcb" that answers once the gate opens; other names do not resolve.
+NameResolver::Lookup SlowLookup(std::shared_future<void> gate) {
+    return [gate](const QByteArray& name) -> QList<QHostAddress> {
+        if (name != "slowpcb")
+            return {};
+        gate.wait_for(std::chrono::seconds(10));
+        return {kAddressB};
+    };
+}
 
 TEST_F(UdpEndpointTest, AReceiptWaitsForItsNameAndGoesOutWhenTheLookupAnswers) {
     int argc = 1;
     char name[] = "test";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv); // answers arrive through the event loop
-    const auto gate = std::make_shared<Gate>();
-    UdpEndpoint c(addresses, kAddressA, 0, port, Gate::SlowLookup(gate));
+    std::promise<void> gate;
+    UdpEndpoint c(addresses, kAddressA, 0, port, SlowLookup(gate.get_future().share()));
     ASSERT_TRUE(c.Open());
 
     EXPECT_FALSE(c.SendTo("slowpcb", "mail")); // now or never: the name is not known yet
     EXPECT_TRUE(c.SendWhenResolved("slowpcb", "receipt"));
     EXPECT_TRUE(c.SendWhenResolved("ghost", "lost"));
     EXPECT_EQ(c.HeldCount(), 2);
-    gate->Open();
+    gate.set_value();
     for (int i = 0; i < 10000 && c.HeldCount() > 0; ++i) {
         QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -212,8 +198,8 @@ TEST_F(UdpEndpointTest, AReceiptWaitsForItsNameAndGoesOutWhenTheLookupAnswers) {
 }
 
 TEST_F(UdpEndpointTest, WhatWaitsForANameIsBounded) {
-    const auto gate = std::make_shared<Gate>();
-    UdpEndpoint c(addresses, kAddressA, 0, port, Gate::SlowLookup(gate));
+    std::promise<void> gate;
+    UdpEndpoint c(addresses, kAddressA, 0, port, SlowLookup(gate.get_future().share()));
     for (int i = 0; i < UdpEndpoint::kMaxHeldPerName; ++i)
         EXPECT_TRUE(c.SendWhenResolved("slowpcb", "r")) << i;
     EXPECT_FALSE(c.SendWhenResolved("SlowPCB", "r"));
@@ -221,7 +207,7 @@ TEST_F(UdpEndpointTest, WhatWaitsForANameIsBounded) {
     EXPECT_TRUE(c.SendWhenResolved("slowpcb.office", rest));
     EXPECT_FALSE(c.SendWhenResolved("slowpcb.branch", "x"));
     EXPECT_EQ(c.HeldCount(), UdpEndpoint::kMaxHeldPerName + 1);
-    gate->Open();
+    gate.set_value();
 }
 
 // The default endpoint binds every address, IPv4 and IPv6 alike.
