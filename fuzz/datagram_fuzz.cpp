@@ -38,6 +38,7 @@ public:
         queue.pop_front();
         return true;
     }
+    bool LastFromThisMachine() const override { return false; }
     bool SendTo(QByteArrayView, QByteArrayView) override { return true; }
 
     std::deque<QByteArray> queue;

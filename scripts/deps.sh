@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   libavahi-client-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool trayer imagemagick python3

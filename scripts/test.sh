@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the plain build, then the sanitizer build.
+# Sets everything up and runs every test: the plain build, then the sanitizer build, then each
+# fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -18,3 +19,5 @@ for preset in default asan; do
   echo "=== $preset tests ==="
   ctest --preset "$preset" -j "$jobs"
 done
+echo "=== fuzz targets ==="
+bash scripts/fuzz.sh 20

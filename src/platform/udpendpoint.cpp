@@ -2,13 +2,11 @@
 
 #include "platform/hostaddresses.h"
 
+#include <QNetworkInterface>
+
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <string>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -27,6 +25,21 @@ constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 constexpr size_t kMaxDatagram = 65536;
 // A DNS name is at most 253 bytes; anything longer cannot name a machine.
 constexpr qsizetype kMaxHostName = 253;
+
+bool IsValidName(QByteArrayView host) {
+    return !host.isEmpty() && host.size() <= kMaxHostName && !host.contains('\0');
+}
+
+// The same address, whatever the scope an IPv6 address carries.
+bool SameAddress(const QHostAddress& a, const QHostAddress& b) {
+    if (a.protocol() != b.protocol())
+        return false;
+    if (a.protocol() == QAbstractSocket::IPv4Protocol)
+        return a.toIPv4Address() == b.toIPv4Address();
+    const Q_IPV6ADDR x = a.toIPv6Address();
+    const Q_IPV6ADDR y = b.toIPv6Address();
+    return std::memcmp(x.c, y.c, sizeof x.c) == 0;
+}
 
 // Only addresses of one machine may be written to: never a broadcast, a multicast group or the
 // unspecified address. Subnet broadcasts are refused by the kernel, as no socket here has
@@ -88,25 +101,6 @@ SocketAddress MakeAddress(const QHostAddress& address, quint16 port, int family)
     return result;
 }
 
-QList<QHostAddress> SystemLookup(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* list = nullptr;
-    QList<QHostAddress> result;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0)
-        return result;
-    for (const addrinfo* ai = list; ai; ai = ai->ai_next) {
-        if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6)
-            continue;
-        const QHostAddress address(ai->ai_addr);
-        if (!address.isNull() && !result.contains(address))
-            result.append(address);
-    }
-    freeaddrinfo(list);
-    return result;
-}
-
 // IPv4 first: the office networks this program serves are IPv4 networks first of all.
 void PreferIpv4(QList<QHostAddress>& addresses) {
     std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
@@ -116,18 +110,12 @@ void PreferIpv4(QList<QHostAddress>& addresses) {
 
 } // namespace
 
-// One system lookup running on its own thread, so that a slow resolver holds the window up for at
-// most kLookupWait; the answer is picked up by a later send to the same name.
-struct UdpEndpoint::PendingLookup {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    QList<QHostAddress> addresses;
-};
-
 UdpEndpoint::UdpEndpoint(const HostAddresses& addresses, const QHostAddress& bindAddress, quint16 localPort,
-                         quint16 remotePort)
-    : m_addresses(addresses), m_bindAddress(bindAddress), m_localPort(localPort), m_remotePort(remotePort) {}
+                         quint16 remotePort, NameResolver::Lookup lookup, NameResolver::Now now)
+    : m_addresses(addresses), m_bindAddress(bindAddress), m_localPort(localPort), m_remotePort(remotePort),
+      m_now(now), m_resolver(std::move(lookup), std::move(now)) {
+    m_resolver.answered = [this] { SendHeld(); };
+}
 
 UdpEndpoint::~UdpEndpoint() {
     Close();
@@ -235,19 +223,113 @@ bool UdpEndpoint::ReadNext(QByteArray& datagram) {
     if (m_socket < 0)
         return false;
     ssize_t n = -1;
+    sockaddr_storage source{};
+    socklen_t sourceLength = sizeof source;
     do {
-        n = ::recv(m_socket, m_readBuffer.data(), m_readBuffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        sourceLength = sizeof source;
+        n = ::recvfrom(m_socket, m_readBuffer.data(), m_readBuffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                       reinterpret_cast<sockaddr*>(&source), &sourceLength);
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         return false;
     datagram = QByteArray(m_readBuffer.data(), qsizetype(std::min<size_t>(size_t(n), m_readBuffer.size())));
+    m_lastSource = Unmapped(QHostAddress(reinterpret_cast<const sockaddr*>(&source)));
     return true;
 }
 
-bool UdpEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
-    if (host.isEmpty() || host.size() > kMaxHostName || host.contains('\0'))
+bool UdpEndpoint::LastFromThisMachine() const {
+    const QHostAddress& source = m_lastSource;
+    if (source.isNull())
         return false;
-    const QList<QHostAddress> addresses = Resolve(host.toByteArray());
+    // An endpoint bound to one address stands for a machine of that one address.
+    if (m_bindAddress != QHostAddress(QHostAddress::Any))
+        return SameAddress(source, Unmapped(m_bindAddress));
+    if (source.isLoopback())
+        return true;
+    // Asked for probes only; the interfaces' addresses are read again at most once a second, so a
+    // flood of probes does not become a flood of interface listings.
+    const NameResolver::TimePoint now = m_now();
+    if (m_ownAddressesRead == NameResolver::TimePoint() ||
+        now - m_ownAddressesRead >= std::chrono::seconds(1)) {
+        m_ownAddresses = QNetworkInterface::allAddresses();
+        m_ownAddressesRead = now;
+    }
+    return std::any_of(m_ownAddresses.begin(), m_ownAddresses.end(),
+                       [&](const QHostAddress& address) { return SameAddress(source, Unmapped(address)); });
+}
+
+bool UdpEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
+    QList<QHostAddress> addresses;
+    return AddressesOf(host, addresses) == Known::Addresses && SendToAny(addresses, datagram);
+}
+
+bool UdpEndpoint::SendWhenResolved(QByteArrayView host, QByteArrayView datagram) {
+    QList<QHostAddress> addresses;
+    switch (AddressesOf(host, addresses)) {
+    case Known::Addresses:
+        return SendToAny(addresses, datagram);
+    case Known::Failed:
+        return false;
+    case Known::Pending:
+        break;
+    }
+    // Names are the same whatever their case, as in DNS.
+    const QByteArray key = host.toByteArray().toLower();
+    QList<QByteArray>& held = m_held[key];
+    if (held.size() >= kMaxHeldPerName || m_heldBytes + datagram.size() > kMaxHeldBytes) {
+        if (held.isEmpty())
+            m_held.remove(key);
+        return false;
+    }
+    held.append(datagram.toByteArray());
+    m_heldBytes += datagram.size();
+    return true;
+}
+
+void UdpEndpoint::Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit) {
+    QList<QByteArray> names;
+    for (const QByteArray& host : hosts) {
+        // Literal addresses and listed names need no lookup.
+        if (IsValidName(host) && QHostAddress(QString::fromLatin1(host)).isNull() &&
+            m_addresses.Lookup(host).isEmpty())
+            names.append(host);
+    }
+    m_resolver.Await(names, limit);
+}
+
+int UdpEndpoint::HeldCount() const {
+    int count = 0;
+    for (const QList<QByteArray>& held : m_held)
+        count += int(held.size());
+    return count;
+}
+
+UdpEndpoint::Known UdpEndpoint::AddressesOf(QByteArrayView host, QList<QHostAddress>& addresses) {
+    addresses.clear();
+    if (!IsValidName(host))
+        return Known::Failed;
+    const QByteArray name = host.toByteArray();
+    const QHostAddress literal(QString::fromLatin1(name));
+    if (!literal.isNull()) {
+        addresses = {literal};
+        return Known::Addresses;
+    }
+    addresses = m_addresses.Lookup(name);
+    if (addresses.isEmpty()) {
+        switch (m_resolver.Find(name, addresses)) {
+        case NameResolver::Answer::Pending:
+            return Known::Pending;
+        case NameResolver::Answer::Failed:
+            return Known::Failed;
+        case NameResolver::Answer::Addresses:
+            break;
+        }
+    }
+    PreferIpv4(addresses);
+    return Known::Addresses;
+}
+
+bool UdpEndpoint::SendToAny(const QList<QHostAddress>& addresses, QByteArrayView datagram) {
     for (const QHostAddress& address : addresses) {
         if (SendToAddress(address, datagram))
             return true;
@@ -255,54 +337,21 @@ bool UdpEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
     return false;
 }
 
-QList<QHostAddress> UdpEndpoint::Resolve(const QByteArray& host) {
-    const QHostAddress literal(QString::fromLatin1(host));
-    if (!literal.isNull())
-        return {literal};
-
-    QList<QHostAddress> listed = m_addresses.Lookup(host);
-    if (!listed.isEmpty()) {
-        PreferIpv4(listed);
-        return listed;
+void UdpEndpoint::SendHeld() {
+    for (auto it = m_held.begin(); it != m_held.end();) {
+        QList<QHostAddress> addresses;
+        const Known known = AddressesOf(it.key(), addresses);
+        if (known == Known::Pending) {
+            ++it;
+            continue;
+        }
+        for (const QByteArray& datagram : std::as_const(*it)) {
+            if (known == Known::Addresses)
+                SendToAny(addresses, datagram);
+            m_heldBytes -= datagram.size();
+        }
+        it = m_held.erase(it);
     }
-
-    const QByteArray key = host.toLower();
-    const auto now = std::chrono::steady_clock::now();
-    const auto cached = m_cache.constFind(key);
-    if (cached != m_cache.constEnd() && cached->expires > now)
-        return cached->addresses;
-
-    std::shared_ptr<PendingLookup> lookup = m_pending.value(key);
-    const bool fresh = !lookup;
-    if (fresh) {
-        lookup = std::make_shared<PendingLookup>();
-        std::thread([lookup, name = host.toStdString()] {
-            QList<QHostAddress> found = SystemLookup(name);
-            const std::lock_guard<std::mutex> lock(lookup->mutex);
-            lookup->addresses = std::move(found);
-            lookup->done = true;
-            lookup->finished.notify_all();
-        }).detach();
-    }
-
-    std::unique_lock<std::mutex> lock(lookup->mutex);
-    // Only a fresh lookup is waited for; one that already missed its time is looked at in passing,
-    // so a slow name holds the window up once, not at every send.
-    if (fresh)
-        lookup->finished.wait_for(lock, kLookupWait, [&] { return lookup->done; });
-    if (!lookup->done) {
-        lock.unlock();
-        m_pending.insert(key, lookup);
-        return {};
-    }
-    QList<QHostAddress> addresses = lookup->addresses;
-    lock.unlock();
-    m_pending.remove(key);
-    PreferIpv4(addresses);
-    const auto ttl = addresses.isEmpty() ? std::chrono::steady_clock::duration(kNegativeTtl)
-                                         : std::chrono::steady_clock::duration(kPositiveTtl);
-    m_cache.insert(key, {addresses, std::chrono::steady_clock::now() + ttl});
-    return addresses;
 }
 
 bool UdpEndpoint::SendToAddress(const QHostAddress& target, QByteArrayView datagram) {

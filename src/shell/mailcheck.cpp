@@ -17,7 +17,10 @@ MailCheck::MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray&
     m_timer = new QTimer(&window);
     m_timer->setObjectName(QStringLiteral("Tm_CheckMail"));
     m_timer->setInterval(2000);
-    connect(m_timer, &QTimer::timeout, this, [this] { Tick(); });
+    // Queued, so the timer's own event is over when the handler runs: a timer does not fire again
+    // while its event is being handled, and the check must go on inside the arrival box it opens.
+    connect(
+        m_timer, &QTimer::timeout, this, [this] { Tick(); }, Qt::QueuedConnection);
 }
 
 void MailCheck::Start() {
@@ -37,11 +40,14 @@ void MailCheck::Tick() {
         m_fullTold = true;
         TellBoxFull(*m_app.services.prompt, &m_window, QStringLiteral("受信BOX"));
     }
-    if (result.newCount > 0 && m_app.Settings.Popup) {
-        // The box runs its own loop and ticks go on meanwhile; this run is done with what it read.
+    if (result.newCount > 0 && m_app.Settings.Popup && m_arrivalBoxes < kMaxArrivalBoxes) {
+        // The box runs its own loop and ticks go on meanwhile, each opening its own box on top;
+        // this run is done with what it read.
+        ++m_arrivalBoxes;
         m_app.services.prompt->Show(
             &m_window, QString::number(result.newCount) + QStringLiteral("通のメールが届きました"),
             QStringLiteral("Varnel for Windows95"), QMessageBox::Information, m_app.Settings.Front);
+        --m_arrivalBoxes;
         if (m_stopped || !m_app.courier)
             return;
     }

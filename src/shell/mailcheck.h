@@ -23,6 +23,9 @@ public:
     void Stop();
     // Which icon the last check chose: true when unread mail waits.
     bool UnreadIcon() const { return m_unreadIcon; }
+    // Arrival boxes open on top of each other at most this deep; mail that arrives beyond is
+    // stored, answered and listed all the same, without a box of its own.
+    static constexpr int kMaxArrivalBoxes = 10;
 
 private:
     void Tick();
@@ -37,6 +40,7 @@ private:
     bool m_unreadIcon = false;
     bool m_iconApplied = false;
     bool m_fullTold = false; // the person has been told that the receive box is full
+    int m_arrivalBoxes = 0;  // arrival boxes open now, one in each other's loop
 };
 
 } // namespace varnel

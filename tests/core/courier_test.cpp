@@ -256,6 +256,20 @@ TEST_F(ReceiptTest, GoesToTheThirdPartWhenTheTitleHoldsASeparator) {
     EXPECT_EQ(network.sent[0].to, "PC04");
 }
 
+TEST_F(ReceiptTest, WaitsForTheSendersNameWhereMailWouldFail) {
+    pc01.endpoint.lookingUp = {"PC02"};
+    QByteArray header = Header('S', "t", "PC02", "PC01", kTime);
+    EXPECT_TRUE(pc01.courier.SendDeliveryReceipt(header));
+    EXPECT_TRUE(network.SentTo("PC02").isEmpty());
+    // Mail to a name not known yet fails at once: it is kept as saved, to be sent again.
+    const auto result = pc01.courier.SendComposed(Rows({"PC02"}), "x\r\n");
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(pc01.sendBox.StatusOf(0), Saved);
+    pc01.endpoint.AnswerLookups();
+    EXPECT_EQ(network.SentTo("PC02").size(), 1);
+    EXPECT_EQ(network.SentTo("PC02").value(0), Header('G', "t", "PC02", "PC01", kTime) + '\0');
+}
+
 TEST_F(ReceiptTest, IsNotSentWithoutAUsableSender) {
     const struct {
         const char* name;

@@ -21,11 +21,21 @@ public:
     bool IsOpen() const override { return m_inner.IsOpen(); }
     qint64 PendingSize() override { return m_inner.PendingSize(); }
     bool ReadNext(QByteArray& datagram) override { return m_inner.ReadNext(datagram); }
+    bool LastFromThisMachine() const override { return m_inner.LastFromThisMachine(); }
     bool SendTo(QByteArrayView host, QByteArrayView datagram) override {
         const bool sent = m_inner.SendTo(host, datagram);
         if (afterSend)
             afterSend(host.toByteArray());
         return sent;
+    }
+    bool SendWhenResolved(QByteArrayView host, QByteArrayView datagram) override {
+        const bool sent = m_inner.SendWhenResolved(host, datagram);
+        if (afterSend)
+            afterSend(host.toByteArray());
+        return sent;
+    }
+    void Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit) override {
+        m_inner.Resolve(hosts, limit);
     }
     std::function<void(const QByteArray&)> afterSend;
 
@@ -107,7 +117,7 @@ TEST_F(HostDetect, AMachineListedTwiceIsFoundAtItsFirstEntry) {
 
 TEST_F(HostDetect, AStaleProbeWaitingBeforehandIsNotCreditedToAnyHost) {
     List({"PC01", "PC02", "PC03"});
-    local.Inject(ProbeDatagram());
+    local.Inject(ProbeDatagram(), "PC03");
 
     EXPECT_TRUE(DetectLocalHostName(slot, browser, name));
 
@@ -120,13 +130,40 @@ TEST_F(HostDetect, AProbeReadAfterALaterSendIsCreditedToThatLaterHost) {
     // The probe to PC01 (another name of this machine, on a slow path) arrives after the next send.
     endpoint.afterSend = [this](const QByteArray& host) {
         if (host == "PC02")
-            local.Inject(ProbeDatagram());
+            local.Inject(ProbeDatagram(), "PC03");
     };
 
     EXPECT_TRUE(DetectLocalHostName(slot, browser, name));
 
     EXPECT_EQ(name, "PC02");
     EXPECT_EQ(SentTo(), (QList<QByteArray>{"PC01", "PC02"}));
+}
+
+TEST_F(HostDetect, AProbeFromAnotherMachineIsNeverCredited) {
+    List({"PC01", "PC02", "PC03"});
+    // Another copy probing the network meanwhile: one of its probes reaches us after every send.
+    endpoint.afterSend = [this](const QByteArray&) { local.Inject(ProbeDatagram(), "PC04"); };
+
+    EXPECT_TRUE(DetectLocalHostName(slot, browser, name));
+
+    EXPECT_EQ(name, "PC03");
+    EXPECT_EQ(SentTo(), (QList<QByteArray>{"PC01", "PC02", "PC03"}));
+}
+
+TEST_F(HostDetect, AllNamesAreLookedUpTogetherBeforeTheFirstProbe) {
+    List({"PC01", "PC02", "PC03", "PC04"});
+    local.lookingUp = {"PC01"};
+    endpoint.afterSend = [this](const QByteArray&) { EXPECT_EQ(local.resolved.size(), 4); };
+
+    EXPECT_TRUE(DetectLocalHostName(slot, browser, name));
+
+    EXPECT_EQ(local.resolved, (QList<QByteArray>{"PC01", "PC02", "PC03", "PC04"}));
+    EXPECT_LE(local.resolveLimit, std::chrono::milliseconds(1000));
+    EXPECT_EQ(name, "PC03");
+    // The probe to a name still being looked up goes out once it is resolved.
+    EXPECT_TRUE(network.SentTo("PC01").isEmpty());
+    local.AnswerLookups();
+    EXPECT_EQ(network.SentTo("PC01"), QList<QByteArray>{ProbeDatagram()});
 }
 
 TEST_F(HostDetect, MailWaitingBeforeOrArrivingDuringDetectionIsLeftForTheNextMailCheck) {
@@ -191,7 +228,7 @@ class HostDetectArrival : public HostDetect, public testing::WithParamInterface<
 
 TEST_P(HostDetectArrival, OnlyAProbeHeaderCountsAndAnythingElseIsKept) {
     List({"PC01"});
-    endpoint.afterSend = [this](const QByteArray&) { local.Inject(GetParam().text + '\0'); };
+    endpoint.afterSend = [this](const QByteArray&) { local.Inject(GetParam().text + '\0', "PC03"); };
 
     EXPECT_EQ(DetectLocalHostName(slot, browser, name), GetParam().probe);
 
@@ -220,6 +257,44 @@ INSTANTIATE_TEST_SUITE_P(Texts, HostDetectArrival,
                                                      false},
                                          ArrivalCase{"mail", Mail("m"), false}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// An endpoint under an endless flood of mail: there is always one more datagram waiting.
+class FloodedEndpoint final : public Endpoint {
+public:
+    bool Open() override { return true; }
+    void Close() override {}
+    bool IsOpen() const override { return true; }
+    qint64 PendingSize() override { return 1; }
+    bool ReadNext(QByteArray& datagram) override {
+        datagram = Mail("flood " + QByteArray::number(reads++)) + '\0';
+        return true;
+    }
+    bool LastFromThisMachine() const override { return false; }
+    bool SendTo(QByteArrayView, QByteArrayView) override { return true; }
+    int reads = 0;
+};
+
+TEST(HostDetectUnderFlood, AnEndlessFloodHoldsDetectionOnlySoLongAndKeepsOnlySoMuch) {
+    FloodedEndpoint flooded;
+    MailSlot slot(flooded);
+    slot.Open();
+    FakeProvider provider;
+    provider.AddGroup("WG").AddMachine("WG", "PC01");
+    NetBrowser browser(provider);
+    browser.Enumerate();
+    QByteArray name;
+
+    EXPECT_FALSE(DetectLocalHostName(slot, browser, name));
+
+    EXPECT_EQ(flooded.reads, 2 * kMaxReadsPerLook); // the drain, and the look after the one probe
+    QByteArray text;
+    for (qsizetype i = 0; i < kMaxKeptMail; ++i) {
+        ASSERT_TRUE(slot.ReadOne(text));
+        EXPECT_TRUE(text.contains("flood " + QByteArray::number(i) + "\\")) << i;
+    }
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_EQ(flooded.reads, 2 * kMaxReadsPerLook + 1); // nothing more was held back
+}
 
 } // namespace
 } // namespace varnel

@@ -138,6 +138,42 @@ TEST_F(MailSlotTest, SameMailInTheNextBatchIsTakenAgain) {
     EXPECT_EQ(slot.LastIndex, 0);
 }
 
+TEST_F(MailSlotTest, OneBatchReadsSoManyDatagramsAndNoMore) {
+    for (int i = 0; i < MailSlot::kMaxReadsPerBatch - 1; ++i)
+        here.Inject("flood\0");
+    here.Inject(Mail("in reach"));
+    here.Inject(Mail("next time"));
+    ASSERT_TRUE(slot.ReadAll());
+    EXPECT_EQ(slot.LastIndex, 0);
+    EXPECT_TRUE(slot.Headers[0].contains("in reach"));
+    EXPECT_EQ(here.Waiting(), 1);
+    ASSERT_TRUE(slot.ReadAll());
+    EXPECT_TRUE(slot.Headers[0].contains("next time"));
+
+    for (int i = 0; i < MailSlot::kMaxReadsPerBatch; ++i)
+        here.Inject("flood\0");
+    here.Inject(Mail("after the flood"));
+    EXPECT_FALSE(slot.ReadAll()); // the first batch reads only the flood...
+    ASSERT_TRUE(slot.ReadAll());  // ...and the next one takes in what waited behind it
+    EXPECT_EQ(slot.LastIndex, 0);
+    EXPECT_TRUE(slot.Headers[0].contains("after the flood"));
+}
+
+TEST_F(MailSlotTest, TellsWhetherTheTextLastReadCameFromThisMachine) {
+    here.Inject(Mail("from elsewhere"), "PC01");
+    here.Inject(Mail("from here"), "pc02");
+    slot.HoldBack(Mail("held back"));
+    QByteArray text;
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_FALSE(slot.LastFromThisMachine()); // held back texts are mail, not probes
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_FALSE(slot.LastFromThisMachine());
+    ASSERT_TRUE(slot.ReadOne(text));
+    EXPECT_TRUE(slot.LastFromThisMachine());
+    EXPECT_FALSE(slot.ReadOne(text));
+    EXPECT_FALSE(slot.LastFromThisMachine());
+}
+
 TEST_F(MailSlotTest, FailedReadEndsTheBatchKeepingWhatWasStored) {
     for (int i = 0; i < 4; ++i)
         here.Inject(Mail("m" + QByteArray::number(i)));

@@ -9,6 +9,7 @@
 //   sendfile HOST[:PORT] FILE         send the contents of FILE as one datagram
 //   flood HOST[:PORT] COUNT SECS BYTES  send up to COUNT datagrams, each BYTES with every "{n}"
 //                                     replaced by the running number; stop after SECS seconds
+//   floodmix HOST[:PORT] COUNT SECS BYTES BYTES  the same, the two patterns taking turns
 //   expect SECS BYTES                 wait up to SECS for a datagram equal to BYTES (consumed)
 //   absent SECS BYTES                 fail when a datagram equal to BYTES arrives within SECS
 //   collect SECS                      take in datagrams for SECS seconds
@@ -228,7 +229,7 @@ public:
         return true;
     }
 
-    bool Flood(const std::string& target, long count, double seconds, const Bytes& pattern) {
+    bool Flood(const std::string& target, long count, double seconds, const std::vector<Bytes>& patterns) {
         const auto address = Resolve(target);
         if (!address) {
             std::fprintf(stderr, "peer: cannot resolve %s\n", target.c_str());
@@ -240,6 +241,7 @@ public:
         for (long n = 0; n < count && Clock::now() < deadline; ++n) {
             Bytes bytes;
             const std::string number = std::to_string(n);
+            const Bytes& pattern = patterns[std::size_t(n) % patterns.size()];
             for (std::size_t i = 0; i < pattern.size(); ++i) {
                 if (pattern.compare(i, 3, "{n}") == 0) {
                     bytes += number;
@@ -325,6 +327,7 @@ private:
 int Usage() {
     std::fprintf(stderr, "usage: peer [-b ADDRESS] [-p PORT] STEP...\n"
                          "steps: send HOST BYTES | sendfile HOST FILE | flood HOST COUNT SECS BYTES |\n"
+                         "       floodmix HOST COUNT SECS BYTES BYTES |\n"
                          "       expect SECS BYTES | absent SECS BYTES | collect SECS | sleep SECS\n");
     return 2;
 }
@@ -369,14 +372,21 @@ int main(int argc, char** argv) {
             ok = file.good() || file.eof() ? peer.Send(args[i + 1], bytes) : false;
             what += " " + args[i + 1] + " " + args[i + 2] + " (" + std::to_string(bytes.size()) + " bytes)";
             i += 3;
-        } else if (step == "flood" && need(4)) {
+        } else if ((step == "flood" && need(4)) || (step == "floodmix" && need(5))) {
             const long count = std::atol(args[i + 2].c_str());
             const auto seconds = Seconds(args[i + 3]);
-            const auto bytes = Unescape(args[i + 4]);
-            if (count <= 0 || !seconds || !bytes)
+            const std::size_t kinds = step == "flood" ? 1 : 2;
+            std::vector<Bytes> patterns;
+            for (std::size_t k = 0; k < kinds; ++k) {
+                const auto bytes = Unescape(args[i + 4 + k]);
+                if (!bytes)
+                    return Usage();
+                patterns.push_back(*bytes);
+            }
+            if (count <= 0 || !seconds)
                 return Usage();
-            ok = peer.Flood(args[i + 1], count, *seconds, *bytes);
-            i += 5;
+            ok = peer.Flood(args[i + 1], count, *seconds, patterns);
+            i += 4 + kinds;
         } else if ((step == "expect" || step == "absent") && need(2)) {
             const auto seconds = Seconds(args[i + 1]);
             const auto bytes = Unescape(args[i + 2]);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include <netinet/in.h>
@@ -144,6 +146,70 @@ TEST_F(UdpEndpointTest, NamesThatReachNoSingleMachineFail) {
     EXPECT_EQ(b->PendingSize(), -1);
 }
 
+TEST_F(UdpEndpointTest, KnowsWhetherADatagramCameFromThisMachine) {
+    QByteArray datagram;
+    ASSERT_TRUE(a->SendTo("PCB", "from a"));
+    ASSERT_EQ(WaitForDatagram(*b), 6);
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_FALSE(b->LastFromThisMachine());
+    ASSERT_TRUE(b->SendTo("PCB", "from b"));
+    ASSERT_EQ(WaitForDatagram(*b), 6);
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_TRUE(b->LastFromThisMachine());
+}
+
+// A lookup of "slowpcb" that answers once the gate opens; other names do not resolve.
+NameResolver::Lookup SlowLookup(std::shared_future<void> gate) {
+    return [gate](const QByteArray& name) -> QList<QHostAddress> {
+        if (name != "slowpcb")
+            return {};
+        gate.wait_for(std::chrono::seconds(10));
+        return {kAddressB};
+    };
+}
+
+TEST_F(UdpEndpointTest, AReceiptWaitsForItsNameAndGoesOutWhenTheLookupAnswers) {
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv); // answers arrive through the event loop
+    std::promise<void> gate;
+    UdpEndpoint c(addresses, kAddressA, 0, port, SlowLookup(gate.get_future().share()));
+    ASSERT_TRUE(c.Open());
+
+    EXPECT_FALSE(c.SendTo("slowpcb", "mail")); // now or never: the name is not known yet
+    EXPECT_TRUE(c.SendWhenResolved("slowpcb", "receipt"));
+    EXPECT_TRUE(c.SendWhenResolved("ghost", "lost"));
+    EXPECT_EQ(c.HeldCount(), 2);
+    gate.set_value();
+    for (int i = 0; i < 10000 && c.HeldCount() > 0; ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(c.HeldCount(), 0);
+
+    QByteArray datagram;
+    ASSERT_EQ(WaitForDatagram(*b), 7);
+    ASSERT_TRUE(b->ReadNext(datagram));
+    EXPECT_EQ(datagram, "receipt");
+    EXPECT_EQ(b->PendingSize(), -1); // the one for a name that does not resolve was dropped
+    EXPECT_FALSE(c.SendWhenResolved("ghost", "known not to resolve"));
+    EXPECT_TRUE(c.SendTo("slowpcb", "mail"));
+}
+
+TEST_F(UdpEndpointTest, WhatWaitsForANameIsBounded) {
+    std::promise<void> gate;
+    UdpEndpoint c(addresses, kAddressA, 0, port, SlowLookup(gate.get_future().share()));
+    for (int i = 0; i < UdpEndpoint::kMaxHeldPerName; ++i)
+        EXPECT_TRUE(c.SendWhenResolved("slowpcb", "r")) << i;
+    EXPECT_FALSE(c.SendWhenResolved("SlowPCB", "r"));
+    const QByteArray rest(UdpEndpoint::kMaxHeldBytes - UdpEndpoint::kMaxHeldPerName, 'x');
+    EXPECT_TRUE(c.SendWhenResolved("slowpcb.office", rest));
+    EXPECT_FALSE(c.SendWhenResolved("slowpcb.branch", "x"));
+    EXPECT_EQ(c.HeldCount(), UdpEndpoint::kMaxHeldPerName + 1);
+    gate.set_value();
+}
+
 // The default endpoint binds every address, IPv4 and IPv6 alike.
 TEST(UdpEndpointDualStack, AllAddressesEndpointTakesAndSendsIpv4Mail) {
     HostAddresses addresses;
@@ -175,7 +241,12 @@ TEST(UdpEndpointDualStack, AllAddressesEndpointTakesAndSendsIpv4Mail) {
     ASSERT_TRUE(all->ReadNext(datagram));
     EXPECT_EQ(datagram, "v4");
 
-    // A name the listing does not know goes to the system resolver (/etc/hosts here).
+    // Loopback is this machine.
+    EXPECT_TRUE(all->LastFromThisMachine());
+
+    // A name the listing does not know goes to the system resolver (/etc/hosts here), in the
+    // background: once it has answered, the name is known.
+    sender.Resolve({"localhost"}, std::chrono::seconds(10));
     ASSERT_TRUE(sender.SendTo("localhost", "by name"));
     ASSERT_EQ(WaitForDatagram(*all), 7);
     ASSERT_TRUE(all->ReadNext(datagram));

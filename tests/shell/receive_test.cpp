@@ -2,12 +2,14 @@
 // icon kept current, and ticks that run inside an open box.
 #include "testmachine.h"
 
+#include "shell/mailcheck.h"
 #include "shell/maillistmodel.h"
 #include "store/mailrecord.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace varnel;
@@ -162,6 +164,50 @@ private Q_SLOTS:
                                                  QStringLiteral("1通のメールが届きました")}));
         QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
         QCOMPARE(pc.app->receiveBox->FieldOf(0, 0), QByteArray("second"));
+    }
+
+    // The timer itself drives the check: inside the box that one tick opened, the next ticks take
+    // in further mail, answer it and open a further box on top.
+    void theTimerGoesOnTickingInsideTheArrivalBox() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        FakeEndpoint& sender = net.AddHost("PC02");
+        sender.Open();
+        pc.store.values[QStringLiteral("Popup")] = 1;
+        pc.Start();
+        pc.Parts().Tm_CheckMail->setInterval(10);
+        pc.prompt.whileOpen = [&] {
+            if (pc.prompt.boxes.size() > 1)
+                return;
+            Arrive(pc, {Mail('S', "second", "PC02", "PC01")});
+            QTRY_COMPARE_WITH_TIMEOUT(pc.prompt.boxes.size(), 2, 5000);
+            QCOMPARE(sender.Waiting(), 2); // both receipts left while the first box was open
+        };
+        Arrive(pc, {Mail('S', "first", "PC02", "PC01")});
+        QTRY_COMPARE_WITH_TIMEOUT(pc.prompt.boxes.size(), 2, 5000);
+        QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("1通のメールが届きました"),
+                                                 QStringLiteral("1通のメールが届きました")}));
+        QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
+    }
+
+    void arrivalBoxesStackOnlySoDeepAndMailGoesOnBeingTakenIn() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values[QStringLiteral("Popup")] = 1;
+        pc.Start();
+        const MainWindowParts ui = pc.Parts();
+        int mails = 0;
+        const auto arrive = [&] {
+            Arrive(pc, {Mail('S', "m" + QByteArray::number(++mails), "PC02", "PC01")});
+            ui.CheckMail(); // as the open box's loop dispatches the next tick
+        };
+        pc.prompt.whileOpen = arrive; // one more mail arrives while each box is open
+        arrive();
+        QCOMPARE(pc.prompt.boxes.size(), MailCheck::kMaxArrivalBoxes);
+        QCOMPARE(pc.app->receiveBox->MarkCount(), MailCheck::kMaxArrivalBoxes + 1);
+        pc.prompt.whileOpen = nullptr;
+        arrive(); // every box closed: the next mail has its box again
+        QCOMPARE(pc.prompt.boxes.size(), MailCheck::kMaxArrivalBoxes + 1);
     }
 
     void aCloseWhileTheBoxIsOpenEndsTheTickSafely() {

@@ -3,6 +3,7 @@
 // title prompt to the read receipt, and the files both leave behind.
 #include "faketray.h"
 #include "mainwindowparts.h"
+#include "ownnetwork.h"
 #include "scriptedprompt.h"
 #include "widgetinput.h"
 
@@ -72,6 +73,10 @@ QByteArray Rec(char letter, const QByteArray& fields, const QByteArray& body) {
 
 class TwoMachinesTest : public QObject {
     Q_OBJECT
+
+public:
+    // Runs before the application object exists: the mail port is then ours alone.
+    static void initMain() { EnterOwnNetwork(); }
 
 private Q_SLOTS:
     void aMailTravelsFromTheTitlePromptToTheReadReceipt() {

@@ -282,6 +282,31 @@ private Q_SLOTS:
         QVERIFY(pc.app->sendBox->Text().isEmpty());
     }
 
+    void aBackspaceInTheBodyIsRefusedLikeABellWhenSavingAndWhenSending() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        pc.Start();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
+        AnswerTitle(QStringLiteral("ok"));
+        DoubleClickHost(ui, QStringLiteral("PC02"));
+        const QString pasted = QStringLiteral("typo\b fixed");
+        ui.Mm_Message->setPlainText(pasted);
+        ui.PM_ViewSave->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QVERIFY2(pc.prompt.boxes[0].text.contains(QStringLiteral("制御文字 U+0008")),
+                 qPrintable(pc.prompt.boxes[0].text));
+        const qsizetype before = net.sent.size();
+        ui.Mn_MailSend->trigger();
+        QCOMPARE(pc.prompt.boxes.size(), 2);
+        QVERIFY2(pc.prompt.boxes[1].text.contains(QStringLiteral("制御文字 U+0008")),
+                 qPrintable(pc.prompt.boxes[1].text));
+        QCOMPARE(net.sent.size(), before);
+        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
+        QCOMPARE(ui.Mm_Message->toPlainText(), pasted);
+    }
+
     void deletingOneAndAllInEachView() {
         FakeNetwork net;
         TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});

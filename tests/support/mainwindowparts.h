@@ -6,6 +6,8 @@
 #include "shell/mainwindow.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QMenu>
 #include <QMetaObject>
@@ -21,8 +23,11 @@ namespace varnel {
 struct MainWindowParts {
     explicit MainWindowParts(const MainWindow& w) : window(w) {}
 
-    // Runs one mail check, as the timer's tick does.
-    void CheckMail() const { QMetaObject::invokeMethod(Tm_CheckMail, "timeout", Qt::DirectConnection); }
+    // Runs one mail check, as the timer's tick does: the tick is queued behind the timer's event.
+    void CheckMail() const {
+        QMetaObject::invokeMethod(Tm_CheckMail, "timeout", Qt::DirectConnection);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    }
 
     const MainWindow& window;
     QWidget* Panel1 = Named<QWidget>(window, "Panel1");

@@ -22,18 +22,23 @@ bool IsProbe(const QByteArray& text) {
     return header == ProbeText();
 }
 
-// Reads everything waiting. Mail is kept for the mail check; probes are counted. Returns whether a
-// probe was among the texts read.
-bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept) {
-    bool probe = false;
+enum class Look { Drain, UntilOwnProbe };
+
+// Reads what is waiting (with UntilOwnProbe, up to a probe from this machine itself) and returns
+// whether a probe of ours came. Mail is kept for the mail check. Probes of other machines are
+// dropped: any machine may send them at any time, and one of theirs says nothing about the host
+// just probed.
+bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept, Look look) {
     QByteArray text;
-    while (slot.ReadOne(text)) {
-        if (IsProbe(text))
-            probe = true;
-        else if (!text.isEmpty()) // an oversized datagram, read and dropped
+    for (int reads = 0; reads < kMaxReadsPerLook && slot.ReadOne(text); ++reads) {
+        if (IsProbe(text)) {
+            if (look == Look::UntilOwnProbe && slot.LastFromThisMachine())
+                return true;
+        } else if (!text.isEmpty() && kept.size() < kMaxKeptMail) { // empty: an oversized datagram
             kept.append(text);
+        }
     }
-    return probe;
+    return false;
 }
 
 } // namespace
@@ -45,21 +50,29 @@ QByteArray ProbeText() {
 }
 
 bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& localHostName) {
+    QList<QByteArray> hosts;
+    for (int i = 1; i <= browser.GetHostCount(); ++i) {
+        QByteArray host;
+        browser.GetHostName(host, i);
+        hosts.append(host);
+    }
+    // All names at once, in the background: a name whose lookup has not answered by then is not
+    // waited for, and its probe goes out if it ever resolves.
+    slot.Resolve(hosts, kNameLookupWait);
+
     // Mail that waits or arrives meanwhile is not this run's business: it goes back to the slot
     // afterwards, in arrival order. Probes already waiting are stale and must not be credited to
     // the first host.
     QList<QByteArray> kept;
-    TakeWaiting(slot, kept);
+    TakeWaiting(slot, kept, Look::Drain);
 
     int found = 0;
     const QByteArray probe = ProbeText();
-    for (int i = 1; i <= browser.GetHostCount(); ++i) {
-        QByteArray host;
-        browser.GetHostName(host, i);
-        slot.Send(host, probe);
-        // No waiting: a probe to this machine is back as soon as it was sent. A probe read now is
-        // credited to host i, whichever send it came from.
-        if (TakeWaiting(slot, kept)) {
+    for (int i = 1; i <= hosts.size(); ++i) {
+        slot.SendWhenResolved(hosts[i - 1], probe);
+        // No waiting: a probe to this machine is back as soon as it was sent. A probe of ours read
+        // now is credited to host i, whichever send it came from.
+        if (TakeWaiting(slot, kept, Look::UntilOwnProbe)) {
             found = i;
             break;
         }

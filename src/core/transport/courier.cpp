@@ -116,7 +116,8 @@ bool Courier::SendReceipt(QByteArray& header, char letter) {
     if (!TextFields::NthField(host, header, kSeparator, 2) || host.size() > kMaxHostName)
         return false;
     header[1] = letter;
-    return m_slot.Send(host, header);
+    // A receipt never holds up the window for a name lookup: it leaves once the name is resolved.
+    return m_slot.SendWhenResolved(host, header);
 }
 
 Courier::CheckResult Courier::CheckMail() {

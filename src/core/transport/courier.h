@@ -40,7 +40,8 @@ public:
     // Sends stored record i of the send box again, its body exactly as stored; the record becomes
     // Sent (readTime emptied) only when the send succeeded.
     bool SendSelected(int i);
-    // Turn the header's letter into G or R (in place) and send it to the mail's sender.
+    // Turn the header's letter into G or R (in place) and send it to the mail's sender, once the
+    // sender's name is resolved. False when it cannot go out.
     bool SendDeliveryReceipt(QByteArray& header);
     bool SendReadReceipt(QByteArray& header);
 

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
+#include <chrono>
 
 namespace varnel {
 
@@ -21,10 +23,24 @@ public:
     virtual qint64 PendingSize() = 0;
     // Reads exactly the next waiting datagram. False when the read fails or nothing waits.
     virtual bool ReadNext(QByteArray& datagram) = 0;
+    // Whether the datagram last read came from one of this machine's own addresses.
+    virtual bool LastFromThisMachine() const = 0;
 
-    // Sends one datagram to the endpoint of the named machine. False when the name cannot be
-    // resolved or the datagram was not handed to the system.
+    // Sends one datagram to the endpoint of the named machine, now or never: false when the name is
+    // not resolved yet (a lookup then starts in the background), cannot be resolved, or the datagram
+    // was not handed to the system.
     virtual bool SendTo(QByteArrayView host, QByteArrayView datagram) = 0;
+    // Sends one datagram as soon as the name is resolved: at once when its address is known, else
+    // when the lookup in the background answers. False when the name is known not to resolve, or
+    // the datagram cannot be kept until then.
+    virtual bool SendWhenResolved(QByteArrayView host, QByteArrayView datagram) {
+        return SendTo(host, datagram);
+    }
+    // Looks the named machines up in parallel and waits until all have answered, at most limit.
+    virtual void Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit) {
+        Q_UNUSED(hosts);
+        Q_UNUSED(limit);
+    }
 };
 
 } // namespace varnel

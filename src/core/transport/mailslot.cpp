@@ -12,6 +12,13 @@ QByteArrayView TextOf(QByteArrayView bytes) {
     return zero < 0 ? bytes : bytes.first(zero);
 }
 
+// Peers read a datagram as one zero-terminated text, so the zero travels with it.
+QByteArray DatagramOf(QByteArrayView text) {
+    QByteArray datagram = TextOf(text).toByteArray();
+    datagram.append('\0');
+    return datagram;
+}
+
 } // namespace
 
 MailSlot::MailSlot(Endpoint& endpoint) : m_endpoint(endpoint) {}
@@ -39,14 +46,20 @@ bool MailSlot::IsOpen() const {
 }
 
 bool MailSlot::Send(QByteArrayView host, QByteArrayView text) {
-    // Peers read a datagram as one zero-terminated text, so the zero travels with it.
-    QByteArray datagram = TextOf(text).toByteArray();
-    datagram.append('\0');
-    return m_endpoint.SendTo(host, datagram);
+    return m_endpoint.SendTo(host, DatagramOf(text));
+}
+
+bool MailSlot::SendWhenResolved(QByteArrayView host, QByteArrayView text) {
+    return m_endpoint.SendWhenResolved(host, DatagramOf(text));
+}
+
+void MailSlot::Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit) {
+    m_endpoint.Resolve(hosts, limit);
 }
 
 bool MailSlot::ReadOne(QByteArray& dst) {
     dst.clear();
+    m_lastFromEndpoint = false;
     if (!m_endpoint.IsOpen())
         return false;
     if (!m_heldBack.empty()) {
@@ -59,11 +72,16 @@ bool MailSlot::ReadOne(QByteArray& dst) {
     QByteArray datagram;
     if (!m_endpoint.ReadNext(datagram))
         return false;
+    m_lastFromEndpoint = true;
     // Too large for the read buffer: it is gone from the queue, and the batch goes on without it.
     if (datagram.size() >= kReadBuffer)
         return true;
     dst = TextOf(datagram).toByteArray();
     return true;
+}
+
+bool MailSlot::LastFromThisMachine() const {
+    return m_lastFromEndpoint && m_endpoint.LastFromThisMachine();
 }
 
 bool MailSlot::ReadAll() {
@@ -75,7 +93,7 @@ bool MailSlot::ReadAll() {
     LastIndex = -1;
 
     QByteArray text;
-    while (LastIndex < kTableSize - 1 && ReadOne(text)) {
+    for (int reads = 0; reads < kMaxReadsPerBatch && LastIndex < kTableSize - 1 && ReadOne(text); ++reads) {
         // The header runs from the first record mark to the last header end mark.
         const qsizetype len = text.size();
         const qsizetype b = text.indexOf(kRecordMark);

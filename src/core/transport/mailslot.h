@@ -3,7 +3,9 @@
 #include "transport/endpoint.h"
 
 #include <QByteArray>
+#include <QList>
 #include <array>
+#include <chrono>
 #include <deque>
 
 namespace varnel {
@@ -15,6 +17,9 @@ public:
     static constexpr int kTableSize = 10;
     static constexpr qsizetype kReadBuffer = 63000; // a datagram this size or larger is dropped
     static constexpr qsizetype kMaxHeader = 255;
+    // One batch reads at most this many datagrams, stored or dropped (some 20 ms of reading): a
+    // flood of malformed ones must not hold the window for long. The rest waits for the next batch.
+    static constexpr int kMaxReadsPerBatch = 5000;
 
     explicit MailSlot(Endpoint& endpoint);
     ~MailSlot();
@@ -25,10 +30,18 @@ public:
     bool Close(); // always true; closes only what is open
     bool IsOpen() const;
     // Sends text (up to its first zero byte) with one terminating zero byte to the named host.
+    // False when the name is not resolved yet.
     bool Send(QByteArrayView host, QByteArrayView text);
+    // The same, but a text whose host name is still being looked up goes out once it is resolved.
+    bool SendWhenResolved(QByteArrayView host, QByteArrayView text);
+    // Looks the named machines up in parallel, waiting at most limit in all.
+    void Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds limit);
     // Reads one waiting datagram as a zero-terminated text into dst. A datagram too large for the
     // read buffer is read and dropped, and dst is then empty with the result true.
     bool ReadOne(QByteArray& dst);
+    // Whether the text last read by ReadOne came from one of this machine's own addresses (a text
+    // held back did not: it was mail).
+    bool LastFromThisMachine() const;
     // Fills the received table with up to ten new entries; true when at least one was stored.
     bool ReadAll();
     // Status code of entry k: 0..3 for K, S, G, R; -1 for other letters or no such entry.
@@ -45,6 +58,7 @@ public:
 private:
     Endpoint& m_endpoint;
     std::deque<QByteArray> m_heldBack;
+    bool m_lastFromEndpoint = false; // the text last read came from the endpoint, not held back
 };
 
 } // namespace varnel
