@@ -4,7 +4,7 @@
 #include "shell/prompt.h"
 #include "shell/settingdialog.h"
 #include "shell/varnel.h"
-#include "store/mailboxfiles.h"
+#include "store/mailstore.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
@@ -105,64 +105,44 @@ void TForm1::Mn_InfoInfoClick() {
     m_app.Frm_Info->exec();
 }
 
-// Both mailboxes from their files. A file that cannot be taken in whole (cut at a zero byte, too
-// large, unreadable) is copied aside before the first save replaces it, so no byte is lost for good.
+// Both mailboxes from their files and journals. What the person must know about them (a name that
+// cannot serve, a damaged file and where its copy is) is shown before the window opens.
 bool TForm1::LoadMailBoxes() {
-    MailboxFiles& files = *m_app.services.files;
-    const auto load = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
-        box = std::make_unique<MailBox>();
-        const MailboxFiles::Loaded loaded = files.Load(name);
-        backup = loaded.cutAtZero || loaded.tooLarge || !loaded.error.isEmpty();
-        QString problem;
-        if (loaded.tooLarge)
-            problem = QStringLiteral("大きすぎて読み込めません");
-        else if (!loaded.error.isEmpty())
-            problem = loaded.error;
-        else if (loaded.exists && !box->SetText(loaded.bytes))
-            problem = QStringLiteral("大きすぎて読み込めません"), backup = true;
-        if (!problem.isEmpty()) {
-            m_app.services.prompt->Show(this,
-                                        QStringLiteral("メールボックス %1 を読み込めませんでした（%2）。\n"
-                                                       "元のファイルは終了時に %1.bak として残します。")
-                                            .arg(files.PathOf(name), problem),
-                                        kLocalError, QMessageBox::Warning);
-        }
-    };
-    load(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
-    load(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
-    m_app.courier =
-        std::make_unique<Courier>(m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
-                                  [this] { return m_app.netBrowser.NetworkFound; });
+    m_app.sendBox = std::make_unique<MailBox>();
+    m_app.receiveBox = std::make_unique<MailBox>();
+    m_app.store = std::make_unique<MailStore>(*m_app.services.files);
+    const QStringList notices = m_app.store->Open(m_app.Settings.SendFina, m_app.Settings.ReadFina,
+                                                  *m_app.sendBox, *m_app.receiveBox);
+    for (const QString& text : notices)
+        m_app.services.prompt->Show(this, text, kLocalError, QMessageBox::Warning);
+    m_app.courier = std::make_unique<Courier>(
+        m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
+        [this] { return m_app.netBrowser.NetworkFound; },
+        [this] { return m_app.store && m_app.store->Commit(); });
     return true;
 }
 
-// Writes both mailboxes and lets them go. A file that cannot be written is not given up silently:
-// the person learns which file and why, and may try again.
+// Writes both mailboxes whole and lets them go. A mailbox whose changes are on disk only in memory
+// is not given up silently: the person may try again, and otherwise it is written elsewhere.
 bool TForm1::SaveMailBoxes() {
-    MailboxFiles& files = *m_app.services.files;
     m_app.courier.reset();
-    const auto save = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
-        if (!box)
-            return;
-        QString error;
-        for (;;) {
-            if (backup && files.Backup(name, error))
-                backup = false;
-            if (!backup && files.Save(name, box->Text(), error))
-                break;
-            const QString text =
-                backup ? QStringLiteral("メールボックス %1 の控え（%1.bak）を作れませんでした。\n%2\n\n"
-                                        "もう一度試しますか？ 試さない場合、元のファイルを残し、"
-                                        "今回の変更は失われます。")
-                       : QStringLiteral("メールボックス %1 を保存できませんでした。\n%2\n\n"
-                                        "もう一度試しますか？ 試さない場合、この内容は失われます。");
-            if (!m_app.services.prompt->AskRetry(this, text.arg(files.PathOf(name), error), kLocalError))
-                break;
+    if (m_app.store) {
+        Prompt& prompt = *m_app.services.prompt;
+        for (MailBox* box : {m_app.sendBox.get(), m_app.receiveBox.get()}) {
+            for (bool retry = true; box && retry;) {
+                const MailStore::Closing closing = m_app.store->Close(*box);
+                retry = closing.outcome == MailStore::Closing::NotOnDisk &&
+                        prompt.AskRetry(this, closing.text, kLocalError);
+                if (closing.outcome == MailStore::Closing::KeptInJournal)
+                    prompt.Show(this, closing.text, kLocalError, QMessageBox::Warning);
+                else if (closing.outcome == MailStore::Closing::NotOnDisk && !retry)
+                    prompt.Show(this, m_app.store->Rescue(*box), kLocalError, QMessageBox::Warning);
+            }
         }
-        box.reset();
-    };
-    save(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
-    save(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
+        m_app.store.reset();
+    }
+    m_app.sendBox.reset();
+    m_app.receiveBox.reset();
     return true;
 }
 

@@ -183,8 +183,6 @@ private:
     bool m_iconApplied = false;
     bool m_trayIconSet = false; // the tray record has been filled by a first HideToTray
     bool m_fullTold = false;    // the person has been told that the receive box is full
-    bool m_backupSend = false;  // the send box file must be copied aside before it is replaced
-    bool m_backupRead = false;  // the same for the receive box file
 
     // window layout state
     void LayoutClient();

@@ -197,6 +197,12 @@ void TForm1::Tm_CheckMailTimer() {
     if (m_closed || !m_app.courier)
         return;
     const Courier::CheckResult result = m_app.courier->CheckMail();
+    // A write to disk that began to fail is told once; the store tries again at every tick.
+    if (const QString notice = m_app.store ? m_app.store->TakeNotice() : QString(); !notice.isEmpty()) {
+        m_app.services.prompt->Show(this, notice, QStringLiteral("ﾛｰｶﾙｴﾗｰ"), QMessageBox::Warning);
+        if (m_closed || !m_app.courier)
+            return;
+    }
     if (result.receiveBoxFull && !m_fullTold) {
         m_fullTold = true;
         TellBoxFull(QStringLiteral("受信BOX"));

@@ -59,8 +59,10 @@ TEST(MailboxFiles, AFileCutAtAZeroByteIsReportedAndCanBeKeptAside) {
     EXPECT_TRUE(loaded.cutAtZero);
     EXPECT_EQ(loaded.bytes, original.left(original.indexOf('\0')));
     QString error;
-    ASSERT_TRUE(files.Backup(QStringLiteral("box.txt"), error));
-    EXPECT_EQ(Read(files.PathOf(QStringLiteral("box.txt.bak"))), original);
+    QString copy;
+    ASSERT_TRUE(files.KeepAside(QStringLiteral("box.txt"), false, copy, error));
+    EXPECT_EQ(copy, files.PathOf(QStringLiteral("box.txt.bak")));
+    EXPECT_EQ(Read(copy), original);
 }
 
 TEST(MailboxFiles, AFileLargerThanAMailboxIsNotTakenIn) {

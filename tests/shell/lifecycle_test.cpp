@@ -188,18 +188,23 @@ private Q_SLOTS:
         QCOMPARE(pc.endpoint.closes, 1);
     }
 
-    void aMailboxFileThatCannotBeWrittenIsReportedAndMayBeTriedAgain() {
+    void aMailboxThatCannotBeWrittenAnywhereMayBeTriedAgainAndIsThenWrittenElsewhere() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
-        pc.files.refuse.insert(QStringLiteral("vnsend.txt"));
+        pc.files.Fail(QStringLiteral("vnsend.txt"));
         pc.prompt.retryAnswers = {true, false};
         pc.Start();
+        const QByteArray saved("\x07K\\t\\PC01\\PC02\\1998/02/23 9:00:00\\\x08hi\r\n");
+        QVERIFY(pc.app->sendBox->Prepend(saved));
         pc.Window().close();
-        QCOMPARE(pc.prompt.boxes.size(), 2);
+        QCOMPARE(pc.prompt.boxes.size(), 3);
         QVERIFY(pc.prompt.boxes[0].retryQuestion);
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnsend.txt")));
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("ディスクがいっぱいです")));
         QCOMPARE(pc.files.saves.count(QStringLiteral("vnsend.txt")), 2);
+        // Declined: the mailbox goes to a file of its own elsewhere, and the person learns where.
+        QCOMPARE(pc.files.files.value(QStringLiteral("rescued/vnsend.txt")), saved);
+        QVERIFY(pc.prompt.boxes[2].text.contains(QStringLiteral("/fake/rescued/vnsend.txt")));
         // The other mailbox is still written.
         QVERIFY(pc.files.files.contains(QStringLiteral("vnread.txt")));
     }
