@@ -73,6 +73,31 @@ void MailBox::Reindex() {
     collect(kHeaderEnd, m_ends);
 }
 
+void MailBox::Spliced(qsizetype at, qsizetype removed, qsizetype inserted) {
+    // Marks behind the edit keep their distance from the end; those in the replaced bytes go; those
+    // in front of it move by the change in length. So an edit near the front of the text, where
+    // new mail stands, costs the marks in front of it, not the whole text.
+    const int size = int(m_text.size());
+    const int oldSize = size - int(inserted) + int(removed);
+    const int behind = oldSize - int(at) - int(removed);
+    const int delta = int(inserted) - int(removed);
+    const auto update = [&](std::vector<int>& fromEnd, char mark) {
+        const auto keep = std::upper_bound(fromEnd.begin(), fromEnd.end(), behind);
+        const auto front = std::upper_bound(keep, fromEnd.end(), behind + int(removed));
+        std::vector<int> moved(front, fromEnd.end());
+        for (int& distance : moved)
+            distance += delta;
+        fromEnd.erase(keep, fromEnd.end());
+        for (qsizetype p = at + inserted; p-- > at;) {
+            if (m_text[p] == mark)
+                fromEnd.push_back(size - int(p));
+        }
+        fromEnd.insert(fromEnd.end(), moved.begin(), moved.end());
+    };
+    update(m_starts, kRecordMark);
+    update(m_ends, kHeaderEnd);
+}
+
 void MailBox::Changed(qsizetype at, qsizetype removed, QByteArrayView inserted) {
     if (m_hook && (removed > 0 || !inserted.isEmpty()))
         m_hook(at, removed, inserted);
@@ -200,18 +225,11 @@ bool MailBox::Prepend(QByteArrayView records) {
     records = UpToZero(records);
     if (records.size() > m_cap - m_text.size())
         return false;
+    const qsizetype added = records.size();
     m_text.prepend(records);
-    // Read back from the text: the view may have pointed into it. The new marks are the furthest
-    // from the end: appended to the indexes, the last of them first.
-    const QByteArrayView added = QByteArrayView(m_text).first(records.size());
-    const int size = int(m_text.size());
-    for (qsizetype p = added.size(); p-- > 0;) {
-        if (added[p] == kRecordMark)
-            m_starts.push_back(size - int(p));
-        else if (added[p] == kHeaderEnd)
-            m_ends.push_back(size - int(p));
-    }
-    Changed(0, 0, added);
+    Spliced(0, 0, added);
+    // Read back from the text: the view may have pointed into it.
+    Changed(0, 0, QByteArrayView(m_text).first(added));
     return true;
 }
 
@@ -224,7 +242,7 @@ bool MailBox::DeleteRecord(int i) {
     const int next = RecordStart(i + 1);
     const qsizetype length = (next < 0 ? m_text.size() : next) - s;
     m_text.remove(s, length);
-    Reindex();
+    Spliced(s, length, 0);
     Changed(s, length, {});
     return true;
 }
@@ -251,7 +269,7 @@ bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
         const char old = m_text[s + 1];
         m_text[s + 1] = letter;
         if (IsMark(old))
-            Reindex();
+            Spliced(s + 1, 1, 1);
         Changed(s + 1, 1, QByteArrayView(&letter, 1));
         return true;
     }
@@ -284,7 +302,7 @@ bool MailBox::ReplaceHeaderByKey(QByteArrayView header) {
         if (m_text.size() - (e - s - 1) + inner.size() > m_cap)
             return false;
         m_text.replace(s + 1, e - s - 1, inner);
-        Reindex();
+        Spliced(s + 1, e - s - 1, inner.size());
         Changed(s + 1, e - s - 1, QByteArrayView(m_text).sliced(s + 1, inner.size()));
         return true;
     }
@@ -298,7 +316,7 @@ bool MailBox::SetStatusAt(int i, int status) {
     const char old = m_text[s + 1];
     m_text[s + 1] = letter;
     if (IsMark(old))
-        Reindex();
+        Spliced(s + 1, 1, 1);
     Changed(s + 1, 1, QByteArrayView(&letter, 1));
     return true;
 }
@@ -309,7 +327,7 @@ bool MailBox::InsertReadTime(int i, QByteArrayView time) {
     if (e < 0 || time.size() > m_cap - m_text.size())
         return false;
     m_text.insert(e, time);
-    Reindex();
+    Spliced(e, 0, time.size());
     Changed(e, 0, QByteArrayView(m_text).sliced(e, time.size()));
     return true;
 }

@@ -10,8 +10,9 @@ namespace varnel {
 // One mailbox: a text of mail records, newest first. Records are found by counting marks: record i
 // begins at the (i+1)-th byte 0x07 and its header ends at the (i+1)-th byte 0x08, whatever else
 // the text holds, so a malformed text gives the same answers every time. The positions of all marks
-// are indexed and refreshed by every edit, so lookups do not rescan the text; putting records in
-// front, the edit of every arriving mail, costs the same whatever the size of the text.
+// are indexed and brought up to date by every edit, so lookups do not rescan the text; an edit near
+// the front (new mail, recent mail read, deleted or answered by a receipt) costs the same whatever
+// the size of the text.
 //
 // The text never holds a zero byte. It grows as needed up to a hard cap; an edit that would pass the
 // cap is refused and reported through its result, leaving the text unchanged.
@@ -61,6 +62,9 @@ public:
 
 private:
     void Reindex();
+    // Brings the indexes up to date after the bytes [at, at + removed) of the old text were replaced
+    // by the `inserted` bytes that now stand from at.
+    void Spliced(qsizetype at, qsizetype removed, qsizetype inserted);
     void Changed(qsizetype at, qsizetype removed, QByteArrayView inserted);
     // Position of the i-th mark (from the front) in one of the two indexes, or -1.
     int MarkAt(const std::vector<int>& fromEnd, int i) const;
