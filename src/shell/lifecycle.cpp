@@ -58,6 +58,8 @@ void TForm1::FormShow() {
     SetView(View::Send);
     Mm_Message->clear();
     LoadMailBoxes();
+    if (m_closed)
+        return;
     ShowView();
     if (m_app.Settings.Tray)
         Tm_AutoTray->start();
@@ -113,12 +115,15 @@ bool TForm1::LoadMailBoxes() {
     m_app.store = std::make_unique<MailStore>(*m_app.services.files);
     const QStringList notices = m_app.store->Open(m_app.Settings.SendFina, m_app.Settings.ReadFina,
                                                   *m_app.sendBox, *m_app.receiveBox);
-    for (const QString& text : notices)
-        m_app.services.prompt->Show(this, text, kLocalError, QMessageBox::Warning);
     m_app.courier = std::make_unique<Courier>(
         m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
         [this] { return m_app.netBrowser.NetworkFound; },
         [this] { return m_app.store && m_app.store->Commit(); });
+    // A close request while a box is open lets the mailboxes go: nothing after it may use them.
+    for (const QString& text : notices) {
+        if (!m_closed)
+            m_app.services.prompt->Show(this, text, kLocalError, QMessageBox::Warning);
+    }
     return true;
 }
 

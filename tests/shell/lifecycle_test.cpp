@@ -230,10 +230,34 @@ private Q_SLOTS:
         pc.files.files[QStringLiteral("vnread.txt")] = original;
         pc.Start();
         QCOMPARE(pc.app->receiveBox->Text(), original.left(original.indexOf('\0')));
+        // Told before the window opens: which file, what was kept, where the copy is.
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnread.txt は")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("1 通")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnread.txt.bak に残しました")));
         pc.Window().close();
         QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt.bak")), original);
         QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt")), original.left(original.indexOf('\0')));
         QVERIFY(!pc.files.files.contains(QStringLiteral("vnsend.txt.bak")));
+    }
+
+    void aCloseWhileAStartUpNoticeIsOpenEndsTheStartUp() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values = StoredSettings();
+        pc.store.values[QStringLiteral("SendFina")] = QString();
+        pc.store.values[QStringLiteral("ReadFina")] = QString();
+        pc.prompt.whileOpen = [&] { pc.Window().Mn_MailClose->trigger(); };
+        pc.Start();
+        QCOMPARE(pc.prompt.boxes.size(), 1); // the second refusal is not shown to a closing program
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("SendFina の値「」")));
+        QCOMPARE(pc.finished->count(), 1);
+        QVERIFY(!pc.app->sendBox && !pc.app->courier);
+        QVERIFY(!pc.Window().Tm_CheckMail->isActive());
+        // The default names were used, and the stored values are left as they were.
+        QVERIFY(pc.files.files.contains(QStringLiteral("vnsend.txt")));
+        QCOMPARE(pc.store.values.value(QStringLiteral("ReadFina")), QVariant(QString()));
     }
 
     void theWindowAlwaysOpensOnTheSendBoxView() {
