@@ -3,26 +3,38 @@
 #include "store/mailboxfiles.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace varnel {
 
 // Mailbox files on disk. A relative name resolves against the per-user data folder
 // (~/.local/share/kobu/varnel/), so the mail is found whatever the working directory; an absolute
-// name is used as it stands. Files are replaced atomically and readable by their owner only.
+// name is used as it stands. Files are replaced atomically (a temporary file, flushed, renamed over
+// the old one, the folder flushed) and are readable by their owner only. A name that is a symbolic
+// link is written through to where it leads. Failures carry the system's reason.
 class FileMailboxes final : public MailboxFiles {
 public:
     // dataDir: where relative names resolve; empty for the per-user data folder.
     // maxBytes: a file larger than this is not taken in.
-    explicit FileMailboxes(QString dataDir = {}, qint64 maxBytes = 64 * 1024 * 1024);
+    // rescueDirs: where a mailbox that cannot go to its own file is written at the close, tried in
+    // order; empty for the home folder, then the folder for temporary files.
+    explicit FileMailboxes(QString dataDir = {}, qint64 maxBytes = 64 * 1024 * 1024,
+                           QStringList rescueDirs = {});
 
     Loaded Load(const QString& name) override;
     bool Save(const QString& name, const QByteArray& bytes, QString& error) override;
-    bool Backup(const QString& name, QString& error) override;
+    bool KeepAside(const QString& name, bool journal, QString& copy, QString& error) override;
+    bool WriteJournal(const QString& name, qint64 offset, const QByteArray& bytes, QString& error) override;
+    bool ReadJournal(const QString& name, QByteArray& bytes, QString& error) override;
+    bool RemoveJournal(const QString& name, QString& error) override;
+    bool Rescue(const QString& name, const QByteArray& bytes, QString& where, QString& error) override;
+    QString NameProblem(const QString& name) const override;
     QString PathOf(const QString& name) const override;
 
 private:
     QString m_dataDir;
     qint64 m_maxBytes;
+    QStringList m_rescueDirs;
 };
 
 } // namespace varnel

@@ -8,7 +8,7 @@
 #include "shell/prompt.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
-#include "store/mailboxfiles.h"
+#include "store/mailstore.h"
 
 #include <QWidget>
 
@@ -70,6 +70,8 @@ void Lifecycle::Start() {
 
     m_views.BeginOnSendBox();
     LoadMailBoxes();
+    if (m_closed)
+        return;
     m_views.ShowView();
     if (m_app.Settings.Tray)
         m_tray.StartAutoTray();
@@ -100,63 +102,46 @@ void Lifecycle::RequestClose() {
     Q_EMIT m_app.Finished();
 }
 
-// Both mailboxes from their files. A file that cannot be taken in whole (cut at a zero byte, too
-// large, unreadable) is copied aside before the first save replaces it, so no byte is lost for good.
+// Both mailboxes from their files and journals. What the person must know about them (a name that
+// cannot serve, a damaged file and where its copy is) is shown before the window opens.
 void Lifecycle::LoadMailBoxes() {
-    MailboxFiles& files = *m_app.services.files;
-    const auto load = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
-        box = std::make_unique<MailBox>();
-        const MailboxFiles::Loaded loaded = files.Load(name);
-        backup = loaded.cutAtZero || loaded.tooLarge || !loaded.error.isEmpty();
-        QString problem;
-        if (loaded.tooLarge)
-            problem = QStringLiteral("大きすぎて読み込めません");
-        else if (!loaded.error.isEmpty())
-            problem = loaded.error;
-        else if (loaded.exists && !box->SetText(loaded.bytes))
-            problem = QStringLiteral("大きすぎて読み込めません"), backup = true;
-        if (!problem.isEmpty()) {
-            m_app.services.prompt->Show(&m_window,
-                                        QStringLiteral("メールボックス %1 を読み込めませんでした（%2）。\n"
-                                                       "元のファイルは終了時に %1.bak として残します。")
-                                            .arg(files.PathOf(name), problem),
-                                        kLocalError, QMessageBox::Warning);
-        }
-    };
-    load(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
-    load(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
-    m_app.courier =
-        std::make_unique<Courier>(m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
-                                  [this] { return m_app.netBrowser.NetworkFound; });
+    m_app.sendBox = std::make_unique<MailBox>();
+    m_app.receiveBox = std::make_unique<MailBox>();
+    m_app.store = std::make_unique<MailStore>(*m_app.services.files);
+    const QStringList notices = m_app.store->Open(m_app.Settings.SendFina, m_app.Settings.ReadFina,
+                                                  *m_app.sendBox, *m_app.receiveBox);
+    m_app.courier = std::make_unique<Courier>(
+        m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
+        [this] { return m_app.netBrowser.NetworkFound; },
+        [this] { return m_app.store && m_app.store->Commit(); });
+    // A close request while a box is open lets the mailboxes go: nothing after it may use them.
+    for (const QString& text : notices) {
+        if (!m_closed)
+            m_app.services.prompt->Show(&m_window, text, kLocalError, QMessageBox::Warning);
+    }
 }
 
-// Writes both mailboxes and lets them go. A file that cannot be written is not given up silently:
-// the person learns which file and why, and may try again.
+// Writes both mailboxes whole and lets them go. A mailbox whose changes are on disk only in memory
+// is not given up silently: the person may try again, and otherwise it is written elsewhere.
 void Lifecycle::SaveMailBoxes() {
-    MailboxFiles& files = *m_app.services.files;
     m_app.courier.reset();
-    const auto save = [&](const QString& name, std::unique_ptr<MailBox>& box, bool& backup) {
-        if (!box)
-            return;
-        QString error;
-        for (;;) {
-            if (backup && files.Backup(name, error))
-                backup = false;
-            if (!backup && files.Save(name, box->Text(), error))
-                break;
-            const QString text =
-                backup ? QStringLiteral("メールボックス %1 の控え（%1.bak）を作れませんでした。\n%2\n\n"
-                                        "もう一度試しますか？ 試さない場合、元のファイルを残し、"
-                                        "今回の変更は失われます。")
-                       : QStringLiteral("メールボックス %1 を保存できませんでした。\n%2\n\n"
-                                        "もう一度試しますか？ 試さない場合、この内容は失われます。");
-            if (!m_app.services.prompt->AskRetry(&m_window, text.arg(files.PathOf(name), error), kLocalError))
-                break;
+    if (m_app.store) {
+        Prompt& prompt = *m_app.services.prompt;
+        for (MailBox* box : {m_app.sendBox.get(), m_app.receiveBox.get()}) {
+            for (bool retry = true; box && retry;) {
+                const MailStore::Closing closing = m_app.store->Close(*box);
+                retry = closing.outcome == MailStore::Closing::NotOnDisk &&
+                        prompt.AskRetry(&m_window, closing.text, kLocalError);
+                if (closing.outcome == MailStore::Closing::KeptInJournal)
+                    prompt.Show(&m_window, closing.text, kLocalError, QMessageBox::Warning);
+                else if (closing.outcome == MailStore::Closing::NotOnDisk && !retry)
+                    prompt.Show(&m_window, m_app.store->Rescue(*box), kLocalError, QMessageBox::Warning);
+            }
         }
-        box.reset();
-    };
-    save(m_app.Settings.SendFina, m_app.sendBox, m_backupSend);
-    save(m_app.Settings.ReadFina, m_app.receiveBox, m_backupRead);
+        m_app.store.reset();
+    }
+    m_app.sendBox.reset();
+    m_app.receiveBox.reset();
 }
 
 } // namespace varnel

@@ -35,8 +35,6 @@ private:
     MailCheck& m_mailCheck;
     WindowTray& m_tray;
     bool m_closed = false;
-    bool m_backupSend = false; // the send box file must be copied aside before it is replaced
-    bool m_backupRead = false; // the same for the receive box file
 };
 
 } // namespace varnel

@@ -36,6 +36,12 @@ void MailCheck::Tick() {
     if (m_stopped || !m_app.courier)
         return;
     const Courier::CheckResult result = m_app.courier->CheckMail();
+    // A write to disk that began to fail is told once; the store tries again at every tick.
+    if (const QString notice = m_app.store ? m_app.store->TakeNotice() : QString(); !notice.isEmpty()) {
+        m_app.services.prompt->Show(&m_window, notice, QStringLiteral("ﾛｰｶﾙｴﾗｰ"), QMessageBox::Warning);
+        if (m_stopped || !m_app.courier)
+            return;
+    }
     if (result.receiveBoxFull && !m_fullTold) {
         m_fullTold = true;
         TellBoxFull(*m_app.services.prompt, &m_window, QStringLiteral("受信BOX"));

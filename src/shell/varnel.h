@@ -4,6 +4,7 @@
 #include "network/netbrowser.h"
 #include "settings/settings.h"
 #include "store/mailbox.h"
+#include "store/mailstore.h"
 #include "transport/courier.h"
 #include "transport/mailslot.h"
 
@@ -66,6 +67,8 @@ public:
     std::unique_ptr<MailBox> sendBox;
     std::unique_ptr<MailBox> receiveBox;
     std::unique_ptr<Courier> courier;
+    // Keeps the mailboxes on disk as they change; goes before them.
+    std::unique_ptr<MailStore> store;
     bool settingsRead = false; // ReadSettings succeeded in this run
     bool startFailed = false;  // an error stopped the start-up steps
 

@@ -324,6 +324,38 @@ TEST_F(CheckMailTest, NewMailIsStoredDeliveredAndAnswered) {
     EXPECT_TRUE(pc01.courier.HasUnread());
 }
 
+TEST_F(CheckMailTest, ReceiptsWaitUntilWhatTheyAcknowledgeIsOnDisk) {
+    bool onDisk = false;
+    int tries = 0;
+    Courier courier(
+        pc01.slot, pc01.sendBox, pc01.receiveBox, pc01.clock, [] { return true; },
+        [&] {
+            ++tries;
+            return onDisk;
+        });
+    pc01.endpoint.Inject(MailFrom("PC02", "one"));
+    pc01.endpoint.Inject(MailFrom("PC02", "two"));
+    auto result = courier.CheckMail();
+    EXPECT_EQ(result.newCount, 2);
+    EXPECT_FALSE(result.kept);
+    EXPECT_EQ(pc01.receiveBox.MarkCount(), 2); // kept in memory all the same
+    // Opened while the disk still fails: its read receipt waits as well.
+    QByteArray opened = Header('R', "two", "PC02", "PC01", kTime, "1998/02/23 9:30:00");
+    EXPECT_FALSE(courier.SendReadReceipt(opened));
+    EXPECT_TRUE(courier.CheckMail().takenIn == false);
+    EXPECT_TRUE(network.SentTo("PC02").isEmpty());
+
+    onDisk = true;
+    result = courier.CheckMail(); // nothing new: the tick finds everything on disk and answers
+    EXPECT_TRUE(result.kept);
+    EXPECT_EQ(network.SentTo("PC02"),
+              (QList<QByteArray>{Header('G', "one", "PC02", "PC01", kTime) + '\0',
+                                 Header('G', "two", "PC02", "PC01", kTime) + '\0', opened + '\0'}));
+    EXPECT_EQ(tries, 4);
+    courier.CheckMail();
+    EXPECT_EQ(network.SentTo("PC02").size(), 3); // each once
+}
+
 TEST_F(CheckMailTest, TwelveMailsAreTakenInTenThenTwo) {
     for (int i = 0; i < 12; ++i)
         pc01.endpoint.Inject(MailFrom("PC02", "m" + QByteArray::number(i)));

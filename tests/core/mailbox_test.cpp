@@ -376,6 +376,11 @@ TEST(MailBoxPropertyTest, IndexedAnswersEqualTheFromTheStartScan) {
         MailBox box;
         ASSERT_TRUE(box.SetText(ref.text));
         ExpectSameLookups(box, ref);
+        // What the edit hook reports, replayed on the old text, is the new text.
+        QByteArray replayed = ref.text;
+        box.SetEditHook([&](qsizetype at, qsizetype removed, QByteArrayView inserted) {
+            replayed.replace(at, removed, inserted);
+        });
         for (int step = 0; step < 6 && !HasFatalFailure(); ++step) {
             const int i = int(rng() % 6) - 1;
             const QByteArray bytes = RandomText(rng);
@@ -403,6 +408,7 @@ TEST(MailBoxPropertyTest, IndexedAnswersEqualTheFromTheStartScan) {
             }
             ASSERT_EQ(got, want) << "round " << round << " step " << step;
             ExpectSameLookups(box, ref);
+            ASSERT_EQ(replayed, ref.text);
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -59,8 +60,10 @@ TEST(MailboxFiles, AFileCutAtAZeroByteIsReportedAndCanBeKeptAside) {
     EXPECT_TRUE(loaded.cutAtZero);
     EXPECT_EQ(loaded.bytes, original.left(original.indexOf('\0')));
     QString error;
-    ASSERT_TRUE(files.Backup(QStringLiteral("box.txt"), error));
-    EXPECT_EQ(Read(files.PathOf(QStringLiteral("box.txt.bak"))), original);
+    QString copy;
+    ASSERT_TRUE(files.KeepAside(QStringLiteral("box.txt"), false, copy, error));
+    EXPECT_EQ(copy, files.PathOf(QStringLiteral("box.txt.bak")));
+    EXPECT_EQ(Read(copy), original);
 }
 
 TEST(MailboxFiles, AFileLargerThanAMailboxIsNotTakenIn) {
@@ -95,6 +98,75 @@ TEST(MailboxFiles, AWriteIntoAPlaceThatIsAFileFails) {
     QString error;
     EXPECT_FALSE(files.Save(QStringLiteral("box.txt"), "new", error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+mode_t ModeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
+TEST(MailboxFiles, CopiesAsideNeverReplaceAnEarlierOneAndAreTheOwnersOnly) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path());
+    QString copies[3];
+    QString error;
+    for (int n = 0; n < 3; ++n) {
+        Write(files.PathOf(QStringLiteral("box.txt")), "version " + QByteArray::number(n));
+        ASSERT_TRUE(files.KeepAside(QStringLiteral("box.txt"), false, copies[n], error))
+            << error.toStdString();
+    }
+    EXPECT_EQ(copies[0], files.PathOf(QStringLiteral("box.txt.bak")));
+    EXPECT_EQ(copies[2], files.PathOf(QStringLiteral("box.txt.bak3")));
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_EQ(Read(copies[n]), "version " + QByteArray::number(n));
+        EXPECT_EQ(ModeOf(copies[n]), 0600u);
+    }
+}
+
+TEST(MailboxFiles, AJournalWriteCutsWhateverStoodAfterItsOffset) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path() + QStringLiteral("/data"));
+    QString error;
+    ASSERT_TRUE(files.WriteJournal(QStringLiteral("box.txt"), 0, "abcdef", error)) << error.toStdString();
+    ASSERT_TRUE(files.WriteJournal(QStringLiteral("box.txt"), 3, "XY", error));
+    QByteArray journal;
+    ASSERT_TRUE(files.ReadJournal(QStringLiteral("box.txt"), journal, error));
+    EXPECT_EQ(journal, QByteArray("abcXY"));
+    EXPECT_EQ(ModeOf(files.JournalPathOf(QStringLiteral("box.txt"))), 0600u);
+    // Never beyond its end: what stood there is gone.
+    EXPECT_FALSE(files.WriteJournal(QStringLiteral("box.txt"), 6, "!", error));
+    ASSERT_TRUE(files.RemoveJournal(QStringLiteral("box.txt"), error));
+    EXPECT_FALSE(files.ReadJournal(QStringLiteral("box.txt"), journal, error));
+    EXPECT_TRUE(error.isEmpty());
+}
+
+TEST(MailboxFiles, ALinkIsWrittenThroughAndOneThatLeadsNowhereSaysWhere) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path());
+    const QString target = dir.path() + QStringLiteral("/elsewhere.txt");
+    ASSERT_TRUE(QFile::link(target, files.PathOf(QStringLiteral("box.txt"))));
+    QString error;
+    ASSERT_TRUE(files.Save(QStringLiteral("box.txt"), "mail", error)) << error.toStdString();
+    EXPECT_EQ(Read(target), QByteArray("mail"));
+    EXPECT_TRUE(QFileInfo(files.PathOf(QStringLiteral("box.txt"))).isSymLink());
+
+    const QString nowhere = dir.path() + QStringLiteral("/missing/box.txt");
+    ASSERT_TRUE(QFile::link(nowhere, files.PathOf(QStringLiteral("dangling.txt"))));
+    EXPECT_FALSE(files.Load(QStringLiteral("dangling.txt")).exists);
+    EXPECT_TRUE(files.Load(QStringLiteral("dangling.txt")).error.isEmpty());
+    EXPECT_FALSE(files.Save(QStringLiteral("dangling.txt"), "mail", error));
+    EXPECT_EQ(error, QStringLiteral("No such file or directory（リンク先 %1）").arg(nowhere));
+    // The journal lies beside the link, so the changes still reach the disk.
+    EXPECT_TRUE(files.WriteJournal(QStringLiteral("dangling.txt"), 0, "changes", error));
+}
+
+TEST(MailboxFiles, AFolderIsNoMailboxName) {
+    QTemporaryDir dir;
+    FileMailboxes files(dir.path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("box")));
+    EXPECT_EQ(files.NameProblem(QStringLiteral("box")), QStringLiteral("フォルダです"));
+    EXPECT_EQ(files.NameProblem(QStringLiteral("box/inner.txt")), QString());
+    EXPECT_EQ(files.NameProblem(QStringLiteral("")), QStringLiteral("名前が空です"));
 }
 
 TEST(SettingsFile, FlagsAreStoredAsNumbersAndReadBack) {

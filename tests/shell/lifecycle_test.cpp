@@ -206,18 +206,23 @@ private Q_SLOTS:
         QCOMPARE(pc.endpoint.closes, 1);
     }
 
-    void aMailboxFileThatCannotBeWrittenIsReportedAndMayBeTriedAgain() {
+    void aMailboxThatCannotBeWrittenAnywhereMayBeTriedAgainAndIsThenWrittenElsewhere() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
-        pc.files.refuse.insert(QStringLiteral("vnsend.txt"));
+        pc.files.Fail(QStringLiteral("vnsend.txt"));
         pc.prompt.retryAnswers = {true, false};
         pc.Start();
+        const QByteArray saved("\x07K\\t\\PC01\\PC02\\1998/02/23 9:00:00\\\x08hi\r\n");
+        QVERIFY(pc.app->sendBox->Prepend(saved));
         pc.Window().close();
-        QCOMPARE(pc.prompt.boxes.size(), 2);
+        QCOMPARE(pc.prompt.boxes.size(), 3);
         QVERIFY(pc.prompt.boxes[0].retryQuestion);
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnsend.txt")));
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("ディスクがいっぱいです")));
         QCOMPARE(pc.files.saves.count(QStringLiteral("vnsend.txt")), 2);
+        // Declined: the mailbox goes to a file of its own elsewhere, and the person learns where.
+        QCOMPARE(pc.files.files.value(QStringLiteral("rescued/vnsend.txt")), saved);
+        QVERIFY(pc.prompt.boxes[2].text.contains(QStringLiteral("/fake/rescued/vnsend.txt")));
         // The other mailbox is still written.
         QVERIFY(pc.files.files.contains(QStringLiteral("vnread.txt")));
     }
@@ -243,10 +248,34 @@ private Q_SLOTS:
         pc.files.files[QStringLiteral("vnread.txt")] = original;
         pc.Start();
         QCOMPARE(pc.app->receiveBox->Text(), original.left(original.indexOf('\0')));
+        // Told before the window opens: which file, what was kept, where the copy is.
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnread.txt は")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("1 通")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnread.txt.bak に残しました")));
         pc.Window().close();
         QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt.bak")), original);
         QCOMPARE(pc.files.files.value(QStringLiteral("vnread.txt")), original.left(original.indexOf('\0')));
         QVERIFY(!pc.files.files.contains(QStringLiteral("vnsend.txt.bak")));
+    }
+
+    void aCloseWhileAStartUpNoticeIsOpenEndsTheStartUp() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01");
+        pc.store.values = StoredSettings();
+        pc.store.values[QStringLiteral("SendFina")] = QString();
+        pc.store.values[QStringLiteral("ReadFina")] = QString();
+        pc.prompt.whileOpen = [&] { pc.Parts().Mn_MailClose->trigger(); };
+        pc.Start();
+        QCOMPARE(pc.prompt.boxes.size(), 1); // the second refusal is not shown to a closing program
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("SendFina の値「」")));
+        QCOMPARE(pc.finished->count(), 1);
+        QVERIFY(!pc.app->sendBox && !pc.app->courier);
+        QVERIFY(!pc.Parts().Tm_CheckMail->isActive());
+        // The default names were used, and the stored values are left as they were.
+        QVERIFY(pc.files.files.contains(QStringLiteral("vnsend.txt")));
+        QCOMPARE(pc.store.values.value(QStringLiteral("ReadFina")), QVariant(QString()));
     }
 
     void theWindowAlwaysOpensOnTheSendBoxView() {

@@ -91,6 +91,35 @@ private Q_SLOTS:
         QVERIFY(w.UnreadIcon());
     }
 
+    void aDiskThatFailsIsToldOnceAndTheReceiptWaitsForIt() {
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        net.AddHost("PC02");
+        pc.files.Fail(QStringLiteral("vnread.txt"));
+        pc.Start();
+        const MainWindowParts ui = pc.Parts();
+        ui.CheckMail();
+        QVERIFY(pc.prompt.boxes.isEmpty()); // nothing changed yet, nothing to tell
+        const int probes = int(net.SentTo("PC02").size());
+        Arrive(pc, {Mail('S', "one", "PC02", "PC01")});
+        ui.CheckMail();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QCOMPARE(pc.prompt.boxes[0].caption, QStringLiteral("ﾛｰｶﾙｴﾗｰ"));
+        QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnread.txt")));
+        QVERIFY(pc.prompt.boxes[0].text.contains(pc.files.reason));
+        QCOMPARE(pc.app->receiveBox->MarkCount(), 1); // kept and shown all the same
+        QCOMPARE(net.SentTo("PC02").size(), probes);
+        Arrive(pc, {Mail('S', "two", "PC02", "PC01")});
+        ui.CheckMail();
+        QCOMPARE(pc.prompt.boxes.size(), 1);
+        QCOMPARE(net.SentTo("PC02").size(), probes);
+
+        pc.files.Heal(QStringLiteral("vnread.txt"));
+        ui.CheckMail();
+        QCOMPARE(net.SentTo("PC02").size(), probes + 2);
+        QVERIFY(pc.files.files.value(QStringLiteral("vnread.txt.journal")).contains("two"));
+    }
+
     void twelveWaitingMailsAreTakenInTenThenTwo() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");

@@ -18,10 +18,6 @@ QByteArrayView UpToZero(QByteArrayView text) {
     return text.first(TextFields::TextLength(text));
 }
 
-int At(const std::vector<int>& positions, int i) {
-    return i >= 0 && size_t(i) < positions.size() ? positions[size_t(i)] : -1;
-}
-
 bool IsMark(char c) {
     return c == kRecordMark || c == kHeaderEnd;
 }
@@ -49,37 +45,76 @@ bool MailBox::SetText(QByteArrayView text) {
     text = UpToZero(text);
     if (text.size() > m_cap)
         return false;
+    const qsizetype old = m_text.size();
     // Reuses the buffer when it is big enough: a reload does not fault in fresh pages.
     m_text.resize(text.size());
     if (!text.isEmpty())
         std::memmove(m_text.data(), text.data(), size_t(text.size()));
     Reindex();
+    Changed(0, old, m_text);
     return true;
 }
 
 void MailBox::Reindex() {
     // Marks are a few bytes in a hundred: memchr skips the bytes between them fastest.
-    const auto collect = [this](char mark, std::vector<int>& positions) {
-        positions.clear();
+    const auto collect = [this](char mark, std::vector<int>& fromEnd) {
+        fromEnd.clear();
         const char* begin = m_text.constData();
         const char* end = begin + m_text.size();
         for (const char* p = begin; p < end; ++p) {
             p = static_cast<const char*>(std::memchr(p, mark, size_t(end - p)));
             if (p == nullptr)
                 break;
-            positions.push_back(int(p - begin));
+            fromEnd.push_back(int(end - p));
         }
+        std::reverse(fromEnd.begin(), fromEnd.end());
     };
     collect(kRecordMark, m_starts);
     collect(kHeaderEnd, m_ends);
 }
 
+void MailBox::Spliced(qsizetype at, qsizetype removed, qsizetype inserted) {
+    // Marks behind the edit keep their distance from the end; those in the replaced bytes go; those
+    // in front of it move by the change in length. So an edit near the front of the text, where
+    // new mail stands, costs the marks in front of it, not the whole text.
+    const int size = int(m_text.size());
+    const int oldSize = size - int(inserted) + int(removed);
+    const int behind = oldSize - int(at) - int(removed);
+    const int delta = int(inserted) - int(removed);
+    const auto update = [&](std::vector<int>& fromEnd, char mark) {
+        const auto keep = std::upper_bound(fromEnd.begin(), fromEnd.end(), behind);
+        const auto front = std::upper_bound(keep, fromEnd.end(), behind + int(removed));
+        std::vector<int> moved(front, fromEnd.end());
+        for (int& distance : moved)
+            distance += delta;
+        fromEnd.erase(keep, fromEnd.end());
+        for (qsizetype p = at + inserted; p-- > at;) {
+            if (m_text[p] == mark)
+                fromEnd.push_back(size - int(p));
+        }
+        fromEnd.insert(fromEnd.end(), moved.begin(), moved.end());
+    };
+    update(m_starts, kRecordMark);
+    update(m_ends, kHeaderEnd);
+}
+
+void MailBox::Changed(qsizetype at, qsizetype removed, QByteArrayView inserted) {
+    if (m_hook && (removed > 0 || !inserted.isEmpty()))
+        m_hook(at, removed, inserted);
+}
+
+int MailBox::MarkAt(const std::vector<int>& fromEnd, int i) const {
+    if (i < 0 || size_t(i) >= fromEnd.size())
+        return -1;
+    return int(m_text.size()) - fromEnd[fromEnd.size() - 1 - size_t(i)];
+}
+
 int MailBox::RecordStart(int i) const {
-    return At(m_starts, i);
+    return MarkAt(m_starts, i);
 }
 
 int MailBox::HeaderEnd(int i) const {
-    return At(m_ends, i);
+    return MarkAt(m_ends, i);
 }
 
 int MailBox::StatusOf(int i) const {
@@ -136,9 +171,12 @@ bool MailBox::BodySpan(int i, int& from, int& to) const {
         return false;
     from = e + 1;
     to = int(m_text.size());
-    const auto next = std::upper_bound(m_starts.begin(), m_starts.end(), e);
-    if (next != m_starts.end())
-        to = *next;
+    // The first record mark after e is the one nearest the end among those less than size - e
+    // from it.
+    const int distance = int(m_text.size()) - e;
+    const auto next = std::lower_bound(m_starts.begin(), m_starts.end(), distance);
+    if (next != m_starts.begin())
+        to = int(m_text.size()) - *std::prev(next);
     const int nextEnd = HeaderEnd(i + 1);
     if (nextEnd >= 0)
         to = std::min(to, nextEnd);
@@ -187,8 +225,11 @@ bool MailBox::Prepend(QByteArrayView records) {
     records = UpToZero(records);
     if (records.size() > m_cap - m_text.size())
         return false;
+    const qsizetype added = records.size();
     m_text.prepend(records);
-    Reindex();
+    Spliced(0, 0, added);
+    // Read back from the text: the view may have pointed into it.
+    Changed(0, 0, QByteArrayView(m_text).first(added));
     return true;
 }
 
@@ -199,8 +240,10 @@ bool MailBox::DeleteRecord(int i) {
     if (s < 0)
         return false;
     const int next = RecordStart(i + 1);
-    m_text.remove(s, (next < 0 ? m_text.size() : next) - s);
-    Reindex();
+    const qsizetype length = (next < 0 ? m_text.size() : next) - s;
+    m_text.remove(s, length);
+    Spliced(s, length, 0);
+    Changed(s, length, {});
     return true;
 }
 
@@ -213,9 +256,9 @@ bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
     // mark are the key: that separator must stand right after where the key would end.
     const char* data = m_text.constData();
     const qsizetype k = key.size();
-    for (size_t i = 0; i < m_starts.size() && i < m_ends.size(); ++i) {
-        const qsizetype s = m_starts[i];
-        const qsizetype e = m_ends[i];
+    for (int i = 0; i < MarkCount() && size_t(i) < m_ends.size(); ++i) {
+        const qsizetype s = RecordStart(i);
+        const qsizetype e = HeaderEnd(i);
         const qsizetype q = s + 3 + k;
         if (q >= e || data[q] != kSeparator)
             continue;
@@ -226,7 +269,8 @@ bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
         const char old = m_text[s + 1];
         m_text[s + 1] = letter;
         if (IsMark(old))
-            Reindex();
+            Spliced(s + 1, 1, 1);
+        Changed(s + 1, 1, QByteArrayView(&letter, 1));
         return true;
     }
     return false;
@@ -258,7 +302,8 @@ bool MailBox::ReplaceHeaderByKey(QByteArrayView header) {
         if (m_text.size() - (e - s - 1) + inner.size() > m_cap)
             return false;
         m_text.replace(s + 1, e - s - 1, inner);
-        Reindex();
+        Spliced(s + 1, e - s - 1, inner.size());
+        Changed(s + 1, e - s - 1, QByteArrayView(m_text).sliced(s + 1, inner.size()));
         return true;
     }
 }
@@ -271,7 +316,8 @@ bool MailBox::SetStatusAt(int i, int status) {
     const char old = m_text[s + 1];
     m_text[s + 1] = letter;
     if (IsMark(old))
-        Reindex();
+        Spliced(s + 1, 1, 1);
+    Changed(s + 1, 1, QByteArrayView(&letter, 1));
     return true;
 }
 
@@ -281,14 +327,17 @@ bool MailBox::InsertReadTime(int i, QByteArrayView time) {
     if (e < 0 || time.size() > m_cap - m_text.size())
         return false;
     m_text.insert(e, time);
-    Reindex();
+    Spliced(e, 0, time.size());
+    Changed(e, 0, QByteArrayView(m_text).sliced(e, time.size()));
     return true;
 }
 
 void MailBox::Clear() {
+    const qsizetype old = m_text.size();
     m_text.clear();
     m_starts.clear();
     m_ends.clear();
+    Changed(0, old, {});
 }
 
 } // namespace varnel

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <functional>
 #include <vector>
 
 namespace varnel {
@@ -9,7 +10,9 @@ namespace varnel {
 // One mailbox: a text of mail records, newest first. Records are found by counting marks: record i
 // begins at the (i+1)-th byte 0x07 and its header ends at the (i+1)-th byte 0x08, whatever else
 // the text holds, so a malformed text gives the same answers every time. The positions of all marks
-// are indexed and refreshed by every edit, so lookups do not rescan the text.
+// are indexed and brought up to date by every edit, so lookups do not rescan the text; an edit near
+// the front (new mail, recent mail read, deleted or answered by a receipt) costs the same whatever
+// the size of the text.
 //
 // The text never holds a zero byte. It grows as needed up to a hard cap; an edit that would pass the
 // cap is refused and reported through its result, leaving the text unchanged.
@@ -18,6 +21,12 @@ public:
     static constexpr qsizetype kDefaultCap = 64 * 1024 * 1024;
 
     explicit MailBox(qsizetype cap = kDefaultCap);
+
+    // Told of every change of the text, after it was made: the bytes from `at` on, `removed` of them,
+    // were replaced by `inserted`. Every edit below is one such change, so replaying them in order on
+    // the old text gives the new one.
+    using EditHook = std::function<void(qsizetype at, qsizetype removed, QByteArrayView inserted)>;
+    void SetEditHook(EditHook hook) { m_hook = std::move(hook); }
 
     // The whole text (no terminating zero is part of it).
     const QByteArray& Text() const { return m_text; }
@@ -53,13 +62,22 @@ public:
 
 private:
     void Reindex();
+    // Brings the indexes up to date after the bytes [at, at + removed) of the old text were replaced
+    // by the `inserted` bytes that now stand from at.
+    void Spliced(qsizetype at, qsizetype removed, qsizetype inserted);
+    void Changed(qsizetype at, qsizetype removed, QByteArrayView inserted);
+    // Position of the i-th mark (from the front) in one of the two indexes, or -1.
+    int MarkAt(const std::vector<int>& fromEnd, int i) const;
     // The bytes BodyLine cuts into lines for record i: [from, to). False without header end mark i.
     bool BodySpan(int i, int& from, int& to) const;
 
     qsizetype m_cap;
     QByteArray m_text;
-    std::vector<int> m_starts; // positions of every 0x07, ascending
-    std::vector<int> m_ends;   // positions of every 0x08, ascending
+    // Every 0x07 and every 0x08 as its distance from the end of the text, the last mark first, so
+    // that marks put in front are appended and no older entry changes.
+    std::vector<int> m_starts;
+    std::vector<int> m_ends;
+    EditHook m_hook;
 };
 
 } // namespace varnel

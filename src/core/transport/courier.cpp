@@ -6,6 +6,8 @@
 #include "transport/mailslot.h"
 #include "transport/textfields.h"
 
+#include <utility>
+
 namespace varnel {
 
 namespace {
@@ -27,9 +29,12 @@ bool IsOneRecord(const QByteArray& header, const QByteArray& body) {
 } // namespace
 
 Courier::Courier(MailSlot& slot, MailBox& sendBox, MailBox& receiveBox, const Clock& clock,
-                 std::function<bool()> networkFound)
+                 std::function<bool()> networkFound, std::function<bool()> keep)
     : m_slot(slot), m_sendBox(sendBox), m_receiveBox(receiveBox), m_clock(clock),
-      m_networkFound(std::move(networkFound)) {}
+      m_networkFound(std::move(networkFound)), m_keep(std::move(keep)) {
+    if (!m_keep)
+        m_keep = [] { return true; };
+}
 
 Courier::Refusal Courier::CheckSize(const Recipient& row, QByteArrayView body) {
     // The send time is not known yet: counted at the longest the clock writes it.
@@ -74,6 +79,7 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
         if (!m_sendBox.Prepend(mail))
             ++result.notStored;
     }
+    m_keep();
     return result;
 }
 
@@ -96,6 +102,7 @@ bool Courier::SendSelected(int i) {
         return false;
     // The key is unchanged, so receipts for this copy still find the record.
     m_sendBox.ReplaceHeaderByKey(header);
+    m_keep();
     return true;
 }
 
@@ -104,7 +111,20 @@ bool Courier::SendDeliveryReceipt(QByteArray& header) {
 }
 
 bool Courier::SendReadReceipt(QByteArray& header) {
+    if (!m_keep()) {
+        QByteArray held = header;
+        if (held.size() >= 2)
+            held[1] = StatusLetter(Opened);
+        m_held.append(held);
+        return false;
+    }
+    SendHeld();
     return SendReceipt(header, StatusLetter(Opened));
+}
+
+void Courier::SendHeld() {
+    for (QByteArray& header : std::exchange(m_held, {}))
+        SendReceipt(header, header.size() >= 2 ? header[1] : StatusLetter(Delivered));
 }
 
 bool Courier::SendReceipt(QByteArray& header, char letter) {
@@ -123,10 +143,7 @@ bool Courier::SendReceipt(QByteArray& header, char letter) {
 Courier::CheckResult Courier::CheckMail() {
     CheckResult result;
     result.takenIn = m_slot.ReadAll();
-    if (!result.takenIn)
-        return result;
-
-    for (int k = 0; k <= m_slot.LastIndex; ++k) {
+    for (int k = 0; result.takenIn && k <= m_slot.LastIndex; ++k) {
         const QByteArray& header = m_slot.Headers[k];
         switch (m_slot.StatusOf(k)) {
         case Sent: {
@@ -141,8 +158,8 @@ Courier::CheckResult Courier::CheckMail() {
                 result.receiveBoxFull = true;
                 break;
             }
-            QByteArray receipt = header;
-            SendDeliveryReceipt(receipt);
+            // Answered below, once the mail is on disk.
+            m_held.append(record.first(header.size()));
             ++result.newCount;
             break;
         }
@@ -155,6 +172,11 @@ Courier::CheckResult Courier::CheckMail() {
             break; // saved records and anything else, the host name probe included
         }
     }
+    // Every tick tries the disk, so changes made between ticks (and writes that failed before)
+    // are on disk by the next one.
+    result.kept = m_keep();
+    if (result.kept)
+        SendHeld();
     return result;
 }
 

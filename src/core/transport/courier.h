@@ -23,8 +23,10 @@ struct Recipient {
 class Courier {
 public:
     // networkFound: whether the last network listing found any host; nothing is sent without one.
+    // keep: puts every change of the mailboxes on disk, true when all of them are there. No receipt
+    // leaves before what it acknowledges is on disk; without keep, everything counts as kept.
     Courier(MailSlot& slot, MailBox& sendBox, MailBox& receiveBox, const Clock& clock,
-            std::function<bool()> networkFound);
+            std::function<bool()> networkFound, std::function<bool()> keep = {});
 
     struct ComposeResult {
         bool processed = false; // false: nothing was sent, stored or cleared
@@ -43,6 +45,8 @@ public:
     // Turn the header's letter into G or R (in place) and send it to the mail's sender, once the
     // sender's name is resolved. False when it cannot go out.
     bool SendDeliveryReceipt(QByteArray& header);
+    // The read receipt leaves once the opening is on disk; until then it is held (false) and goes
+    // out with the first mail check that finds everything on disk.
     bool SendReadReceipt(QByteArray& header);
 
     // Why a new mail cannot go out as it stands, or Ok.
@@ -53,22 +57,27 @@ public:
         bool takenIn = false;        // something was read from the endpoint
         int newCount = 0;            // new mail stored in this tick
         bool receiveBoxFull = false; // a new mail could not be stored (and got no receipt)
+        bool kept = true;            // every change is on disk; false: receipts are held back
     };
-    // One mail check: takes in up to ten waiting datagrams, stores and answers new mail, applies
-    // receipts to the send box. A new mail that is not exactly one record (a stray record or header
-    // end mark) is neither stored nor answered.
+    // One mail check: takes in up to ten waiting datagrams, stores new mail, applies receipts to the
+    // send box, puts every change on disk and then answers the new mail. A new mail that is not
+    // exactly one record (a stray record or header end mark) is neither stored nor answered.
     CheckResult CheckMail();
     // True when the receive box holds a record that is Delivered (arrived, not yet opened).
     bool HasUnread() const;
 
 private:
     bool SendReceipt(QByteArray& header, char letter);
+    // Sends the receipts held back while changes were not yet on disk, oldest first.
+    void SendHeld();
 
     MailSlot& m_slot;
     MailBox& m_sendBox;
     MailBox& m_receiveBox;
     const Clock& m_clock;
     std::function<bool()> m_networkFound;
+    std::function<bool()> m_keep;
+    QList<QByteArray> m_held; // headers with their receipt letter, waiting for the disk
 };
 
 } // namespace varnel
