@@ -39,6 +39,7 @@ fi
 
 STARTED=$SECONDS
 W=$(mktemp -d /tmp/varnel-load.XXXXXX)
+NS=vl$$      # namespace names of this run, so two runs never meet
 PIDS=()
 FAILURES=0
 log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
@@ -63,7 +64,7 @@ cleanup() {
     trap - EXIT INT TERM
     for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
     wait 2>/dev/null
-    for ns in vn1 vn3; do ip netns del "$ns" 2>/dev/null; done
+    for ns in ${NS}1 ${NS}3; do ip netns del "$ns" 2>/dev/null; done
     if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
         for f in "$W"/*.log; do [ -s "$f" ] && { echo "--- $f"; grep -v '^recv ' "$f" | tail -n 15; }; done
     fi
@@ -88,13 +89,13 @@ PIDS+=($!)
 # --- Network: pc1 and pc3 on one link; names only in /etc/hosts; an unreachable name server --------
 mkdir -p /run/netns
 mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add vn1 2>/dev/null && ip netns add vn3 || skip "ip netns is not available"
-ip link add veth0 netns vn1 type veth peer name veth0 netns vn3 || skip "no veth support"
+ip netns add ${NS}1 2>/dev/null && ip netns add ${NS}3 || skip "ip netns is not available"
+ip link add veth0 netns ${NS}1 type veth peer name veth0 netns ${NS}3 || skip "no veth support"
 for i in 1 3; do
-    ip -n vn$i addr add 10.231.0.$i/24 dev veth0
-    ip -n vn$i link set veth0 up
-    ip -n vn$i link set lo up
-    ip -n vn$i route add default dev veth0
+    ip -n ${NS}$i addr add 10.231.0.$i/24 dev veth0
+    ip -n ${NS}$i link set veth0 up
+    ip -n ${NS}$i link set lo up
+    ip -n ${NS}$i route add default dev veth0
 done
 printf '127.0.0.1 localhost\n10.231.0.1 pc1\n10.231.0.3 pc3\n' >"$W/hosts"
 printf 'nameserver 10.231.0.99\n' >"$W/resolv.conf" # on the link, but nobody answers there
@@ -131,7 +132,7 @@ elapsed_ms() { python3 -c "import sys; print(round((float(sys.argv[2]) - float(s
 # A sanitizer build keeps what is freed aside for a while: a small quarantine, so that the memory
 # figures say what the program holds.
 start_program() {
-    ip netns exec vn1 unshare --uts -- sh -c 'hostname pc1 && cd "$1" && shift && exec "$@"' sh "$H" \
+    ip netns exec ${NS}1 unshare --uts -- sh -c 'hostname pc1 && cd "$1" && shift && exec "$@"' sh "$H" \
         env HOME="$H/home" XDG_CONFIG_HOME="$H/config" XDG_DATA_HOME="$H/data" XDG_CACHE_HOME="$H/cache" \
         XDG_RUNTIME_DIR="$H/run" DBUS_SESSION_BUS_ADDRESS=disabled: DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/none" \
         QT_QPA_PLATFORM=xcb DISPLAY="$DISPLAY" LC_ALL=C.UTF-8 \
@@ -157,19 +158,19 @@ wait_window() {
 peer_from() {
     local port=$1
     shift
-    timeout 60 ip netns exec vn3 "$PEER" -b 10.231.0.3 -p "$port" "$@"
+    timeout 60 ip netns exec ${NS}3 "$PEER" -b 10.231.0.3 -p "$port" "$@"
 }
 # Bytes waiting in pc1's receive queue for the mail port.
 queued() {
     local hex
-    hex=$(ip netns exec vn1 cat /proc/net/udp /proc/net/udp6 2>/dev/null |
+    hex=$(ip netns exec ${NS}1 cat /proc/net/udp /proc/net/udp6 2>/dev/null |
         awk 'toupper($2) ~ /:5073$/ {split($5, q, ":"); print q[2]; exit}')
     [ -n "$hex" ] && printf '%d\n' "0x$hex"
 }
 # The peer as pc3 on the mail port, taking in (and logging) whatever pc1 sends it.
 collector() {
     COLLECTED=$W/$1
-    timeout 150 ip netns exec vn3 "$PEER" -b 10.231.0.3 collect 140 >"$COLLECTED" 2>&1 &
+    timeout 150 ip netns exec ${NS}3 "$PEER" -b 10.231.0.3 collect 140 >"$COLLECTED" 2>&1 &
     COLLECTOR=$!
     PIDS+=("$COLLECTOR")
 }
@@ -199,7 +200,7 @@ close_program() {
 # --- Run 1: probed while starting; boxes on top of boxes --------------------------------------------
 printf '[General]\nWorkgroup=OFFICE\nPopup=1\n' >"$H/config/kobu/varnel.conf"
 collector run1.log
-timeout 30 ip netns exec vn3 "$PEER" -b 10.231.0.3 -p 20596 flood pc1 100000000 4 '\acheck\b\0' \
+timeout 30 ip netns exec ${NS}3 "$PEER" -b 10.231.0.3 -p 20596 flood pc1 100000000 4 '\acheck\b\0' \
     >"$W/probes.log" 2>&1 &
 PROBER=$!
 PIDS+=("$PROBER")

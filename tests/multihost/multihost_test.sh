@@ -41,6 +41,7 @@ fi
 
 STARTED=$SECONDS
 W=$(mktemp -d /tmp/varnel-multihost.XXXXXX)
+NS=vm$$      # namespace names of this run, so two runs never meet
 PIDS=()        # every process we started, by PID
 FAILURES=0
 XVFB_PID=""
@@ -71,7 +72,7 @@ cleanup() {
     for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
     [ -n "$XVFB_PID" ] && stop_pid "$XVFB_PID"
     wait 2>/dev/null
-    for ns in vn1 vn2 vn3 vnbr; do ip netns del "$ns" 2>/dev/null; done
+    for ns in ${NS}1 ${NS}2 ${NS}3 ${NS}br; do ip netns del "$ns" 2>/dev/null; done
     mountpoint -q /etc/hosts && umount /etc/hosts
     mountpoint -q /run/netns && umount /run/netns
     if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
@@ -109,20 +110,20 @@ bytes() { printf '%b' "$1"; }
 # --- The network: three hosts and a bridge, visible only in this mount namespace -------------------
 mkdir -p /run/netns
 mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add vnbr 2>/dev/null || skip "ip netns is not available"
-ip -n vnbr link add br0 type bridge && ip -n vnbr link set br0 up || skip "no bridge support"
+ip netns add ${NS}br 2>/dev/null || skip "ip netns is not available"
+ip -n ${NS}br link add br0 type bridge && ip -n ${NS}br link set br0 up || skip "no bridge support"
 for i in 1 2 3; do
-    ip netns add vn$i
-    ip link add veth0 netns vn$i type veth peer name p$i netns vnbr || skip "no veth support"
-    ip -n vnbr link set p$i master br0 up
-    ip -n vn$i addr add 10.231.0.$i/24 dev veth0
-    ip -n vn$i link set veth0 up
-    ip -n vn$i link set lo up
-    ip -n vn$i route add default dev veth0
+    ip netns add ${NS}$i
+    ip link add veth0 netns ${NS}$i type veth peer name p$i netns ${NS}br || skip "no veth support"
+    ip -n ${NS}br link set p$i master br0 up
+    ip -n ${NS}$i addr add 10.231.0.$i/24 dev veth0
+    ip -n ${NS}$i link set veth0 up
+    ip -n ${NS}$i link set lo up
+    ip -n ${NS}$i route add default dev veth0
 done
 printf '127.0.0.1 localhost\n10.231.0.1 pc1\n10.231.0.2 pc2\n10.231.0.3 pc3\n' >"$W/hosts"
 if [ -e /etc/hosts ]; then mount --bind "$W/hosts" /etc/hosts; fi
-log "namespaces vn1..vn3 up"
+log "namespaces ${NS}1..${NS}3 up"
 
 # --- Per-host user folders ------------------------------------------------------------------------
 for i in 1 2; do
@@ -153,7 +154,7 @@ bytes "$OLD_READ" >"$READ1"
 start_program() {
     local i=$1 h=$W/pc$1
     shift
-    ip netns exec vn$i unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
+    ip netns exec ${NS}$i unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
         sh pc$i "$h" env HOME="$h/home" XDG_CONFIG_HOME="$h/config" XDG_DATA_HOME="$h/data" \
         XDG_CACHE_HOME="$h/cache" XDG_RUNTIME_DIR="$h/run" DBUS_SESSION_BUS_ADDRESS=disabled: \
         DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/no-system-bus" LC_ALL=C.UTF-8 "$@" "$VARNEL" \
@@ -164,7 +165,7 @@ start_program() {
 
 # True once something in namespace vnN owns UDP port 20595.
 port_bound() {
-    ip netns exec "vn$1" cat /proc/net/udp /proc/net/udp6 2>/dev/null | awk '{print $2}' | grep -qi ':5073$'
+    ip netns exec "${NS}$1" cat /proc/net/udp /proc/net/udp6 2>/dev/null | awk '{print $2}' | grep -qi ':5073$'
 }
 wait_bound() {
     local i
@@ -180,7 +181,7 @@ wait_bound() {
 peer() {
     local name=$1
     shift
-    timeout 60 ip netns exec vn3 "$PEER" -b 10.231.0.3 "$@" >"$W/$name.log" 2>&1
+    timeout 60 ip netns exec ${NS}3 "$PEER" -b 10.231.0.3 "$@" >"$W/$name.log" 2>&1
     local rc=$?
     if [ $rc -ne 0 ]; then
         echo "--- peer $name (exit $rc)"
