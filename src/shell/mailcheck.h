@@ -7,6 +7,7 @@ class QWidget;
 
 namespace varnel {
 
+class ArrivalNotice;
 class MailViews;
 class Varnel;
 class WindowTray;
@@ -16,7 +17,7 @@ class WindowTray;
 class MailCheck final : public QObject {
     Q_OBJECT
 public:
-    MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray);
+    MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray, ArrivalNotice& notice);
 
     void Start();
     // After this no tick does anything, one already queued included.
@@ -32,6 +33,7 @@ private:
     QWidget& m_window;
     MailViews& m_views;
     WindowTray& m_tray;
+    ArrivalNotice& m_notice;
     QTimer* m_timer = nullptr;
     bool m_stopped = false;
     bool m_unreadIcon = false;

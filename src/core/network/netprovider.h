@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 namespace varnel {
@@ -13,6 +14,10 @@ struct NetResource {
     int usage = 0;
 };
 
+// Whether a machine's copy of the program is known to run: live discovery knows it, a listing from a
+// file does not.
+enum class Presence { Unknown, Running, NotRunning };
+
 // The network neighbourhood in two levels: the workgroups, and the machines of one workgroup.
 class NetProvider {
 public:
@@ -22,6 +27,8 @@ public:
     // Second level: the machines of one workgroup as returned by ListGroups. False when that
     // workgroup cannot be opened.
     virtual bool ListHosts(const NetResource& group, QList<NetResource>& out) = 0;
+    // What the provider knows of the program on that machine now.
+    virtual Presence PresenceOf([[maybe_unused]] QByteArrayView host) { return Presence::Unknown; }
 };
 
 } // namespace varnel
