@@ -82,7 +82,7 @@ ClientArea::ClientArea(QWidget* parent)
         header->resizeSection(col, widths[size_t(col)]);
     header->setMinimumSectionSize(20);
     connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
-        if (col == 0 && !m_fitting)
+        if (col == 0 && !m_fitting && m_mailList->isVisible())
             m_titleWidth = size;
     });
     connect(m_mailModel, &QAbstractItemModel::modelReset, this, [this] { FitColumns(); });
@@ -213,7 +213,7 @@ void ClientArea::SetColumnWidths(const QList<int>& widths) {
     QHeaderView* header = m_mailList->header();
     for (int col = 1; col < MailListModel::kColumns; ++col)
         header->resizeSection(col, std::clamp(widths[col], 20, 2000));
-    m_titleWidth = std::clamp(widths[0], 20, 2000);
+    m_titleWidth = std::clamp(widths[0], 0, 2000);
     FitColumns();
 }
 

@@ -70,7 +70,7 @@ private:
     // bars, kept when the window is resized.
     double m_treeShare;
     double m_listShare;
-    int m_titleWidth = 100; // the title column's own width; it is widened to fill the list
+    int m_titleWidth = 0; // the title column's width as the person set it; it takes the room left over
     bool m_fitting = false;
 };
 
