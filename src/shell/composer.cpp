@@ -247,12 +247,18 @@ bool Composer::SendComposed() {
     if (result.notStored > 0)
         TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
     QList<QByteArray> unsent;
-    for (int r : result.failedRows)
-        unsent.append(rows.at(r).recipient);
+    QList<QByteArray> stopped;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QByteArray& host = rows.at(r).recipient;
+        if (result.failedRows.contains(int(r)))
+            unsent.append(host);
+        else if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+            stopped.append(host);
+    }
     m_model.ClearRows();
     m_memo.clear();
-    if (!unsent.isEmpty())
-        TellUnsent(unsent);
+    if (!unsent.isEmpty() || !stopped.isEmpty())
+        TellUnsent(unsent, stopped);
     return true;
 }
 
@@ -269,18 +275,30 @@ bool Composer::SendSelected() {
     return false;
 }
 
-void Composer::TellUnsent(const QList<QByteArray>& recipients) {
-    QStringList lines;
-    for (const QByteArray& host : recipients) {
-        QString line = QStringLiteral("・") + cp932::Decode(host);
-        if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
-            line += QStringLiteral("（この相手の Varnel は起動していません）");
-        lines.append(line);
-    }
-    Warn(QStringLiteral("次の宛先へはメールを送れませんでした。\n%1\n\n"
-                        "このメールは送信BOXに「保存」として残してあります。"
-                        "送信BOXで選んで「送信」すると、送り直せます。")
-             .arg(lines.join(u'\n')));
+void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped) {
+    const auto lines = [this](const QList<QByteArray>& hosts) {
+        QStringList list;
+        for (const QByteArray& host : hosts) {
+            QString line = QStringLiteral("・") + cp932::Decode(host);
+            if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+                line += QStringLiteral("（この相手の Varnel は起動していません）");
+            list.append(line);
+        }
+        return list.join(u'\n');
+    };
+    QStringList parts;
+    if (!recipients.isEmpty())
+        parts.append(QStringLiteral("次の宛先へはメールを送れませんでした。\n%1\n"
+                                    "このメールは送信BOXに「保存」として残してあります。"
+                                    "送信BOXで選んで「送信」すると、送り直せます。")
+                         .arg(lines(recipients)));
+    if (!stopped.isEmpty())
+        parts.append(
+            QStringLiteral("次の宛先では Varnel が起動していないため、メールは届かないかもしれません。\n%1\n"
+                           "届くと送信BOXの絵が封筒に変わります。変わらないときは、相手が起動してから"
+                           "送信BOXで選んで「送信」してください。")
+                .arg(lines(stopped)));
+    Warn(parts.join(QStringLiteral("\n\n")));
 }
 
 void Composer::Reply() {

@@ -181,14 +181,16 @@ private Q_SLOTS:
 
     void copiesThatCouldNotLeaveAreNamedInOneBox() {
         FakeNetwork net; // PC02 and PC03 are listed but not on the network
-        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
-        pc.provider.notRunning.insert("PC03");
+        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03", "PC04"});
+        QVERIFY(net.AddHost("PC04").Open()); // reachable, but discovery knows its program stopped
+        pc.provider.notRunning = {"PC03", "PC04"};
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
         AddRecipient(ui, QStringLiteral("PC02"), QStringLiteral("t"));
         AddRecipient(ui, QStringLiteral("PC01"));
         AddRecipient(ui, QStringLiteral("PC03"));
+        AddRecipient(ui, QStringLiteral("PC04"));
         ui.Mn_MailSend->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 1);
         const QString text = pc.prompt.boxes[0].text;
@@ -196,9 +198,12 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("・PC03（この相手の Varnel は起動していません）")));
         QVERIFY(!text.contains(QStringLiteral("PC01")));
         QVERIFY(text.contains(QStringLiteral("送信BOXに「保存」として残してあります")));
-        QCOMPARE(pc.app->sendBox->StatusOf(0), int(Saved)); // PC03, the last row
-        QCOMPARE(pc.app->sendBox->StatusOf(1), int(Sent));
-        QCOMPARE(pc.app->sendBox->StatusOf(2), int(Saved));
+        QVERIFY(text.contains(
+            QStringLiteral("届かないかもしれません。\n・PC04（この相手の Varnel は起動していません）")));
+        QCOMPARE(pc.app->sendBox->StatusOf(0), int(Sent)); // PC04, the last row
+        QCOMPARE(pc.app->sendBox->StatusOf(1), int(Saved));
+        QCOMPARE(pc.app->sendBox->StatusOf(2), int(Sent));
+        QCOMPARE(pc.app->sendBox->StatusOf(3), int(Saved));
     }
 
     void deleteAllAsksAndTheDeleteKeyDeletes() {
