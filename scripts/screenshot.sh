@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Takes the README screenshots: the program under Xvfb with trayer as the task tray, showing a receive
-# box of three Japanese mails (and one in the send box); then minimises the window and takes the tray
-# with the program's icon, the envelope with the red dot of unread mail. Builds nothing.
+# box of three Japanese mails; then the send box with a mail in each of the four states; then
+# minimises the window and takes the tray with the program's icon, the envelope with the red dot of
+# unread mail; then a mail arrives while the window is in the tray, and the tray's notification
+# balloon names it. Builds nothing.
 #
 #   scripts/screenshot.sh [PROGRAM] [OUTPUT] [TRAY_OUTPUT]
 #       defaults: build/default/src/varnel docs/screenshot.png docs/screenshot-tray.png
-#       (TRAY_OUTPUT defaults to OUTPUT with -tray before .png)
+#       (TRAY_OUTPUT defaults to OUTPUT with -tray before .png; the send box and the notification
+#       go to OUTPUT with -sendbox and -notify before .png)
 #
-# Prints the paths of both pictures. Needs xvfb-run, trayer, xdotool, imagemagick, iconv, python3 and
+# Prints the paths of all four pictures. Needs xvfb-run, trayer, xdotool, imagemagick, iconv, python3 and
 # the IPA Gothic font (fonts-ipafont-gothic). As root the program runs in a network namespace of its
 # own with only loopback, as machine KOBU-PC beside three listed colleagues that nothing can reach;
 # otherwise under this machine's own name with no other machine listed.
@@ -32,7 +35,9 @@ if [ "${1:-}" != "--inner" ]; then
         "$BASH" "$SCRIPT" --inner "$PROGRAM" "$OUTPUT" "$TRAY_OUTPUT" "$W" "$(hostname)"
     fi
     echo "$OUTPUT"
+    echo "${OUTPUT%.png}-sendbox.png"
     echo "$TRAY_OUTPUT"
+    echo "${OUTPUT%.png}-notify.png"
     exit 0
 fi
 
@@ -87,8 +92,16 @@ record() {
     record R "来週の打ち合わせ" TANAKA "$SELF" "2024/04/30 17:20:15" "2024/04/30 17:45:10" \
         "来週の打ち合わせは水曜日の午後でいかがでしょうか。"
 } | iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnread.txt"
-record S "資料を送ります" "$SELF" YAMADA "2024/05/01 9:20:03" "" "よろしくお願いします。" |
-    iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnsend.txt"
+# The send box: one mail in each state, newest first: saved (K), sent (S), delivered (G), read (R).
+{
+    record K "議事録の下書き" "$SELF" SUZUKI "2024/05/01 12:20:03" "" "あとで送ります。"
+    record S "資料を送ります" "$SELF" YAMADA "2024/05/01 11:05:41" "" "よろしくお願いします。"
+    record G "出張のご報告" "$SELF" TANAKA "2024/04/30 16:48:27" "" "大阪出張の報告です。"
+    record R "会議室の手配" "$SELF" SATO "2024/04/30 10:02:55" "2024/04/30 10:15:09" "第2会議室を押さえました。"
+} | iconv -f UTF-8 -t CP932 >"$XDG_DATA_HOME/kobu/varnel/vnsend.txt"
+# The mail that arrives while the window is in the tray, sent as one datagram with its zero byte.
+record S "明日の来客" YAMADA "$SELF" "2024/05/01 13:30:12" "" "明日10時にお客様がいらっしゃいます。" |
+    iconv -f UTF-8 -t CP932 >"$W/arrival.bin"
 
 # Minimises a window as a window manager would: WM_STATE (of type WM_STATE) set to IconicState. Plain
 # Xvfb has no window manager, so `xdotool windowminimize` only sends a request nobody answers, and
@@ -115,8 +128,10 @@ x.XChangeProperty(display, int(sys.argv[1]), wm_state, wm_state, 32, PROP_MODE_R
 x.XCloseDisplay(display)  # flushes the request
 PY
 
-export PROGRAM OUTPUT TRAY_OUTPUT W ROW_Y=${ROW_Y:-87}
-xvfb-run -a -s "-screen 0 645x512x24 -nolisten tcp -ac" bash -c '
+SENDBOX_OUTPUT=${OUTPUT%.png}-sendbox.png
+NOTIFY_OUTPUT=${OUTPUT%.png}-notify.png
+export PROGRAM OUTPUT TRAY_OUTPUT SENDBOX_OUTPUT NOTIFY_OUTPUT W ROW_Y=${ROW_Y:-87}
+xvfb-run -a -s "-screen 0 800x512x24 -nolisten tcp -ac" bash -c '
     set -u
     trayer --edge top --align right --height 24 --widthtype request --transparent true \
         --alpha 0 --tint 0xd4d0c8 >/dev/null 2>&1 &
@@ -145,8 +160,18 @@ xvfb-run -a -s "-screen 0 645x512x24 -nolisten tcp -ac" bash -c '
     sleep 1
     xdotool mousemove --window "$WIN" 200 "$ROW_Y" click 1
     sleep 1.5
-    xdotool mousemove 640 500
-    import -window root "$OUTPUT"
+    xdotool mousemove 790 500
+    import -window root "$W/root-main.png"
+    convert "$W/root-main.png" -crop 645x512+0+0 +repage "$OUTPUT"
+
+    # The tool button "送信BOX": four mails, one in each state, with their full times, in a window
+    # widened so that the titles show whole as well.
+    xdotool mousemove --window "$WIN" 164 38 click 1
+    xdotool windowsize "$WIN" 770 470
+    sleep 1
+    xdotool mousemove 790 500
+    import -window root "$W/root-send.png"
+    convert "$W/root-send.png" -crop 800x512+0+0 +repage "$SENDBOX_OUTPUT"
 
     # Minimised, the window goes to the tray: it hides only once its icon is really in the tray.
     if ! python3 "$W/iconify.py" "$WIN"; then
@@ -166,6 +191,12 @@ xvfb-run -a -s "-screen 0 645x512x24 -nolisten tcp -ac" bash -c '
     # The top-right corner of the screen holds trayer; enlarged three times, pixel for pixel.
     import -window root "$W/root-tray.png"
     convert "$W/root-tray.png" -gravity NorthEast -crop 120x32+0+0 +repage -scale 300% "$TRAY_OUTPUT"
+
+    # A mail arrives while the window is in the tray: the next mail check names it in a balloon.
+    python3 -c "import socket, sys; socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(open(sys.argv[1], \"rb\").read() + b\"\\0\", (\"127.0.0.1\", 20595))" "$W/arrival.bin"
+    sleep 3.5
+    import -window root "$W/root-notify.png"
+    convert "$W/root-notify.png" -gravity NorthEast -crop 300x110+0+0 +repage -scale 200% "$NOTIFY_OUTPUT"
     kill $P $T
     wait
     # The unread picture carries a red dot: without red in the corner the icon did not render.

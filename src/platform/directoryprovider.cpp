@@ -262,6 +262,8 @@ bool DirectoryProvider::ListGroups(QList<NetResource>& out) {
     m_listed = true;
 
     const QList<Machine> discovered = m_discovery ? m_discovery->Found(first) : QList<Machine>{};
+    for (const Machine& machine : discovered)
+        RememberLive(machine.host);
     QList<Problem> problems;
     const QList<Machine> listed = ReadDirectoryFile(m_path, &problems);
     if (first)
@@ -303,6 +305,29 @@ bool DirectoryProvider::ListHosts(const NetResource& group, QList<NetResource>& 
 
 QString DirectoryProvider::TakeNotice() {
     return std::exchange(m_notice, QString());
+}
+
+void DirectoryProvider::RememberLive(const QByteArray& host) {
+    for (const QByteArray& seen : std::as_const(m_seenLive))
+        if (SameName(seen, host))
+            return;
+    m_seenLive.append(host);
+}
+
+Presence DirectoryProvider::PresenceOf(QByteArrayView host) {
+    if (!m_discovery)
+        return Presence::Unknown;
+    const QByteArray name = host.toByteArray();
+    for (const Machine& machine : m_discovery->Found(false)) {
+        if (SameName(machine.host, name)) {
+            RememberLive(machine.host);
+            return Presence::Running;
+        }
+    }
+    for (const QByteArray& seen : std::as_const(m_seenLive))
+        if (SameName(seen, name))
+            return Presence::NotRunning;
+    return Presence::Unknown;
 }
 
 } // namespace varnel

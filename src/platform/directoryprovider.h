@@ -56,6 +56,10 @@ public:
     bool ListHosts(const NetResource& group, QList<NetResource>& out) override;
     // The unusable lines of the directory file found by the first listing, once.
     QString TakeNotice() override;
+    // Running while discovery finds the machine; not running when discovery found it earlier in
+    // this run and no longer does; unknown otherwise (no discovery, or a machine it never saw, such
+    // as one only the directory file names behind a router).
+    Presence PresenceOf(QByteArrayView host) override;
 
     // This machine's workgroup as the last listing found it.
     QByteArray OwnWorkgroup() const { return m_ownWorkgroup; }
@@ -72,6 +76,7 @@ private:
     QByteArray WorkgroupFrom(const QList<Machine>& listed) const;
     void Add(const Machine& machine);
     void KeepThisMachine();
+    void RememberLive(const QByteArray& host);
 
     HostAddresses& m_addresses;
     QByteArray m_setting;
@@ -82,6 +87,7 @@ private:
     bool m_listed = false;
     QString m_notice;
     QList<ListedGroup> m_groups;
+    QList<QByteArray> m_seenLive; // every machine discovery has listed in this run
 };
 
 } // namespace varnel

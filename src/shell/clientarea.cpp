@@ -2,10 +2,12 @@
 
 #include "shell/maillistmodel.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -17,6 +19,8 @@ namespace varnel {
 namespace {
 
 constexpr int kToolBarHeight = 41;
+constexpr int kDesignTreeWidth = 121;
+constexpr int kDesignListHeight = 249;
 constexpr int kBarThickness = 3;
 // A pane narrower (or lower) than this is not shrunk further by its dragging bar.
 constexpr int kDragLimit = 50;
@@ -31,7 +35,9 @@ QFrame* DragBar(QWidget* parent, const char* name, Qt::CursorShape cursor) {
 
 } // namespace
 
-ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {
+ClientArea::ClientArea(QWidget* parent)
+    : QWidget(parent), m_treeShare(double(kDesignTreeWidth) / DesignSize().width()),
+      m_listShare(double(kDesignListHeight) / (DesignSize().height() - kToolBarHeight)) {
     setObjectName(QStringLiteral("ClientArea"));
 
     m_toolPanel = new QWidget(this);
@@ -74,6 +80,14 @@ ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {
     const std::array<int, MailListModel::kColumns> widths = {100, 80, 80, 110, 110};
     for (int col = 0; col < MailListModel::kColumns; ++col)
         header->resizeSection(col, widths[size_t(col)]);
+    header->setMinimumSectionSize(20);
+    connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+        if (col == 0 && !m_fitting && m_mailList->isVisible())
+            m_titleWidth = size;
+    });
+    connect(m_mailModel, &QAbstractItemModel::modelReset, this, [this] { FitColumns(); });
+    connect(m_mailModel, &QAbstractItemModel::rowsInserted, this, [this] { FitColumns(); });
+    connect(m_mailModel, &QAbstractItemModel::dataChanged, this, [this] { FitColumns(); });
 
     m_listBar = DragBar(m_rightPane, "Pn_VMove", Qt::SizeVerCursor);
 
@@ -90,6 +104,7 @@ ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {
     m_rightPane->installEventFilter(this);
     m_treeBar->installEventFilter(this);
     m_listBar->installEventFilter(this);
+    m_mailList->viewport()->installEventFilter(this);
 
     resize(DesignSize());
     LayoutClient();
@@ -99,7 +114,7 @@ void ClientArea::LayoutClient() {
     const int w = width();
     const int h = height();
     const int paneHeight = std::max(0, h - kToolBarHeight);
-    const int tree = std::clamp(m_treeWidth, 0, std::max(0, w));
+    const int tree = std::clamp(qRound(m_treeShare * w), 0, std::max(0, w));
     m_toolPanel->setGeometry(0, 0, w, kToolBarHeight);
     m_networkTree->setGeometry(0, kToolBarHeight, tree, paneHeight);
     m_treeBar->setGeometry(tree, kToolBarHeight, kBarThickness, paneHeight);
@@ -111,7 +126,7 @@ void ClientArea::LayoutClient() {
 void ClientArea::LayoutRight() {
     const int w = m_rightPane->width();
     const int h = m_rightPane->height();
-    const int list = std::clamp(m_listHeight, 0, std::max(0, h));
+    const int list = std::clamp(qRound(m_listShare * h), 0, std::max(0, h));
     m_mailList->setGeometry(0, 0, w, list);
     m_listBar->setGeometry(0, list, w, kBarThickness);
     const int memoTop = list + kBarThickness;
@@ -144,7 +159,7 @@ bool ClientArea::DragBarEvent(QObject* bar, QEvent* event) {
             return true;
         if (width > window()->frameGeometry().width() - kDragLimit && x > 0)
             return true;
-        m_treeWidth = std::max(0, width + x);
+        m_treeShare = double(std::max(0, width + x)) / std::max(1, this->width());
         LayoutClient();
     } else {
         const int y = at.y();
@@ -153,7 +168,7 @@ bool ClientArea::DragBarEvent(QObject* bar, QEvent* event) {
             return true;
         if (m_memo->height() < kDragLimit && y > 0)
             return true;
-        m_listHeight = std::max(0, height + y);
+        m_listShare = double(std::max(0, height + y)) / std::max(1, m_rightPane->height());
         LayoutRight();
     }
     return true;
@@ -163,12 +178,80 @@ bool ClientArea::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_treeBar || watched == m_listBar)
         return DragBarEvent(watched, event);
     if (event->type() == QEvent::Resize) {
-        if (watched == this)
+        if (watched == m_mailList->viewport())
+            FitColumns();
+        else if (watched == this)
             LayoutClient();
         else if (watched == m_rightPane)
             LayoutRight();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+ClientArea::PaneSizes ClientArea::Panes() const {
+    return {m_networkTree->width(), m_mailList->height(), size()};
+}
+
+void ClientArea::SetPanes(const PaneSizes& panes) {
+    if (panes.client.width() <= 0 || panes.client.height() <= kToolBarHeight)
+        return;
+    m_treeShare = std::clamp(double(panes.treeWidth) / panes.client.width(), 0.0, 1.0);
+    m_listShare = std::clamp(double(panes.listHeight) / (panes.client.height() - kToolBarHeight), 0.0, 1.0);
+    LayoutClient();
+}
+
+QList<int> ClientArea::ColumnWidths() const {
+    QList<int> widths;
+    for (int col = 0; col < MailListModel::kColumns; ++col)
+        widths.append(col == 0 ? m_titleWidth : m_mailList->header()->sectionSize(col));
+    return widths;
+}
+
+void ClientArea::SetColumnWidths(const QList<int>& widths) {
+    if (widths.size() != MailListModel::kColumns)
+        return;
+    QHeaderView* header = m_mailList->header();
+    for (int col = 1; col < MailListModel::kColumns; ++col)
+        header->resizeSection(col, std::clamp(widths[col], 20, 2000));
+    m_titleWidth = std::clamp(widths[0], 0, 2000);
+    FitColumns();
+}
+
+int ClientArea::TimeColumnWidth() const {
+    const QFontMetrics metrics(m_mailList->font());
+    QChar widest = u'0';
+    for (char16_t d = u'0'; d <= u'9'; ++d) {
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest))
+            widest = QChar(d);
+    }
+    QString sample = QStringLiteral("0000/00/00 00:00:00");
+    sample.replace(u'0', widest);
+    // The item's text margin on either side, as the style lays out a cell, and a little air.
+    const int margin =
+        m_mailList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_mailList) + 1;
+    return metrics.horizontalAdvance(sample) + 2 * margin + 4;
+}
+
+void ClientArea::FitColumns() {
+    if (m_fitting)
+        return;
+    m_fitting = true;
+    QHeaderView* header = m_mailList->header();
+    int others = 0;
+    for (int col = 1; col < MailListModel::kColumns; ++col) {
+        int need = std::max(header->sectionSizeHint(col),
+                            static_cast<const QAbstractItemView*>(m_mailList)->sizeHintForColumn(col));
+        if (col >= 3)
+            need = std::max(need, TimeColumnWidth());
+        else
+            need = std::min(need, 240); // a long host name does not push the times out of sight
+        if (header->sectionSize(col) < need)
+            header->resizeSection(col, need);
+        others += header->sectionSize(col);
+    }
+    const int title = std::max(header->sectionSizeHint(0), m_titleWidth);
+    header->resizeSection(0, std::max(title, m_mailList->viewport()->width() - others));
+    m_fitting = false;
 }
 
 } // namespace varnel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSize>
 #include <QWidget>
 
 class QFrame;
@@ -29,6 +31,21 @@ public:
     // A dragging bar holds the pointer.
     bool Dragging() const { return m_dragging; }
 
+    // The tree's width and the list's height, for a client area of the given size.
+    struct PaneSizes {
+        int treeWidth;
+        int listHeight;
+        QSize client;
+    };
+    PaneSizes Panes() const;
+    // The panes keep their share of the window when it is resized.
+    void SetPanes(const PaneSizes& panes);
+    QList<int> ColumnWidths() const;
+    // Widths below what a column's text needs are widened.
+    void SetColumnWidths(const QList<int>& widths);
+    // The width a time text of 19 characters needs in the list's font.
+    int TimeColumnWidth() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -36,6 +53,8 @@ private:
     void LayoutClient();
     void LayoutRight();
     bool DragBarEvent(QObject* bar, QEvent* event);
+    // Every column at least as wide as its text; the title column takes what room is left.
+    void FitColumns();
 
     QWidget* m_toolPanel = nullptr;
     QTreeWidget* m_networkTree = nullptr;
@@ -47,8 +66,12 @@ private:
     QPlainTextEdit* m_memo = nullptr;
 
     bool m_dragging = false;
-    int m_treeWidth = 121;  // the tree's width, moved by the tree bar
-    int m_listHeight = 249; // the list's height, moved by the list bar
+    // The tree's share of the width and the list's share of the right pane's height: moved by the
+    // bars, kept when the window is resized.
+    double m_treeShare;
+    double m_listShare;
+    int m_titleWidth = 0; // the title column's width as the person set it; it takes the room left over
+    bool m_fitting = false;
 };
 
 } // namespace varnel

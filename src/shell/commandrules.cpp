@@ -27,4 +27,8 @@ ViewPopupState ViewPopupRules(View view, bool rowSelected, bool networkFound) {
     return s;
 }
 
+bool ReplyRule(View view, bool rowSelected) {
+    return view == View::Read && rowSelected;
+}
+
 } // namespace varnel

@@ -29,4 +29,7 @@ struct ViewPopupState {
 };
 ViewPopupState ViewPopupRules(View view, bool rowSelected, bool networkFound);
 
+// 返信 (menu, pop-up menu and key): a received mail is selected.
+bool ReplyRule(View view, bool rowSelected);
+
 } // namespace varnel

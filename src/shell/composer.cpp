@@ -1,15 +1,18 @@
 #include "shell/composer.h"
 
+#include "network/netprovider.h"
 #include "shell/maillistmodel.h"
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/prompt.h"
+#include "shell/titlecheck.h"
 #include "shell/titledialog.h"
 #include "shell/varnel.h"
 #include "store/mailrecord.h"
 #include "text/cp932.h"
 
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <algorithm>
 
 namespace varnel {
@@ -182,18 +185,12 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
                 continue;
             const QString text = cp932::Decode(field);
             const QString ch = CharacterAt(text, at);
-            QString why;
-            if (field.at(at) == kSeparator && ch != QStringLiteral("\\"))
-                why = QStringLiteral(
-                    "この文字は Shift-JIS で 2 バイト目が区切り記号 \\ (0x5C) と同じになるため、"
-                    "メールの見出しに使えません（表・能・ソ・予 などがこれに当たります）。\n"
-                    "別の言葉に言い換えてください。");
-            else if (field.at(at) == kSeparator)
-                why = QStringLiteral("\\ はメールの見出しの区切り記号なので使えません。");
-            else
-                why = QStringLiteral("この文字はメールの区切りに使われるため使えません。");
-            Warn(QStringLiteral("%1「%2」の %3 のため%4できません。\n%5")
-                     .arg(fieldNames[f], text, Describe(ch), verb, why));
+            if (f == 0) {
+                Warn(TitleTrouble(text) + QStringLiteral("\n（%1できません）").arg(verb));
+                return false;
+            }
+            Warn(QStringLiteral("%1「%2」の %3 はメールの見出しの区切りに使われるため、%4できません。")
+                     .arg(fieldNames[f], text, Describe(ch), verb));
             return false;
         }
         const Courier::Refusal size = Courier::CheckSize(row, body);
@@ -249,8 +246,19 @@ bool Composer::SendComposed() {
         return false;
     if (result.notStored > 0)
         TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
+    QList<QByteArray> unsent;
+    QList<QByteArray> stopped;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QByteArray& host = rows.at(r).recipient;
+        if (result.failedRows.contains(int(r)))
+            unsent.append(host);
+        else if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+            stopped.append(host);
+    }
     m_model.ClearRows();
     m_memo.clear();
+    if (!unsent.isEmpty() || !stopped.isEmpty())
+        TellUnsent(unsent, stopped);
     return true;
 }
 
@@ -258,9 +266,58 @@ bool Composer::SendSelected() {
     if (!m_app.courier || !m_app.netBrowser.NetworkFound)
         return false;
     const int r = m_views.SelectedRow();
-    if (r < 0)
+    if (r < 0 || !m_app.sendBox)
         return false;
-    return m_app.courier->SendSelected(r);
+    if (m_app.courier->SendSelected(r))
+        return true;
+    if (m_app.sendBox->StatusOf(r) == Saved)
+        TellUnsent({m_app.sendBox->FieldOf(r, 2)});
+    return false;
+}
+
+void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped) {
+    const auto lines = [this](const QList<QByteArray>& hosts) {
+        QStringList list;
+        for (const QByteArray& host : hosts) {
+            QString line = QStringLiteral("・") + cp932::Decode(host);
+            if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+                line += QStringLiteral("（この相手の Varnel は起動していません）");
+            list.append(line);
+        }
+        return list.join(u'\n');
+    };
+    QStringList parts;
+    if (!recipients.isEmpty())
+        parts.append(QStringLiteral("次の宛先へはメールを送れませんでした。\n%1\n"
+                                    "このメールは送信BOXに「保存」として残してあります。"
+                                    "送信BOXで選んで「送信」すると、送り直せます。")
+                         .arg(lines(recipients)));
+    if (!stopped.isEmpty())
+        parts.append(
+            QStringLiteral("次の宛先では Varnel が起動していないため、メールは届かないかもしれません。\n%1\n"
+                           "届くと送信BOXの絵が封筒に変わります。変わらないときは、相手が起動してから"
+                           "送信BOXで選んで「送信」してください。")
+                .arg(lines(stopped)));
+    Warn(parts.join(QStringLiteral("\n\n")));
+}
+
+void Composer::Reply() {
+    const int r = m_views.SelectedRow();
+    if (m_views.CurrentView() != View::Read || r < 0 || !m_app.receiveBox)
+        return;
+    const QByteArray sender = m_app.receiveBox->FieldOf(r, 1);
+    // Room for the title: the header's limit less everything else in it, the send time counted at its
+    // longest and the read time that the recipient writes in when the reply is opened.
+    const QByteArray longestTime("yyyy/MM/dd HH:mm:ss");
+    const qsizetype rest =
+        BuildHeader('S', "", m_app.LocalHostName, sender, longestTime).size() + longestTime.size();
+    const QString title =
+        ReplyTitle(cp932::Decode(m_app.receiveBox->FieldOf(r, 0)), std::max<qsizetype>(0, kMaxHeader - rest));
+    m_views.SwitchTo(View::Make);
+    m_model.ClearRows();
+    m_model.AppendRow(title, m_app.LocalHostName, sender);
+    m_app.TitleWindow().SetTitle(title);
+    m_memo.setFocus(Qt::ShortcutFocusReason);
 }
 
 } // namespace varnel

@@ -34,6 +34,9 @@ public:
     void SaveWithoutSending();
     // Adds the current machine of the network tree as a recipient of the mail being written.
     void AddRecipient();
+    // Answers the selected mail of the receive box: the new-message view with its sender as the
+    // recipient, "Re: " and its title, and the focus in the text. Text typed before stays.
+    void Reply();
 
 private:
     bool SendComposed();
@@ -42,6 +45,9 @@ private:
     // Refuses a field or body that cannot travel; tells the person why. True when all is well.
     bool CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending);
     void RefuseCharacter(const QString& ch, const QString& where);
+    // One box naming every recipient whose copy could not leave (each stays in the send box as Saved)
+    // and those whose copy left for a machine where the program is known not to run.
+    void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
 
     Varnel& m_app;

@@ -14,6 +14,16 @@ void CentreOnScreen(QWidget* dialog) {
                          .topLeft());
 }
 
+void CentreOverOwner(QWidget* dialog, const QWidget* owner) {
+    if (!owner || !owner->isVisible()) {
+        CentreOnScreen(dialog);
+        return;
+    }
+    QRect frame(QPoint(0, 0), dialog->frameGeometry().size());
+    frame.moveCenter(owner->frameGeometry().center());
+    dialog->move(frame.topLeft());
+}
+
 bool PressFocusedButton(QWidget* dialog, const QKeyEvent* event) {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return false;

@@ -8,16 +8,19 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace varnel {
 
 namespace {
 
 // Labels size themselves to their text.
-void AddLabel(const QString& name, const QString& text, QPoint position, QWidget* parent) {
+QLabel* AddLabel(const QString& name, const QString& text, QPoint position, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     label->move(position);
     label->adjustSize();
+    return label;
 }
 
 } // namespace
@@ -35,8 +38,17 @@ InfoDialog::InfoDialog(QWidget* parent)
     bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bevel->setGeometry(8, 8, 177, 65);
     AddLabel(QStringLiteral("Label1"), QStringLiteral("Varnel for Windows95"), QPoint(32, 16), this);
-    AddLabel(QStringLiteral("Label2"), QStringLiteral("1998.02.23"), QPoint(40, 32), this);
-    AddLabel(QStringLiteral("Label3"), QStringLiteral("Ver 0.60"), QPoint(104, 32), this);
+    const QLabel* date =
+        AddLabel(QStringLiteral("Label2"), QStringLiteral("1998.02.23"), QPoint(40, 32), this);
+    // In a font wider than the one the dialog was drawn for, the version moves right rather than
+    // running into the date, and the dialog widens with it when it must.
+    QLabel* version = AddLabel(QStringLiteral("Label3"), QStringLiteral("Ver 0.60"), QPoint(104, 32), this);
+    version->move(std::max(104, date->geometry().right() + 1 + 8), 32);
+    if (version->geometry().right() + 16 > width()) {
+        const int wider = version->geometry().right() + 16;
+        setFixedSize(wider, height());
+        bevel->setGeometry(8, 8, wider - 15, 65);
+    }
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Button1"));
@@ -50,7 +62,7 @@ void InfoDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    CentreOnScreen(this);
+    CentreOverOwner(this, parentWidget());
 }
 
 void InfoDialog::keyPressEvent(QKeyEvent* event) {

@@ -84,6 +84,8 @@ void Lifecycle::RunCloseSteps() {
     m_mailCheck.Stop();
     m_tray.StopAutoTray();
     m_app.mailSlot.Close();
+    if (m_app.settingsRead && rememberWindow)
+        rememberWindow();
     if (m_app.settingsRead) {
         // A store that cannot be opened is passed over in silence; a value it refuses is shown in the
         // error box. Either way the mailboxes are still saved.

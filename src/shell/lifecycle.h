@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 namespace varnel {
@@ -22,6 +24,10 @@ public:
     // The close steps, then the end of the program.
     void RequestClose();
     bool Closed() const { return m_closed; }
+
+    // Runs first among the close steps, when the settings were read in this run: what the window
+    // keeps for the next run is written beside them.
+    std::function<void()> rememberWindow;
 
 private:
     void RunCloseSteps();

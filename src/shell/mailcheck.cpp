@@ -1,5 +1,6 @@
 #include "shell/mailcheck.h"
 
+#include "shell/arrivalnotice.h"
 #include "shell/icons.h"
 #include "shell/mailviews.h"
 #include "shell/prompt.h"
@@ -11,8 +12,8 @@
 
 namespace varnel {
 
-MailCheck::MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray)
-    : m_app(app), m_window(window), m_views(views), m_tray(tray) {
+MailCheck::MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray, ArrivalNotice& notice)
+    : m_app(app), m_window(window), m_views(views), m_tray(tray), m_notice(notice) {
     // The timer belongs to the window, where it is found by its name.
     m_timer = new QTimer(&window);
     m_timer->setObjectName(QStringLiteral("Tm_CheckMail"));
@@ -46,19 +47,14 @@ void MailCheck::Tick() {
         m_fullTold = true;
         TellBoxFull(*m_app.services.prompt, &m_window, QStringLiteral("受信BOX"));
     }
-    if (result.newCount > 0 && m_app.Settings.Popup && m_arrivalBoxes < kMaxArrivalBoxes) {
-        // The box runs its own loop and ticks go on meanwhile, each opening its own box on top;
-        // this run is done with what it read.
-        ++m_arrivalBoxes;
-        m_app.services.prompt->Show(
-            &m_window, QString::number(result.newCount) + QStringLiteral("通のメールが届きました"),
-            QStringLiteral("Varnel for Windows95"), QMessageBox::Information, m_app.Settings.Front);
-        --m_arrivalBoxes;
+    if (result.newCount > 0) {
+        // Ticks and commands go on while a box is up; this run is done with what it read.
+        m_notice.Announce(result.newCount);
         if (m_stopped || !m_app.courier)
             return;
     }
     if (result.takenIn && m_views.CurrentView() != View::Make)
-        m_views.ShowView();
+        m_views.RefillKeepingSelection();
     ApplyIcon(m_app.courier->HasUnread());
     m_tray.UpdateIcon();
 }

@@ -7,6 +7,7 @@ class QWidget;
 
 namespace varnel {
 
+class ArrivalNotice;
 class MailViews;
 class Varnel;
 class WindowTray;
@@ -16,16 +17,13 @@ class WindowTray;
 class MailCheck final : public QObject {
     Q_OBJECT
 public:
-    MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray);
+    MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray, ArrivalNotice& notice);
 
     void Start();
     // After this no tick does anything, one already queued included.
     void Stop();
     // Which icon the last check chose: true when unread mail waits.
     bool UnreadIcon() const { return m_unreadIcon; }
-    // Arrival boxes open on top of each other at most this deep; mail that arrives beyond is
-    // stored, answered and listed all the same, without a box of its own.
-    static constexpr int kMaxArrivalBoxes = 10;
 
 private:
     void Tick();
@@ -35,12 +33,12 @@ private:
     QWidget& m_window;
     MailViews& m_views;
     WindowTray& m_tray;
+    ArrivalNotice& m_notice;
     QTimer* m_timer = nullptr;
     bool m_stopped = false;
     bool m_unreadIcon = false;
     bool m_iconApplied = false;
     bool m_fullTold = false; // the person has been told that the receive box is full
-    int m_arrivalBoxes = 0;  // arrival boxes open now, one in each other's loop
 };
 
 } // namespace varnel

@@ -122,6 +122,23 @@ void MailListModel::SetImage(int row, int image) {
     Q_EMIT dataChanged(cell, cell, {Qt::DecorationRole});
 }
 
+void MailListModel::ReloadRow(int row, const MailBox& box) {
+    if (m_composing || !InRange(row))
+        return;
+    QStringList cells;
+    for (int col = 0; col < kColumns; ++col)
+        cells.append(cp932::Decode(box.FieldOf(row, col)));
+    m_cells.insert(row, cells);
+    Q_EMIT dataChanged(index(row, 0), index(row, kColumns - 1), {Qt::DisplayRole});
+}
+
+QByteArray MailListModel::KeyAt(int row) const {
+    QByteArray key;
+    if (m_composing || !InRange(row) || !m_box || !m_box->KeyOf(row, key))
+        return {};
+    return key;
+}
+
 int MailListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : RowTotal();
 }

@@ -51,6 +51,10 @@ public:
     int Image(int row) const;
     // Changes the picture in the list only; the mailbox is not touched.
     void SetImage(int row, int image);
+    // Mailbox mode: takes the row's cells anew from record row of box (same record, changed header).
+    void ReloadRow(int row, const MailBox& box);
+    // Mailbox mode: the record key of the row as the list was filled; empty outside the list.
+    QByteArray KeyAt(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

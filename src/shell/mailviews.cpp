@@ -1,6 +1,8 @@
 #include "shell/mailviews.h"
 
 #include "shell/maillistmodel.h"
+#include "shell/prompt.h"
+#include "shell/titledialog.h"
 #include "shell/varnel.h"
 #include "store/mailrecord.h"
 #include "text/cp932.h"
@@ -40,8 +42,38 @@ void MailViews::SetView(View view) {
 }
 
 void MailViews::SwitchTo(View view) {
+    if (m_view == View::Make)
+        m_draft = CurrentDraft();
     SetView(view);
     ShowView();
+    if (view == View::Make) {
+        PutDraft(m_draft);
+        m_draft = {};
+    }
+}
+
+Draft MailViews::CurrentDraft() const {
+    if (m_view != View::Make)
+        return m_draft;
+    Draft draft;
+    for (int r = 0; r < m_model.rowCount(); ++r)
+        draft.rows.append({m_model.Title(r), m_model.SenderBytes(r), m_model.RecipientBytes(r)});
+    draft.text = m_memo.toPlainText();
+    return draft;
+}
+
+void MailViews::SetDraft(const Draft& draft) {
+    m_draft = draft;
+}
+
+// Later recipients take the title dialog's text, so it is given the draft's title again.
+void MailViews::PutDraft(const Draft& draft) {
+    for (const Draft::Row& row : draft.rows)
+        m_model.AppendRow(row.title, row.sender, row.recipient);
+    if (!draft.rows.isEmpty())
+        m_app.TitleWindow().SetTitle(draft.rows.first().title);
+    m_memo.setPlainText(draft.text);
+    m_memo.moveCursor(QTextCursor::End);
 }
 
 void MailViews::BeginOnSendBox() {
@@ -65,6 +97,59 @@ void MailViews::ShowView() {
     }
     m_list.clearSelection();
     m_list.setCurrentIndex(QModelIndex());
+}
+
+void MailViews::SelectRowQuietly(int row) {
+    QScopedValueRollback guard(m_showing, true);
+    const QModelIndex index = m_model.index(row, 0);
+    m_list.selectionModel()->setCurrentIndex(index,
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list.scrollTo(index);
+}
+
+// The selected record is found again by its key (and which of the records with that key it was), as
+// arrivals in front of it move it down.
+void MailViews::RefillKeepingSelection() {
+    if (m_view == View::Make) {
+        return;
+    }
+    const int selected = SelectedRow();
+    const QByteArray key = m_model.KeyAt(selected);
+    int occurrence = 0;
+    for (int r = 0; r < selected; ++r)
+        occurrence += m_model.KeyAt(r) == key ? 1 : 0;
+    MailBox* box = m_view == View::Send ? m_app.sendBox.get() : m_app.receiveBox.get();
+    {
+        QScopedValueRollback guard(m_showing, true);
+        m_model.ShowMailBox(box);
+    }
+    if (selected < 0 || key.isEmpty()) {
+        m_memo.clear();
+        return;
+    }
+    for (int r = 0; r < m_model.rowCount(); ++r) {
+        if (m_model.KeyAt(r) == key && occurrence-- == 0) {
+            SelectRowQuietly(r);
+            return;
+        }
+    }
+    m_memo.clear(); // the mail is gone
+}
+
+bool MailViews::ShowReceivedMail(const QByteArray& key) {
+    if (!m_app.receiveBox)
+        return false;
+    SwitchTo(View::Read);
+    for (int r = 0; r < m_model.rowCount(); ++r) {
+        if (m_model.KeyAt(r) == key) {
+            const QModelIndex index = m_model.index(r, 0);
+            m_list.scrollTo(index);
+            m_list.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Shows the selected mail. A received mail shown for the first time becomes Opened: its own record
@@ -91,6 +176,7 @@ void MailViews::ShowSelectedMail() {
     const QByteArray time = m_app.services.clock->TimeText();
     box->SetStatusAt(r, Opened);
     box->InsertReadTime(r, time);
+    m_model.ReloadRow(r, *box); // its read time shows at once
     QByteArray header;
     if (box->HeaderOf(r, header) && m_app.courier)
         m_app.courier->SendReadReceipt(header);
@@ -116,7 +202,33 @@ void MailViews::DeleteSelected() {
     ShowView();
 }
 
+bool MailViews::ConfirmDeleteAll() {
+    QString text;
+    switch (m_view) {
+    case View::Make:
+        if (m_model.rowCount() == 0 && m_memo.toPlainText().isEmpty())
+            return true;
+        text = QStringLiteral("作成中のメッセージ（宛先と本文）を全て削除します。よろしいですか？");
+        break;
+    case View::Send:
+        if (!m_app.sendBox || m_app.sendBox->MarkCount() == 0)
+            return true;
+        text = QStringLiteral("送信BOXのメール（%1通）を全て削除します。元に戻せません。よろしいですか？")
+                   .arg(m_app.sendBox->MarkCount());
+        break;
+    case View::Read:
+        if (!m_app.receiveBox || m_app.receiveBox->MarkCount() == 0)
+            return true;
+        text = QStringLiteral("受信BOXのメール（%1通）を全て削除します。元に戻せません。よろしいですか？")
+                   .arg(m_app.receiveBox->MarkCount());
+        break;
+    }
+    return m_app.services.prompt->AskYesNo(m_list.window(), text, QStringLiteral("Varnel for Windows95"));
+}
+
 void MailViews::DeleteAll() {
+    if (!ConfirmDeleteAll())
+        return;
     switch (m_view) {
     case View::Make:
         m_model.ClearRows();

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "shell/commandrules.h"
+#include "shell/draft.h"
+
+#include <QByteArray>
 
 #include <QObject>
 
@@ -25,7 +28,8 @@ public:
 
     // Marks the view as current (menu check mark and tool button follow through ViewChanged).
     void SetView(View view);
-    // Marks the view and shows it.
+    // Marks the view and shows it. Leaving the new-message view keeps the mail being written aside;
+    // coming back brings it back.
     void SwitchTo(View view);
     // Refills the list for the current view and empties the memo. In the new-message view this
     // discards the mail being written.
@@ -34,7 +38,18 @@ public:
     // are read.
     void BeginOnSendBox();
 
+    // Refills the mailbox view after arrivals or receipts; the selected mail stays selected and shown.
+    void RefillKeepingSelection();
+    // Shows the receive box with the (first) mail of this record key selected and opened.
+    bool ShowReceivedMail(const QByteArray& key);
+
+    // The mail being written: from the widgets while the new-message view is shown, else the one
+    // kept aside. SetDraft replaces the one kept aside (at start-up, before any view is shown).
+    Draft CurrentDraft() const;
+    void SetDraft(const Draft& draft);
+
     void DeleteSelected();
+    // Asks first (いいえ by default) when there is anything to delete.
     void DeleteAll();
 
 Q_SIGNALS:
@@ -42,6 +57,9 @@ Q_SIGNALS:
 
 private:
     void ShowSelectedMail();
+    void PutDraft(const Draft& draft);
+    bool ConfirmDeleteAll();
+    void SelectRowQuietly(int row);
 
     Varnel& m_app;
     QTreeView& m_list;
@@ -49,6 +67,7 @@ private:
     QPlainTextEdit& m_memo;
     View m_view = View::Send;
     bool m_showing = false; // guards the showing steps against re-entry from change notices
+    Draft m_draft;          // the mail being written, while another view is shown
 };
 
 } // namespace varnel

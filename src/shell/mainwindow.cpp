@@ -1,7 +1,9 @@
 #include "shell/mainwindow.h"
 
+#include "shell/arrivalnotice.h"
 #include "shell/clientarea.h"
 #include "shell/composer.h"
+#include "shell/dialogsupport.h"
 #include "shell/helpwindow.h"
 #include "shell/icons.h"
 #include "shell/infodialog.h"
@@ -9,6 +11,7 @@
 #include "shell/mailcheck.h"
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
+#include "shell/sessionmemory.h"
 #include "shell/settingdialog.h"
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
@@ -24,6 +27,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -76,10 +80,13 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
         std::make_unique<MailViews>(app, *m_client->MailList(), *m_client->MailModel(), *m_client->Memo());
     m_network = std::make_unique<NetworkTree>(app, *m_client->NetworkTree());
     m_tray = std::make_unique<WindowTray>(*this, app.services.tray);
-    m_mailCheck = std::make_unique<MailCheck>(app, *this, *m_views, *m_tray);
+    m_arrivalNotice = std::make_unique<ArrivalNotice>(app, *this, *m_views, *m_tray);
+    m_mailCheck = std::make_unique<MailCheck>(app, *this, *m_views, *m_tray, *m_arrivalNotice);
     m_composer = std::make_unique<Composer>(app, *this, *m_views, *m_client->MailModel(), *m_client->Memo(),
                                             *m_network);
     m_lifecycle = std::make_unique<Lifecycle>(app, *this, *m_network, *m_views, *m_mailCheck, *m_tray);
+    m_memory = std::make_unique<SessionMemory>(app, *this, *m_client, *m_views);
+    m_lifecycle->rememberWindow = [this] { m_memory->Save(); };
 
     WireCommands();
 
@@ -145,6 +152,8 @@ void MainWindow::BuildMenus() {
     m_compose = AddItem(m_mailMenu, "Mn_MailMake", QStringLiteral("メッセージ作成"));
     AddSeparator(m_mailMenu, "N6");
     m_send = AddItem(m_mailMenu, "Mn_MailSend", QStringLiteral("送信"));
+    m_reply = AddItem(m_mailMenu, "Mn_MailReply", QStringLiteral("返信"));
+    m_reply->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     AddSeparator(m_mailMenu, "N2");
     QMenu* deleteMenu = AddMenu(m_mailMenu, "Mn_MailDel", QStringLiteral("削除"));
     m_deleteSelected = AddItem(deleteMenu, "Mn_DelSelect", QStringLiteral("選択したﾒｰﾙを削除"));
@@ -182,6 +191,7 @@ void MainWindow::BuildMenus() {
     m_listMenu = new QMenu(this);
     m_listMenu->setObjectName(QStringLiteral("PM_View"));
     m_sendFromList = AddItem(m_listMenu, "PM_ViewSend", QStringLiteral("送信"));
+    m_replyFromList = AddItem(m_listMenu, "PM_ViewReply", QStringLiteral("返信"));
     AddSeparator(m_listMenu, "N12");
     m_saveWithoutSending = AddItem(m_listMenu, "PM_ViewSave", QStringLiteral("送信せずに保存"));
     AddSeparator(m_listMenu, "N10");
@@ -252,12 +262,23 @@ void MainWindow::WireCommands() {
     onAction(m_openHelp, [this] { ShowHelp(); });
     onAction(m_openInfo, [this] { m_app.InfoWindow().exec(); });
     onAction(m_sendFromList, [&composer] { composer.SendFromList(); });
+    const auto reply = [&composer] { composer.Reply(); };
+    onAction(m_reply, reply);
+    onAction(m_replyFromList, reply);
+    // The key deletes the selected mails as 削除 does, only where the list has the focus (in the memo
+    // it deletes text).
+    auto* deleteKey = new QShortcut(QKeySequence(QKeySequence::Delete), m_client->MailList());
+    deleteKey->setContext(Qt::WidgetShortcut);
+    deleteKey->setObjectName(QStringLiteral("LV_DeleteKey"));
+    connect(deleteKey, &QShortcut::activated, this, deleteSelected);
     onAction(m_saveWithoutSending, [&composer] { composer.SaveWithoutSending(); });
     onAction(m_restore, [this] { m_tray->RestoreFromTray(); });
     connect(m_client->NetworkTree(), &QTreeWidget::itemDoubleClicked, this,
             [&composer] { composer.AddRecipient(); });
 
     connect(m_mailMenu, &QMenu::aboutToShow, this, [this] { UpdateMailMenu(); });
+    // The key works whatever the menu showed last time; the handler itself refuses what it cannot do.
+    connect(m_mailMenu, &QMenu::aboutToHide, this, [this] { m_reply->setEnabled(true); });
     connect(m_editMenu, &QMenu::aboutToShow, this, [this] { UpdateEditMenu(); });
     connect(m_listMenu, &QMenu::aboutToShow, this, [this] { UpdateListMenu(); });
     QTreeView* list = m_client->MailList();
@@ -296,6 +317,7 @@ void MainWindow::UpdateMailMenu() {
     const MailMenuState s = MailMenuRules(CurrentView(), SelectedRow() != -1);
     m_send->setEnabled(s.send);
     m_deleteSelected->setEnabled(s.deleteSelected);
+    m_reply->setEnabled(ReplyRule(CurrentView(), SelectedRow() != -1));
 }
 
 void MainWindow::UpdateEditMenu() {
@@ -312,6 +334,7 @@ void MainWindow::UpdateListMenu() {
     const ViewPopupState s =
         ViewPopupRules(CurrentView(), SelectedRow() != -1, m_app.netBrowser.NetworkFound);
     m_sendFromList->setEnabled(s.send);
+    m_replyFromList->setEnabled(ReplyRule(CurrentView(), SelectedRow() != -1));
     m_saveWithoutSending->setEnabled(s.save);
     m_deleteFromList->setEnabled(s.remove);
     m_deleteAllFromList->setEnabled(s.removeAll);
@@ -321,6 +344,7 @@ void MainWindow::ShowHelp() {
     if (!m_help) {
         m_help = new HelpWindow(this);
         m_help->setWindowFlag(Qt::Window, true);
+        CentreOverOwner(m_help, this);
     }
     m_help->ShowContents();
     m_help->show();
@@ -330,6 +354,8 @@ void MainWindow::ShowHelp() {
 
 void MainWindow::Start() {
     m_lifecycle->Start();
+    if (!m_lifecycle->Closed() && m_app.settingsRead)
+        m_memory->Restore();
 }
 
 void MainWindow::RequestClose() {

@@ -13,12 +13,14 @@ class QToolButton;
 
 namespace varnel {
 
+class ArrivalNotice;
 class ClientArea;
 class Composer;
 class Lifecycle;
 class MailCheck;
 class MailViews;
 class NetworkTree;
+class SessionMemory;
 class Varnel;
 class WindowTray;
 
@@ -84,6 +86,7 @@ private:
     QMenu* m_mailMenu = nullptr;
     QAction* m_compose = nullptr;
     QAction* m_send = nullptr;
+    QAction* m_reply = nullptr;
     QAction* m_deleteSelected = nullptr;
     QAction* m_deleteAll = nullptr;
     QAction* m_exit = nullptr;
@@ -102,6 +105,7 @@ private:
     // The mail list's pop-up menu.
     QMenu* m_listMenu = nullptr;
     QAction* m_sendFromList = nullptr;
+    QAction* m_replyFromList = nullptr;
     QAction* m_saveWithoutSending = nullptr;
     QAction* m_deleteFromList = nullptr;
     QAction* m_deleteAllFromList = nullptr;
@@ -115,9 +119,11 @@ private:
     std::unique_ptr<MailViews> m_views;
     std::unique_ptr<NetworkTree> m_network;
     std::unique_ptr<WindowTray> m_tray;
+    std::unique_ptr<ArrivalNotice> m_arrivalNotice;
     std::unique_ptr<MailCheck> m_mailCheck;
     std::unique_ptr<Composer> m_composer;
     std::unique_ptr<Lifecycle> m_lifecycle;
+    std::unique_ptr<SessionMemory> m_memory;
 };
 
 } // namespace varnel

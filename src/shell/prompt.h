@@ -16,14 +16,26 @@ public:
                       bool foreground = false) = 0;
     // A warning with "再試行" and "破棄"-style choices: true when the person asks to try again.
     virtual bool AskRetry(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // A question with はい and いいえ, いいえ chosen by default: true only for はい.
+    virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // A box that appears without waiting and without taking the keyboard, so typing goes on where it
+    // was; the person closes it when they like.
+    virtual void Notice(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+                        bool front) = 0;
 };
 
 // The real boxes: QMessageBox, modal, owned by the given window.
 class MessageBoxPrompt final : public Prompt {
 public:
+    // Notices open on one owner at most; beyond, a notice is dropped (what it tells is in the list).
+    static constexpr int kMaxNoticeBoxes = 10;
+
     void Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
               bool foreground) override;
     bool AskRetry(QWidget* owner, const QString& text, const QString& caption) override;
+    bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override;
+    void Notice(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+                bool front) override;
 };
 
 // Tells the person that the named mailbox has no room for more mail.

@@ -2,7 +2,10 @@
 
 #include "shell/dialogsupport.h"
 #include "shell/icons.h"
+#include "shell/prompt.h"
+#include "shell/titlecheck.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,9 +21,10 @@ bool IsEnter(const QKeyEvent* event) {
 
 } // namespace
 
-TitleDialog::TitleDialog(QWidget* parent)
+TitleDialog::TitleDialog(QWidget* parent, Prompt* boxes)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
+    m_prompt = boxes;
     setObjectName(QStringLiteral("Frm_Title"));
     setWindowTitle(QStringLiteral("Varnel-[タイトル入力]"));
     setFont(icons::UiFont());
@@ -55,6 +59,28 @@ TitleDialog::TitleDialog(QWidget* parent)
 
 QString TitleDialog::Title() const {
     return m_titleEdit->text();
+}
+
+void TitleDialog::closeEvent(QCloseEvent* event) {
+    const QString trouble = TitleTrouble(m_titleEdit->text());
+    if (trouble.isEmpty()) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    // The dialog stays open with the text as typed, so only the one character needs changing.
+    event->ignore();
+    const QString caption = windowTitle();
+    if (m_prompt) {
+        m_prompt->Show(this, trouble, caption, QMessageBox::Warning);
+    } else {
+        MessageBoxPrompt boxes;
+        boxes.Show(this, trouble, caption, QMessageBox::Warning, false);
+    }
+    m_titleEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void TitleDialog::SetTitle(const QString& title) {
+    m_titleEdit->setText(title);
 }
 
 void TitleDialog::Reset() {

@@ -22,9 +22,14 @@ public:
     // Changes the picture; false when the icon is not shown.
     virtual bool Modify(const QIcon& icon) = 0;
     virtual bool IsShown() const = 0;
+    // A desktop notification with a title and a line of text, replacing the one shown before; false
+    // when the desktop has no way to show it.
+    virtual bool ShowMessage(const QString& title, const QString& text) = 0;
 
 Q_SIGNALS:
     void DoubleClicked();
+    // The person activated the last notification.
+    void MessageClicked();
     void MenuRequested(const QPoint& globalPos);
 };
 
@@ -38,9 +43,19 @@ public:
     bool Remove() override;
     bool Modify(const QIcon& icon) override;
     bool IsShown() const override;
+    // The tray's balloon while the icon is in the tray, else the desktop's notification service.
+    bool ShowMessage(const QString& title, const QString& text) override;
+
+private Q_SLOTS:
+    void NotificationAction(uint id, const QString& action);
+    void NotificationClosed(uint id, uint reason);
 
 private:
+    bool NotifyOverBus(const QString& title, const QString& text);
+
     QSystemTrayIcon* m_icon = nullptr;
+    uint m_notification = 0; // the id of our notification the service shows, 0 for none
+    bool m_busWatched = false;
 };
 
 } // namespace varnel

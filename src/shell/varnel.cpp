@@ -13,7 +13,7 @@ Varnel::Varnel(const Services& s, QObject* parent)
     m_window = std::make_unique<MainWindow>(*this);
     m_settingDialog = std::make_unique<SettingDialog>(Settings, m_window.get());
     m_infoDialog = std::make_unique<InfoDialog>(m_window.get());
-    m_titleDialog = std::make_unique<TitleDialog>(m_window.get());
+    m_titleDialog = std::make_unique<TitleDialog>(m_window.get(), s.prompt);
 }
 
 Varnel::~Varnel() {

@@ -195,6 +195,19 @@ TEST_F(DirectoryProviderTest, LiveMachinesComeBeforeTheFileAndOnlyTheFirstListin
     EXPECT_EQ(discovery.settles, (QList<bool>{true, false}));
 }
 
+TEST_F(DirectoryProviderTest, OnlyAMachineDiscoverySawAndLostIsNotRunning) {
+    Write("OFFICE PC02\n");
+    FakeDiscovery discovery;
+    DirectoryProvider provider(addresses, "OFFICE", path, "PC01", &discovery);
+    discovery.machines = {{"LAB", "PC09", {}}};
+    Listing(provider);
+    EXPECT_EQ(provider.PresenceOf("pc09"), Presence::Running);
+    EXPECT_EQ(provider.PresenceOf("PC02"), Presence::Unknown); // the file says nothing of the program
+    discovery.machines.clear();
+    EXPECT_EQ(provider.PresenceOf("PC09"), Presence::NotRunning);
+    EXPECT_EQ(provider.PresenceOf("PC02"), Presence::Unknown);
+}
+
 TEST_F(DirectoryProviderTest, TheEndpointAsksLiveDiscoveryFirst) {
     FakeDiscovery discovery;
     HostAddresses live(&discovery);

@@ -2,11 +2,12 @@
 // icon kept current, and ticks that run inside an open box.
 #include "testmachine.h"
 
-#include "shell/mailcheck.h"
 #include "shell/maillistmodel.h"
+#include "shell/prompt.h"
 #include "store/mailrecord.h"
 
 #include <QAction>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -219,24 +220,33 @@ private Q_SLOTS:
         QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
     }
 
-    void arrivalBoxesStackOnlySoDeepAndMailGoesOnBeingTakenIn() {
+    void arrivalBoxesPileUpOnlySoHighAndMailGoesOnBeingTakenIn() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
+        MessageBoxPrompt realBoxes;
+        pc.boxes = &realBoxes;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
-        int mails = 0;
-        const auto arrive = [&] {
-            Arrive(pc, {Mail('S', "m" + QByteArray::number(++mails), "PC02", "PC01")});
-            ui.CheckMail(); // as the open box's loop dispatches the next tick
+        const auto openBoxes = [&] {
+            return pc.Window()
+                .findChildren<QMessageBox*>(QStringLiteral("NoticeBox"), Qt::FindDirectChildrenOnly)
+                .size();
         };
-        pc.prompt.whileOpen = arrive; // one more mail arrives while each box is open
-        arrive();
-        QCOMPARE(pc.prompt.boxes.size(), MailCheck::kMaxArrivalBoxes);
-        QCOMPARE(pc.app->receiveBox->MarkCount(), MailCheck::kMaxArrivalBoxes + 1);
-        pc.prompt.whileOpen = nullptr;
-        arrive(); // every box closed: the next mail has its box again
-        QCOMPARE(pc.prompt.boxes.size(), MailCheck::kMaxArrivalBoxes + 1);
+        const int limit = MessageBoxPrompt::kMaxNoticeBoxes;
+        for (int i = 1; i <= limit + 2; ++i) {
+            Arrive(pc, {Mail('S', "m" + QByteArray::number(i), "PC02", "PC01")});
+            ui.CheckMail();
+        }
+        QCOMPARE(openBoxes(), limit);
+        QCOMPARE(pc.app->receiveBox->MarkCount(), limit + 2);
+        // One box closed: the next mail has its box again.
+        delete pc.Window().findChild<QMessageBox*>(QStringLiteral("NoticeBox"));
+        QCOMPARE(openBoxes(), limit - 1);
+        Arrive(pc, {Mail('S', "last", "PC02", "PC01")});
+        ui.CheckMail();
+        QCOMPARE(openBoxes(), limit);
+        qDeleteAll(pc.Window().findChildren<QMessageBox*>(QStringLiteral("NoticeBox")));
     }
 
     void aCloseWhileTheBoxIsOpenEndsTheTickSafely() {

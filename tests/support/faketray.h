@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 
 namespace varnel {
 
@@ -37,10 +38,15 @@ public:
         return true;
     }
     bool IsShown() const override { return shown; }
+    bool ShowMessage(const QString& title, const QString& text) override {
+        messages.append(title + u'\n' + text);
+        return true;
+    }
 
     // The person's actions on the icon.
     void DoubleClick() { Q_EMIT DoubleClicked(); }
     void RightClick(const QPoint& globalPos) { Q_EMIT MenuRequested(globalPos); }
+    void ClickMessage() { Q_EMIT MessageClicked(); }
 
     bool available = true; // false: there is no tray on this desktop
     bool shown = false;
@@ -49,6 +55,7 @@ public:
     int adds = 0;
     int removes = 0;
     int modifies = 0;
+    QStringList messages; // title and text of each notification, one line each
 };
 
 } // namespace varnel

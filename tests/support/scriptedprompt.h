@@ -22,6 +22,8 @@ public:
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool foreground = false;
         bool retryQuestion = false; // asked through AskRetry
+        bool yesNoQuestion = false; // asked through AskYesNo
+        bool notice = false;        // shown through Notice, without waiting
     };
 
     void Show(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
@@ -38,6 +40,24 @@ public:
         return retryAnswers.isEmpty() ? false : retryAnswers.takeFirst();
     }
 
+    bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
+        Box box{owner, text, caption, QMessageBox::Question, false, false};
+        box.yesNoQuestion = true;
+        boxes.append(box);
+        // Unscripted: いいえ, the default button.
+        return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
+    }
+
+    void Notice(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
+                bool front) override {
+        Box box{owner, text, caption, icon, front, false};
+        box.notice = true;
+        boxes.append(box);
+        // Ticks and commands go on while the box is up.
+        if (whileOpen)
+            whileOpen();
+    }
+
     QStringList Texts() const {
         QStringList texts;
         for (const Box& box : boxes)
@@ -47,6 +67,7 @@ public:
 
     QList<Box> boxes;
     QList<bool> retryAnswers; // answers for AskRetry, first first
+    QList<bool> yesNoAnswers; // answers for AskYesNo, first first
     std::function<void()> whileOpen;
 };
 

@@ -29,7 +29,7 @@ struct TestMachine {
 
     // Builds the application object (windows included) without starting it.
     Varnel& Create() {
-        Services s{&endpoint, &provider, &store, &files, &clock, &prompt, &tray};
+        Services s{&endpoint, &provider, &store, &files, &clock, boxes ? boxes : &prompt, &tray};
         app = std::make_unique<Varnel>(s);
         finished = std::make_unique<QSignalSpy>(app.get(), &Varnel::Finished);
         return *app;
@@ -50,6 +50,7 @@ struct TestMachine {
     FakeMailboxFiles files;
     FakeClock clock;
     ScriptedPrompt prompt;
+    Prompt* boxes = nullptr; // real boxes instead of the scripted ones, when set before Create
     FakeTray tray;
     std::unique_ptr<Varnel> app;
     std::unique_ptr<QSignalSpy> finished;

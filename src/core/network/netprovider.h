@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -14,6 +15,10 @@ struct NetResource {
     int usage = 0;
 };
 
+// Whether a machine's copy of the program is known to run: live discovery knows it, a listing from a
+// file does not.
+enum class Presence { Unknown, Running, NotRunning };
+
 // The network neighbourhood in two levels: the workgroups, and the machines of one workgroup.
 class NetProvider {
 public:
@@ -26,6 +31,8 @@ public:
     // What the person should learn about the sources of the listings so far (lines of a file that
     // could not be used, say), given once; empty when there is nothing to tell.
     virtual QString TakeNotice() { return {}; }
+    // What the provider knows of the program on that machine now.
+    virtual Presence PresenceOf([[maybe_unused]] QByteArrayView host) { return Presence::Unknown; }
 };
 
 } // namespace varnel

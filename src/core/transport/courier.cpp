@@ -75,6 +75,7 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
             // Kept as saved, so the user can send it again from the send box.
             mail[1] = StatusLetter(Saved);
             ++result.failed;
+            result.failedRows.append(int(r));
         }
         if (!m_sendBox.Prepend(mail))
             ++result.notStored;

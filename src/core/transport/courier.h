@@ -33,6 +33,7 @@ public:
         int sent = 0;           // copies that left, stored as Sent
         int failed = 0;         // copies that did not leave, stored as Saved
         int notStored = 0;      // copies that could not be stored (the send box is full)
+        QList<int> failedRows;  // the rows whose copy did not leave, in row order
     };
     // Sends the body to every row, one send time for all, and stores each copy in front of the send
     // box: Sent when it left, Saved when the send failed. Rows are stored first to last, so the last

@@ -60,7 +60,12 @@ public:
     QList<std::pair<QByteArray, NetResource>> hosts;
     QString notice;                 // given once by TakeNotice
     QSet<QByteArray> failingGroups; // second-level listings of these fail to open
-    bool failGroups = false;        // the first level fails to open
+    Presence PresenceOf(QByteArrayView host) override {
+        return notRunning.contains(host.toByteArray()) ? Presence::NotRunning : Presence::Unknown;
+    }
+
+    QSet<QByteArray> notRunning; // machines whose copy discovery knows to be stopped
+    bool failGroups = false;     // the first level fails to open
 
     int groupListings = 0;
     QList<NetResource> opened; // every second-level listing asked for, in order
