@@ -209,6 +209,7 @@ T0=$(now)
 start_program
 if STARTUP=$(wait_window "$T0"); then log "run 1: window after $STARTUP ms (flooded with probes)"; else
     fail "run 1: no window ($STARTUP)"
+    tail -n 20 "$H/stderr.log" | sed 's/^/    pc1 stderr: /'
     exit 1
 fi
 MAIN=$(windows | head -n 1)
@@ -275,6 +276,7 @@ if STARTUP=$(wait_window "$T0"); then
     log "start-up with 30 listed names that do not resolve: window after $STARTUP ms"
 else
     fail "run 2: no window ($STARTUP)"
+    tail -n 20 "$H/stderr.log" | sed 's/^/    pc1 stderr: /'
     exit 1
 fi
 MAIN=$(windows | head -n 1)
