@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libavahi-client-dev
+  libavahi-client-dev libsodium-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool trayer imagemagick python3
   iproute2 dbus avahi-daemon avahi-utils util-linux procps
