@@ -53,7 +53,6 @@ private:
     void LayoutClient();
     void LayoutRight();
     bool DragBarEvent(QObject* bar, QEvent* event);
-    // Every column at least as wide as its text; the title column takes what room is left.
     void FitColumns();
 
     QWidget* m_toolPanel = nullptr;
@@ -70,7 +69,8 @@ private:
     // bars, kept when the window is resized.
     double m_treeShare;
     double m_listShare;
-    int m_titleWidth = 0; // the title column's width as the person set it; it takes the room left over
+    // Each column's width as the person set it (the title's 0 until then); the fitting starts there.
+    QList<int> m_wantedWidths;
     bool m_fitting = false;
 };
 

@@ -138,8 +138,9 @@ void Composer::AddRecipient() {
             return;
     }
     TitleDialog& title = m_app.TitleWindow();
-    if (m_model.rowCount() == 0)
-        title.exec();
+    // A cancelled title dialog adds no recipient.
+    if (m_model.rowCount() == 0 && title.exec() != QDialog::Accepted)
+        return;
     m_model.AppendRow(title.Title(), m_app.LocalHostName, name);
 }
 

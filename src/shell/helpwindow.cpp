@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSvgRenderer>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -58,6 +59,11 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     m_browser->setSource(kContents);
+
+    // Escape closes the help as it closes the dialogs.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+    close->setObjectName(QStringLiteral("HelpClose"));
+    close->setContext(Qt::WindowShortcut);
 }
 
 void HelpWindow::ShowContents() {

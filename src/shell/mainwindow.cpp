@@ -185,6 +185,7 @@ void MainWindow::BuildMenus() {
 
     QMenu* infoMenu = AddMenu(bar, "Mn_Info", QStringLiteral("情報(&H)"));
     m_openHelp = AddItem(infoMenu, "Mn_InfoHelp", QStringLiteral("ヘルプ"));
+    m_openHelp->setShortcut(QKeySequence(Qt::Key_F1));
     AddSeparator(infoMenu, "N3");
     m_openInfo = AddItem(infoMenu, "Mn_InfoInfo", QStringLiteral("情報"));
 

@@ -261,6 +261,76 @@ private Q_SLOTS:
         QCOMPARE(ui.LV_Model->Title(0), QStringLiteral("よてい"));
     }
 
+    void aCancelledTitleDialogAddsNoRecipient_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Escape") << true;
+        QTest::newRow("close box") << false;
+    }
+
+    void aCancelledTitleDialogAddsNoRecipient() {
+        QFETCH(bool, byEscape);
+        FakeNetwork net;
+        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        pc.Start();
+        const MainWindowParts ui = pc.Parts();
+        ui.Mn_ViewMake->trigger();
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            asked = true;
+            auto* edit = Named<QLineEdit>(*dialog, "Ed_Title");
+            Type(edit, QStringLiteral("押し間違い"));
+            if (byEscape)
+                QTest::keyClick(edit, Qt::Key_Escape);
+            else
+                dialog->close();
+        });
+        AddRecipient(ui, QStringLiteral("PC02"));
+        QVERIFY(asked);
+        QCOMPARE(ui.LV_Model->rowCount(), 0);
+        QVERIFY(pc.prompt.boxes.isEmpty());
+    }
+
+    // Real sizes matter here: CTest runs this also on an X server (xcb), where the window has the
+    // fonts and the frame a person sees.
+    void titleColumnTakesTheRoomLeftAndTimesFitWholeAtEverySize() {
+        FakeNetwork net;
+        TestMachine pc(net, "KOBU-PC");
+        pc.files.files[QStringLiteral("vnsend.txt")] =
+            Mail('S', Sjis(QStringLiteral("会議")), "KOBU-PC", "TANAKA", "2026/12/09 23:59:59");
+        pc.Start();
+        const MainWindowParts ui = pc.Parts();
+        QVERIFY(QTest::qWaitForWindowExposed(&pc.Window()));
+        const QHeaderView* header = ui.LV_View->header();
+        const auto* view = static_cast<const QAbstractItemView*>(ui.LV_View);
+        const int designTitle = 100; // the title column's design width
+        QList<QSize> sizes = {pc.Window().size()};
+        sizes.append(sizes[0] + QSize(240, 0));
+        sizes.append(sizes[0] - QSize(120, 0));
+        for (const QSize& size : sizes) {
+            pc.Window().resize(size);
+            QTRY_COMPARE(pc.Window().size(), size);
+            QCoreApplication::processEvents();
+            const QString at = QStringLiteral("at %1 wide: ").arg(size.width());
+            int others = 0;
+            int needed = designTitle;
+            for (int col = 1; col < 5; ++col) {
+                const int need = std::max(view->sizeHintForColumn(col), header->sectionSizeHint(col));
+                QVERIFY2(header->sectionSize(col) >= need, qPrintable(at + QString::number(col)));
+                others += header->sectionSize(col);
+                needed += need;
+            }
+            const int room = ui.LV_View->viewport()->width();
+            QVERIFY2(header->sectionSize(0) >= designTitle, qPrintable(at));
+            QCOMPARE(header->sectionSize(0), std::max(designTitle, room - others));
+            if (needed <= room) // what can fit does not scroll
+                QVERIFY2(header->length() <= room, qPrintable(at + QString::number(header->length())));
+            if (size == sizes[0])
+                QVERIFY2(needed <= room, qPrintable(at + QString::number(needed)));
+        }
+    }
+
     void columnsFitAFullTimeAndTheLayoutIsRemembered() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
