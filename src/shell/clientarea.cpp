@@ -105,9 +105,16 @@ ClientArea::ClientArea(QWidget* parent)
     m_memo->setReadOnly(true);
     m_memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-    // Tab order: tree, list, memo, tool bar.
+    // Tab order: tree, list, memo, and round again; Tab in the memo moves on rather than typing a
+    // tab. The pane that has the keyboard wears a frame in the highlight colour.
+    m_memo->setTabChangesFocus(true);
     setTabOrder(m_networkTree, m_mailList);
     setTabOrder(m_mailList, m_memo);
+    setTabOrder(m_memo, m_networkTree);
+    const QString focusFrame = QStringLiteral("%1:focus { border: 2px solid palette(highlight); }");
+    m_networkTree->setStyleSheet(focusFrame.arg(QLatin1String("QTreeWidget")));
+    m_mailList->setStyleSheet(focusFrame.arg(QLatin1String("QTreeView")));
+    m_memo->setStyleSheet(focusFrame.arg(QLatin1String("QPlainTextEdit")));
 
     installEventFilter(this);
     m_rightPane->installEventFilter(this);

@@ -3,9 +3,9 @@
 #include "shell/icons.h"
 
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QSvgRenderer>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -59,11 +59,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     m_browser->setSource(kContents);
+}
 
-    // Escape closes the help as it closes the dialogs.
-    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
-    close->setObjectName(QStringLiteral("HelpClose"));
-    close->setContext(Qt::WindowShortcut);
+// Escape closes the help, as it closes the dialogs.
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void HelpWindow::ShowContents() {
