@@ -1,9 +1,33 @@
 #include "platform/qsettingsstore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace varnel {
+
+namespace {
+
+constexpr QFile::Permissions kOwnerFile = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions kOwnerFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+// The file holds the mail being written: it is the owner's alone, whatever the umask. It is made
+// before the first write, so QSettings' atomic replacement takes its mode over from it.
+bool KeepPrivate(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return QFileInfo(path).isSymLink() && QFile::setPermissions(path, kOwnerFile);
+    const bool ok = ::fchmod(fd, 0600) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
 
 QSettingsStore::QSettingsStore(QString path) : m_path(std::move(path)) {}
 
@@ -26,6 +50,9 @@ bool QSettingsStore::OpenKey() {
         m_settings.reset();
         return false;
     }
+    // The folder is the program's own; a file that cannot be made private is still used.
+    QFile::setPermissions(file.absolutePath(), kOwnerFolder);
+    KeepPrivate(file.absoluteFilePath());
     return true;
 }
 
