@@ -16,7 +16,7 @@ constexpr QFile::Permissions kOwnerFile = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions kOwnerFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
 // The file holds the mail being written: it is the owner's alone, whatever the umask. It is made
-// before the first write, so QSettings' atomic replacement takes its mode over from it.
+// just before the first write, so QSettings' atomic replacement takes its mode over from it.
 bool KeepPrivate(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -52,7 +52,8 @@ bool QSettingsStore::OpenKey() {
     }
     // The folder is the program's own; a file that cannot be made private is still used.
     QFile::setPermissions(file.absolutePath(), kOwnerFolder);
-    KeepPrivate(file.absoluteFilePath());
+    if (file.exists())
+        KeepPrivate(file.absoluteFilePath());
     return true;
 }
 
@@ -73,6 +74,8 @@ QVariant QSettingsStore::Value(const QString& name) const {
 bool QSettingsStore::SetValue(const QString& name, const QVariant& value) {
     if (!m_settings || !m_settings->isWritable())
         return false;
+    if (!QFileInfo::exists(m_settings->fileName()))
+        KeepPrivate(m_settings->fileName());
     m_settings->setValue(name, value);
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
