@@ -132,7 +132,8 @@ void Composer::AddRecipient() {
     const int host = m_network.CurrentHost();
     if (host < 0)
         return;
-    const QByteArray& name = m_app.netBrowser.HostNames[host];
+    // A copy: the tables follow the network while the title dialog is open.
+    const QByteArray name = m_app.netBrowser.HostNames[host];
     for (int r = 0; r < m_model.rowCount(); ++r) {
         if (m_model.RecipientBytes(r) == name)
             return;
