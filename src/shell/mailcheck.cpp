@@ -55,8 +55,19 @@ void MailCheck::Tick() {
     }
     if (result.takenIn && m_views.CurrentView() != View::Make)
         m_views.RefillKeepingSelection();
-    ApplyIcon(m_app.courier->HasUnread());
+    ShowUnread();
+}
+
+void MailCheck::ShowUnread() {
+    if (m_stopped || !m_app.courier)
+        return;
+    const int count = m_app.courier->UnreadCount();
+    ApplyIcon(count > 0);
     m_tray.UpdateIcon();
+    if (count != m_unreadCount) {
+        m_unreadCount = count;
+        Q_EMIT UnreadChanged(count);
+    }
 }
 
 void MailCheck::ApplyIcon(bool unread) {

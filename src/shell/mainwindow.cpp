@@ -9,6 +9,7 @@
 #include "shell/infodialog.h"
 #include "shell/lifecycle.h"
 #include "shell/mailcheck.h"
+#include "shell/maillistmodel.h"
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/sessionmemory.h"
@@ -22,12 +23,14 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -88,11 +91,21 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     m_memory = std::make_unique<SessionMemory>(app, *this, *m_client, *m_views);
     m_lifecycle->rememberWindow = [this] { m_memory->Save(); };
 
+    // The status bar: the unread count always, and a word after a command.
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(false);
+    m_unreadLabel = new QLabel(statusBar());
+    m_unreadLabel->setObjectName(QStringLiteral("Lb_Unread"));
+    statusBar()->addPermanentWidget(m_unreadLabel);
+    ShowUnreadCount(0);
+
     WireCommands();
 
-    // The design sizes are those of the client area; the menu bar comes on top of it.
+    // The design sizes are those of the client area; the menu bar comes on top of it and the status
+    // bar below.
     const QSize design = ClientArea::DesignSize();
-    resize(design.width(), design.height() + menuBar()->sizeHint().height());
+    resize(design.width(),
+           design.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());
         frame.moveCenter(screen->availableGeometry().center());
@@ -288,6 +301,11 @@ void MainWindow::WireCommands() {
         m_listMenu->popup(list->viewport()->mapToGlobal(pos));
     });
     connect(&views, &MailViews::ViewChanged, this, [this](View view) { ShowViewMarks(view); });
+    connect(m_mailCheck.get(), &MailCheck::UnreadChanged, this,
+            [this](int count) { ShowUnreadCount(count); });
+    // A mail opened in the list changes its picture there: the count follows at once.
+    connect(m_client->MailModel(), &QAbstractItemModel::dataChanged, this,
+            [this] { m_mailCheck->ShowUnread(); });
 
     if (TrayService* tray = m_app.services.tray) {
         connect(tray, &TrayService::DoubleClicked, this, [this] { m_tray->RestoreFromTray(); });
@@ -339,6 +357,13 @@ void MainWindow::UpdateListMenu() {
     m_saveWithoutSending->setEnabled(s.save);
     m_deleteFromList->setEnabled(s.remove);
     m_deleteAllFromList->setEnabled(s.removeAll);
+}
+
+void MainWindow::ShowUnreadCount(int count) {
+    const QString text =
+        count > 0 ? QStringLiteral("未読メール %1通").arg(count) : QStringLiteral("未読メールはありません");
+    m_unreadLabel->setText(text);
+    m_tray->SetTip(kCaption + u'\n' + text);
 }
 
 void MainWindow::ShowHelp() {
