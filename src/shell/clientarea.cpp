@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace varnel {
 
@@ -29,6 +30,8 @@ constexpr int kDragLimit = 50;
 constexpr std::array<int, MailListModel::kColumns> kDesignColumns = {100, 80, 80, 110, 110};
 // A long host name does not push the times out of sight.
 constexpr int kWidestHostColumn = 240;
+// How wide the title column grows for its text, taking room from the host columns.
+constexpr int kWidestTitleWant = 200;
 
 QFrame* DragBar(QWidget* parent, const char* name, Qt::CursorShape cursor) {
     auto* bar = new QFrame(parent);
@@ -111,7 +114,9 @@ ClientArea::ClientArea(QWidget* parent)
     setTabOrder(m_networkTree, m_mailList);
     setTabOrder(m_mailList, m_memo);
     setTabOrder(m_memo, m_networkTree);
-    const QString focusFrame = QStringLiteral("%1:focus { border: 2px solid palette(highlight); }");
+    // The frame stays one pixel wide either way, so the focus moves no column.
+    const QString focusFrame = QStringLiteral(
+        "%1 { border: 1px solid palette(mid); } %1:focus { border: 1px solid palette(highlight); }");
     m_networkTree->setStyleSheet(focusFrame.arg(QLatin1String("QTreeWidget")));
     m_mailList->setStyleSheet(focusFrame.arg(QLatin1String("QTreeView")));
     m_memo->setStyleSheet(focusFrame.arg(QLatin1String("QPlainTextEdit")));
@@ -232,6 +237,18 @@ void ClientArea::SetColumnWidths(const QList<int>& widths) {
     FitColumns();
 }
 
+QSize ClientArea::FirstSize() const {
+    int columns = 2 * TimeColumnWidth();
+    for (int col = 0; col < 3; ++col)
+        columns += kDesignColumns[size_t(col)];
+    // The list's frame around the columns, the bar beside the tree, and the tree's share of the width.
+    m_mailList->ensurePolished();
+    const int frame = 2 * m_mailList->frameWidth();
+    const double rightShare = 1.0 - double(kDesignTreeWidth) / DesignSize().width();
+    const int width = int(std::ceil((columns + frame + kBarThickness) / rightShare));
+    return {std::max(DesignSize().width(), width), DesignSize().height()};
+}
+
 int ClientArea::TimeColumnWidth() const {
     const QFontMetrics metrics(m_mailList->font());
     QChar widest = u'0';
@@ -248,8 +265,9 @@ int ClientArea::TimeColumnWidth() const {
 }
 
 // The times and host names fit whole; the title column takes the room the others leave, and never
-// less than its design width. When the room is short, host columns still at their design width give
-// up what their text does not need; a width the person chose is kept, and the list then scrolls.
+// less than its design width. Host columns still at their design width give the title what their
+// text does not need, while the titles want more room; a width the person chose is kept, and the
+// list then scrolls.
 void ClientArea::FitColumns() {
     if (m_fitting)
         return;
@@ -270,9 +288,10 @@ void ClientArea::FitColumns() {
         others += widths[size_t(col)];
     }
     const int titleFloor = std::max({kDesignColumns[0], header->sectionSizeHint(0), m_wantedWidths[0]});
+    const int titleWant = std::max(titleFloor, std::min(view->sizeHintForColumn(0), kWidestTitleWant));
     const int room = m_mailList->viewport()->width();
     for (int col : {2, 1}) {
-        const int over = others + titleFloor - room;
+        const int over = others + titleWant - room;
         if (over <= 0)
             break;
         if (m_wantedWidths[col] != kDesignColumns[size_t(col)])

@@ -22,6 +22,9 @@ public:
 
     // The size the window is designed for; the window opens with its client area this large.
     static QSize DesignSize() { return {613, 462}; }
+    // The size the window first opens with: the design size, wider when the list's columns at their
+    // design widths (the times as wide as they need) do not fit in it in the font in use.
+    QSize FirstSize() const;
 
     QWidget* ToolPanel() const { return m_toolPanel; }
     QTreeWidget* NetworkTree() const { return m_networkTree; }

@@ -103,7 +103,7 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
 
     // The design sizes are those of the client area; the menu bar comes on top of it and the status
     // bar below.
-    const QSize design = ClientArea::DesignSize();
+    const QSize design = m_client->FirstSize();
     resize(design.width(),
            design.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
