@@ -285,9 +285,16 @@ void MainWindow::WireCommands() {
     deleteKey->setContext(Qt::WidgetShortcut);
     deleteKey->setObjectName(QStringLiteral("LV_DeleteKey"));
     connect(deleteKey, &QShortcut::activated, this, deleteSelected);
+    // Ctrl+Enter sends from wherever the focus is, as 送信 does; the handler refuses what it cannot.
+    for (const int enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* sendKey = new QShortcut(QKeySequence(Qt::CTRL | enter), this);
+        sendKey->setObjectName(QStringLiteral("SendKey"));
+        connect(sendKey, &QShortcut::activated, this, send);
+    }
     onAction(m_saveWithoutSending, [&composer] { composer.SaveWithoutSending(); });
     onAction(m_restore, [this] { m_tray->RestoreFromTray(); });
-    connect(m_client->NetworkTree(), &QTreeWidget::itemDoubleClicked, this,
+    // A double click on a machine, or Enter on it, adds it as a recipient.
+    connect(m_client->NetworkTree(), &QTreeWidget::itemActivated, this,
             [&composer] { composer.AddRecipient(); });
 
     connect(m_mailMenu, &QMenu::aboutToShow, this, [this] { UpdateMailMenu(); });
