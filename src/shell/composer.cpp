@@ -99,29 +99,30 @@ void Composer::SendFromList() {
 }
 
 // With no recipient rows nothing is stored and the text stays.
-void Composer::SaveWithoutSending() {
+bool Composer::SaveWithoutSending() {
     if (m_views.CurrentView() != View::Make || !m_app.sendBox)
-        return;
+        return false;
     QList<Recipient> rows;
     QByteArray body;
     QString bad;
     if (!RowBytes(rows) || rows.isEmpty())
-        return;
+        return false;
     if (!BodyBytes(m_memo.toPlainText(), body, bad)) {
         RefuseCharacter(bad, QStringLiteral("本文"));
-        return;
+        return false;
     }
     if (!CheckOutgoing(rows, body, false))
-        return;
+        return false;
     const QByteArray time = m_app.services.clock->TimeText();
     for (const Recipient& row : rows) {
         const QByteArray record = BuildHeader('K', row.title, row.sender, row.recipient, time) + body;
         if (!m_app.sendBox->Prepend(record)) {
             TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
-            break;
+            return false; // the mail stays on the screen: not every copy is kept
         }
     }
     m_views.ShowView();
+    return true;
 }
 
 // Asks for the title first when the machine is the first recipient; a machine already among the
@@ -315,8 +316,24 @@ void Composer::Reply() {
         BuildHeader('S', "", m_app.LocalHostName, sender, longestTime).size() + longestTime.size();
     const QString title =
         ReplyTitle(cp932::Decode(m_app.receiveBox->FieldOf(r, 0)), std::max<qsizetype>(0, kMaxHeader - rest));
-    m_views.SwitchTo(View::Make);
+    m_views.SwitchTo(View::Make); // brings back the mail being written, if there is one
+    if (m_model.rowCount() > 0 || !m_memo.toPlainText().isEmpty()) {
+        QStringList choices = {QStringLiteral("書き続ける")};
+        if (m_model.rowCount() > 0)
+            choices.append(QStringLiteral("送信BOXに保存して返信"));
+        choices.append(QStringLiteral("破棄して返信"));
+        const int chosen = m_app.services.prompt->AskChoice(
+            &m_owner,
+            QStringLiteral("書きかけのメールがあります。\n返信を書く前に、書きかけのメールをどうしますか。"),
+            kTitle, choices);
+        if (chosen <= 0 || chosen >= choices.size())
+            return; // the mail being written stays as it is
+        if (choices[chosen].startsWith(QStringLiteral("送信BOX")) && !SaveWithoutSending())
+            return;
+    }
+    // The reply begins empty: nothing of another mail goes out under its recipient.
     m_model.ClearRows();
+    m_memo.clear();
     m_model.AppendRow(title, m_app.LocalHostName, sender);
     m_app.TitleWindow().SetTitle(title);
     m_memo.setFocus(Qt::ShortcutFocusReason);
