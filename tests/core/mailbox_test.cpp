@@ -199,10 +199,10 @@ TEST_F(WellFormedBox, BodiesAndTheirLines) {
 TEST_F(WellFormedBox, ReceiptsAndStatusChangesFindTheirRecordByKey) {
     EXPECT_TRUE(box.SetStatusByKey(Key("old"), Sent));
     EXPECT_EQ(box.StatusOf(2), Sent);
-    EXPECT_TRUE(
-        box.ReplaceHeaderByKey(Mail{.letter = 'R', .title = "mid", .readTime = "1998/02/25 7:00"}.Header()));
+    const QByteArray opened = Mail{.letter = 'R', .title = "mid", .readTime = "1998/02/25 7:00"}.Header();
+    EXPECT_TRUE(box.ReplaceHeaderByKey(opened));
     EXPECT_TRUE(box.HeaderOf(1, out));
-    EXPECT_EQ(out, (Mail{.letter = 'R', .title = "mid", .readTime = "1998/02/25 7:00"}.Header()));
+    EXPECT_EQ(out, opened);
     EXPECT_EQ(box.Body(2), "x\r\n");
     const QByteArray before = box.Text();
     EXPECT_FALSE(box.SetStatusByKey(Key("gone"), Sent));
