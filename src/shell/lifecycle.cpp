@@ -36,7 +36,7 @@ void Lifecycle::Start() {
         RequestClose();
     } else if (settings.outcome == SettingsReport::ValueError) {
         // A stored value of the wrong kind: the error box, and the start-up ends here.
-        prompt.Show(&m_window, settings.error + QStringLiteral("."), texts::Caption(), QMessageBox::Critical);
+        prompt.Show(&m_window, texts::SettingTrouble(settings), texts::Caption(), QMessageBox::Critical);
         RequestClose();
         return;
     } else {
@@ -84,7 +84,7 @@ void Lifecycle::RunCloseSteps() {
         // error box. Either way the mailboxes are still saved.
         const SettingsReport report = WriteSettings(*m_app.Platform().settings, m_app.Settings());
         if (report.outcome == SettingsReport::ValueError)
-            m_app.Platform().prompt->Show(&m_window, report.error + QStringLiteral("."), texts::Caption(),
+            m_app.Platform().prompt->Show(&m_window, texts::SettingTrouble(report), texts::Caption(),
                                           QMessageBox::Critical);
     }
     SaveMailBoxes();

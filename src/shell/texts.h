@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settingslogic.h"
+
 #include <QString>
 
 namespace varnel::texts {
@@ -10,5 +12,7 @@ QString Caption();    // "Varnel for Windows95": the main window and its message
 QString LocalError(); // the caption of boxes about this machine: endpoint, settings, disk
 QString SendBoxName();
 QString ReceiveBoxName();
+// Why a stored setting stopped the reading or writing, for the error box.
+QString SettingTrouble(const SettingsReport& report);
 
 } // namespace varnel::texts
