@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: layout, menus, command routing, enabling rules, the
 // dragging bars, the memo's bytes and the mail list.
+#include "records.h"
 #include "testmachine.h"
 
 #include "shell/composer.h"
@@ -38,7 +39,6 @@ struct Rig {
     TestMachine machine{network, "PC01"};
     Varnel& app = machine.Create();
     MainWindow& Form() { return machine.Window(); }
-    // Starts the copy on these mailbox files.
     void StartWith(const QByteArray& sendBox, const QByteArray& receiveBox = {}) {
         machine.files.files[QStringLiteral("vnsend.txt")] = sendBox;
         machine.files.files[QStringLiteral("vnread.txt")] = receiveBox;
@@ -47,9 +47,8 @@ struct Rig {
 };
 
 QByteArray Record(char letter, const QByteArray& title, const QByteArray& body = "line\r\n",
-                  const QByteArray& readTime = {}) {
-    return QByteArray(1, '\x07') + letter + '\\' + title + "\\PC01\\PC02\\1998/02/23 9:05:07\\" + readTime +
-           '\x08' + body;
+                  const QByteArray& read = {}) {
+    return test::Mail{.letter = letter, .title = title, .readTime = read, .body = body}.Record();
 }
 
 // Opens a menu as the person would and closes it again; its enabling rules run on opening.

@@ -1,11 +1,11 @@
 // The mail list as a person uses it: switching views, showing and opening mail, saving without
 // sending, deleting one and all.
+#include "records.h"
 #include "testmachine.h"
 #include "widgetinput.h"
 
 #include "shell/maillistmodel.h"
 #include "shell/titledialog.h"
-#include "store/mailrecord.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,8 +23,7 @@ namespace {
 
 QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
                const QByteArray& sent, const QByteArray& read, const QByteArray& body) {
-    return QByteArray(1, kRecordMark) + letter + '\\' + title + '\\' + from + '\\' + to + '\\' + sent + '\\' +
-           read + kHeaderEnd + body;
+    return test::Mail{letter, title, from, to, sent, read, body}.Record();
 }
 
 void ClickRow(const MainWindowParts& ui, int row) {
