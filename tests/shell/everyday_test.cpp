@@ -142,8 +142,8 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("2通のメールが届きました\nPC03さんから「older」")});
         pc.tray.ClickMessage();
         QVERIFY(pc.Window().isVisible());
-        QCOMPARE(pc.Window().CurrentView(), View::Read);
-        QCOMPARE(pc.Window().SelectedRow(), 0);
+        QCOMPARE(pc.Parts().CurrentView(), View::Read);
+        QCOMPARE(pc.Parts().SelectedRow(), 0);
         QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
     }
 
@@ -169,7 +169,7 @@ private Q_SLOTS:
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 0);
         QTest::keyClick(&pc.Window(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(pc.Window().CurrentView(), View::Make);
+        QCOMPARE(pc.Parts().CurrentView(), View::Make);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.LV_Model->Title(0), expected);
         QCOMPARE(ui.LV_Model->SenderBytes(0), QByteArray("PC01"));

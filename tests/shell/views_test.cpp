@@ -63,7 +63,6 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
         pc.Start();
-        MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
         ClickRow(ui, 0);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("x\n"));
@@ -84,7 +83,7 @@ private Q_SLOTS:
             QCOMPARE(ui.SB_MailSend->isEnabled(), step.sendEnabled);
             QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
             QCOMPARE(ui.Mm_Message->isReadOnly(), !step.memoEditable);
-            QCOMPARE(w.SelectedRow(), -1);
+            QCOMPARE(ui.SelectedRow(), -1);
         }
         // The tool buttons switch too.
         QTest::mouseClick(ui.SB_ViewRead, Qt::LeftButton);
@@ -329,7 +328,7 @@ private Q_SLOTS:
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.SendBox()->Text(), a + c);
         QCOMPARE(ui.LV_Model->rowCount(), 2);
-        QCOMPARE(w.SelectedRow(), -1);
+        QCOMPARE(ui.SelectedRow(), -1);
 
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 0);
