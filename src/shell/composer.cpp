@@ -5,10 +5,10 @@
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/titlecheck.h"
 #include "shell/titledialog.h"
 #include "shell/varnel.h"
-#include "store/mailrecord.h"
 #include "text/cp932.h"
 
 #include <QPlainTextEdit>
@@ -17,8 +17,6 @@
 
 namespace varnel {
 namespace {
-
-const QString kTitle = QStringLiteral("Varnel for Windows95");
 
 // The character of text whose CP932 form holds the byte at bytePos.
 QString CharacterAt(const QString& text, qsizetype bytePos) {
@@ -100,7 +98,7 @@ void Composer::SendFromList() {
 
 // With no recipient rows nothing is stored and the text stays.
 bool Composer::SaveWithoutSending() {
-    if (m_views.CurrentView() != View::Make || !m_app.sendBox)
+    if (m_views.CurrentView() != View::Make || !m_app.Post().MailBoxesOpen())
         return false;
     QList<Recipient> rows;
     QByteArray body;
@@ -113,13 +111,9 @@ bool Composer::SaveWithoutSending() {
     }
     if (!CheckOutgoing(rows, body, false))
         return false;
-    const QByteArray time = m_app.services.clock->TimeText();
-    for (const Recipient& row : rows) {
-        const QByteArray record = BuildHeader('K', row.title, row.sender, row.recipient, time) + body;
-        if (!m_app.sendBox->Prepend(record)) {
-            TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
-            return false; // the mail stays on the screen: not every copy is kept
-        }
+    if (m_app.Post().SaveWithoutSending(rows, body).boxFull) {
+        TellBoxFull(*m_app.Platform().prompt, &m_owner, texts::SendBoxName());
+        return false; // the mail stays on the screen: not every copy is kept
     }
     m_views.ShowView();
     return true;
@@ -134,7 +128,7 @@ void Composer::AddRecipient() {
     if (host < 0)
         return;
     // A copy: the tables follow the network while the title dialog is open.
-    const QByteArray name = m_app.netBrowser.HostNames[host];
+    const QByteArray name = m_app.Post().HostName(host);
     for (int r = 0; r < m_model.rowCount(); ++r) {
         if (m_model.RecipientBytes(r) == name)
             return;
@@ -143,11 +137,11 @@ void Composer::AddRecipient() {
     // A cancelled title dialog adds no recipient.
     if (m_model.rowCount() == 0 && title.exec() != QDialog::Accepted)
         return;
-    m_model.AppendRow(title.Title(), m_app.LocalHostName, name);
+    m_model.AppendRow(title.Title(), m_app.Post().LocalHostName(), name);
 }
 
 void Composer::Warn(const QString& text) {
-    m_app.services.prompt->Show(&m_owner, text, kTitle, QMessageBox::Warning);
+    m_app.Platform().prompt->Show(&m_owner, text, texts::Caption(), QMessageBox::Warning);
 }
 
 void Composer::RefuseCharacter(const QString& ch, const QString& where) {
@@ -196,7 +190,7 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
                      .arg(fieldNames[f], text, Describe(ch), verb));
             return false;
         }
-        const Courier::Refusal size = Courier::CheckSize(row, body);
+        const Courier::Refusal size = PostOffice::CheckSize(row, body);
         if (size == Courier::Refusal::HeaderTooLong) {
             Warn(QStringLiteral("タイトルが長すぎるため%1できません。\n"
                                 "見出し（タイトル・送信者・受信者・時刻）は合わせて %2 "
@@ -230,8 +224,7 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
 // Sends the new mail to every recipient row. Copies that left are stored as Sent, copies that did
 // not as Saved, so none is lost; then the rows and the text are cleared.
 bool Composer::SendComposed() {
-    if (!m_app.courier || !m_app.netBrowser.NetworkFound || m_views.CurrentView() != View::Make ||
-        m_model.rowCount() == 0)
+    if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make || m_model.rowCount() == 0)
         return false;
     QList<Recipient> rows;
     QByteArray body;
@@ -244,18 +237,18 @@ bool Composer::SendComposed() {
     }
     if (!CheckOutgoing(rows, body, true))
         return false;
-    const Courier::ComposeResult result = m_app.courier->SendComposed(rows, body);
+    const Courier::ComposeResult result = m_app.Post().SendNew(rows, body);
     if (!result.processed)
         return false;
     if (result.notStored > 0)
-        TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
+        TellBoxFull(*m_app.Platform().prompt, &m_owner, texts::SendBoxName());
     QList<QByteArray> unsent;
     QList<QByteArray> stopped;
     for (qsizetype r = 0; r < rows.size(); ++r) {
         const QByteArray& host = rows.at(r).recipient;
         if (result.failedRows.contains(int(r)))
             unsent.append(host);
-        else if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+        else if (KnownStopped(host))
             stopped.append(host);
     }
     m_model.ClearRows();
@@ -266,16 +259,19 @@ bool Composer::SendComposed() {
 }
 
 bool Composer::SendSelected() {
-    if (!m_app.courier || !m_app.netBrowser.NetworkFound)
-        return false;
     const int r = m_views.SelectedRow();
-    if (r < 0 || !m_app.sendBox)
+    if (!m_app.Post().CanSend() || r < 0)
         return false;
-    if (m_app.courier->SendSelected(r))
+    if (m_app.Post().SendAgain(r))
         return true;
-    if (m_app.sendBox->StatusOf(r) == Saved)
-        TellUnsent({m_app.sendBox->FieldOf(r, 2)});
+    if (m_app.Post().StatusOf(Box::Send, r) == Saved)
+        TellUnsent({m_app.Post().HeaderOf(Box::Send, r).recipient});
     return false;
+}
+
+bool Composer::KnownStopped(const QByteArray& host) const {
+    NetProvider* provider = m_app.Platform().provider;
+    return provider && provider->PresenceOf(host) == Presence::NotRunning;
 }
 
 void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped) {
@@ -283,7 +279,7 @@ void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByte
         QStringList list;
         for (const QByteArray& host : hosts) {
             QString line = QStringLiteral("・") + cp932::Decode(host);
-            if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+            if (KnownStopped(host))
                 line += QStringLiteral("（この相手の Varnel は起動していません）");
             list.append(line);
         }
@@ -306,26 +302,20 @@ void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByte
 
 void Composer::Reply() {
     const int r = m_views.SelectedRow();
-    if (m_views.CurrentView() != View::Read || r < 0 || !m_app.receiveBox)
+    if (m_views.CurrentView() != View::Read || r < 0 || !m_app.Post().MailBoxesOpen())
         return;
-    const QByteArray sender = m_app.receiveBox->FieldOf(r, 1);
-    // Room for the title: the header's limit less everything else in it, the send time counted at its
-    // longest and the read time that the recipient writes in when the reply is opened.
-    const QByteArray longestTime("yyyy/MM/dd HH:mm:ss");
-    const qsizetype rest =
-        BuildHeader('S', "", m_app.LocalHostName, sender, longestTime).size() + longestTime.size();
-    const QString title =
-        ReplyTitle(cp932::Decode(m_app.receiveBox->FieldOf(r, 0)), std::max<qsizetype>(0, kMaxHeader - rest));
+    const PostOffice::ReplyHeader reply = m_app.Post().ReplyTo(r);
+    const QString title = ReplyTitle(cp932::Decode(reply.title), reply.titleRoom);
     m_views.SwitchTo(View::Make); // brings back the mail being written, if there is one
     if (m_model.rowCount() > 0 || !m_memo.toPlainText().isEmpty()) {
         QStringList choices = {QStringLiteral("書き続ける")};
         if (m_model.rowCount() > 0)
             choices.append(QStringLiteral("送信BOXに保存して返信"));
         choices.append(QStringLiteral("破棄して返信"));
-        const int chosen = m_app.services.prompt->AskChoice(
+        const int chosen = m_app.Platform().prompt->AskChoice(
             &m_owner,
             QStringLiteral("書きかけのメールがあります。\n返信を書く前に、書きかけのメールをどうしますか。"),
-            kTitle, choices);
+            texts::Caption(), choices);
         if (chosen <= 0 || chosen >= choices.size())
             return; // the mail being written stays as it is
         if (choices[chosen].startsWith(QStringLiteral("送信BOX")) && !SaveWithoutSending())
@@ -334,7 +324,7 @@ void Composer::Reply() {
     // The reply begins empty: nothing of another mail goes out under its recipient.
     m_model.ClearRows();
     m_memo.clear();
-    m_model.AppendRow(title, m_app.LocalHostName, sender);
+    m_model.AppendRow(title, m_app.Post().LocalHostName(), reply.recipient);
     m_app.TitleWindow().SetTitle(title);
     m_memo.setFocus(Qt::ShortcutFocusReason);
 }

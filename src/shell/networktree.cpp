@@ -1,6 +1,5 @@
 #include "shell/networktree.h"
 
-#include "network/hostdetect.h"
 #include "shell/icons.h"
 #include "shell/varnel.h"
 #include "text/cp932.h"
@@ -72,7 +71,7 @@ NetworkTree::~NetworkTree() {
 }
 
 bool NetworkTree::Fill() {
-    const bool found = m_app.netBrowser.Enumerate() != 0;
+    const bool found = m_app.Post().ListNetwork();
     FollowTables();
     if (!m_watch->isActive())
         m_watch->start();
@@ -80,16 +79,16 @@ bool NetworkTree::Fill() {
 }
 
 void NetworkTree::FollowTables() {
-    m_hostNodes = QList<QTreeWidgetItem*>(NetBrowser::kTableSize, nullptr);
-    const NetBrowser& net = m_app.netBrowser;
+    const PostOffice& post = m_app.Post();
+    m_hostNodes = QList<QTreeWidgetItem*>(post.HostCount() + 1, nullptr);
     // A listing without a machine leaves the tree empty.
-    const int groups = net.NetworkFound ? net.GroupCount : 0;
+    const int groups = post.NetworkFound() ? post.GroupCount() : 0;
     for (int i = 1; i <= groups; ++i) {
-        QTreeWidgetItem* group = PlaceAt(m_tree, nullptr, i - 1, cp932::Decode(net.GroupNames[i]), true);
+        QTreeWidgetItem* group = PlaceAt(m_tree, nullptr, i - 1, cp932::Decode(post.GroupName(i)), true);
         int place = 0;
-        for (int j = 1; j <= net.HostCount; ++j) {
-            if (net.HostGroups[j] == i)
-                m_hostNodes[j] = PlaceAt(m_tree, group, place++, cp932::Decode(net.HostNames[j]), false);
+        for (int j = 1; j <= post.HostCount(); ++j) {
+            if (post.GroupOfHost(j) == i)
+                m_hostNodes[j] = PlaceAt(m_tree, group, place++, cp932::Decode(post.HostName(j)), false);
         }
         DropFrom(m_tree, group, place);
     }
@@ -98,12 +97,12 @@ void NetworkTree::FollowTables() {
 }
 
 void NetworkTree::MarkThisMachine() {
-    const NetBrowser& net = m_app.netBrowser;
-    for (int j = 1; j <= net.HostCount && j < m_hostNodes.size(); ++j) {
+    const PostOffice& post = m_app.Post();
+    for (int j = 1; j < m_hostNodes.size(); ++j) {
         QTreeWidgetItem* node = m_hostNodes[j];
         if (!node)
             continue;
-        const bool self = !m_app.LocalHostName.isEmpty() && net.HostNames[j] == m_app.LocalHostName;
+        const bool self = !post.LocalHostName().isEmpty() && post.HostName(j) == post.LocalHostName();
         const bool marked = node->data(0, Qt::FontRole).isValid();
         if (self && !marked) {
             QFont bold = m_tree.font();
@@ -118,7 +117,7 @@ void NetworkTree::MarkThisMachine() {
 }
 
 bool NetworkTree::DetectLocalHostName() {
-    const bool found = varnel::DetectLocalHostName(m_app.mailSlot, m_app.netBrowser, m_app.LocalHostName);
+    const bool found = m_app.Post().DetectLocalHost();
     MarkThisMachine();
     return found;
 }
@@ -132,8 +131,7 @@ int NetworkTree::CurrentHost() const {
     const QTreeWidgetItem* node = m_tree.currentItem();
     if (!node)
         return -1;
-    const NetBrowser& net = m_app.netBrowser;
-    for (int j = 1; j <= net.HostCount && j < m_hostNodes.size(); ++j) {
+    for (int j = 1; j <= m_app.Post().HostCount() && j < m_hostNodes.size(); ++j) {
         if (m_hostNodes[j] == node)
             return j;
     }

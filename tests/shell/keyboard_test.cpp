@@ -48,9 +48,9 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.Start();
         Activate(pc.Window());
-        QVERIFY(!pc.Window().Help());
+        QVERIFY(!pc.Parts().Help());
         QTest::keyClick(pc.Parts().TV_Network, Qt::Key_F1);
-        HelpWindow* help = pc.Window().Help();
+        HelpWindow* help = pc.Parts().Help();
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
         QTest::keyClick(help->Browser(), Qt::Key_Escape); // the help's own text has the keyboard
