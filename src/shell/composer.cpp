@@ -11,7 +11,9 @@
 #include "shell/varnel.h"
 #include "text/cp932.h"
 
+#include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QStringList>
 #include <algorithm>
 
@@ -200,8 +202,10 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
             return false;
         }
         if (size == Courier::Refusal::MailTooLong) {
-            Warn(QStringLiteral("本文が長すぎるため%1できません。\n1 通のメールは %2 バイトまでです。")
+            Warn(QStringLiteral("本文が長すぎるため%1できません。\n本文をあと %2 文字減らしてください"
+                                "（1 通のメールは %3 バイトまでで、全角の文字は 2 バイトと数えます）。")
                      .arg(verb)
+                     .arg(CharactersOver(row))
                      .arg(kMaxOutgoingMail));
             return false;
         }
@@ -224,8 +228,14 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
 // Sends the new mail to every recipient row. Copies that left are stored as Sent, copies that did
 // not as Saved, so none is lost; then the rows and the text are cleared.
 bool Composer::SendComposed() {
-    if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make || m_model.rowCount() == 0)
+    if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make)
         return false;
+    if (m_model.rowCount() == 0) {
+        Warn(QStringLiteral(
+            "宛先がありません。\n左のネットワークの一覧で相手のマシンをダブルクリックする"
+            "（または選んで Enter を押す）と宛先に加わります。宛先を加えてから送信してください。"));
+        return false;
+    }
     QList<Recipient> rows;
     QByteArray body;
     QString bad;
@@ -253,17 +263,47 @@ bool Composer::SendComposed() {
     }
     m_model.ClearRows();
     m_memo.clear();
+    SaySent(result.sent, result.failed);
     if (!unsent.isEmpty() || !stopped.isEmpty())
         TellUnsent(unsent, stopped);
     return true;
+}
+
+void Composer::SaySent(int sent, int failed) {
+    QString text = QStringLiteral("%1通のメールを送信しました。").arg(sent);
+    if (failed > 0)
+        text += QStringLiteral("%1通は送れなかったため、送信BOXに「保存」として残しました。").arg(failed);
+    if (auto* window = qobject_cast<QMainWindow*>(&m_owner))
+        window->statusBar()->showMessage(text);
+}
+
+// How many characters at the end of the text must go for the mail to row to fit: the most
+// characters from the start that still fit are found by halving.
+int Composer::CharactersOver(const Recipient& row) const {
+    const QString text = m_memo.toPlainText();
+    const auto fits = [&](qsizetype keep) {
+        QByteArray body;
+        QString bad;
+        return BodyBytes(text.left(keep), body, bad) &&
+               PostOffice::CheckSize(row, body) == Courier::Refusal::Ok;
+    };
+    qsizetype low = 0;            // fits (an empty text always does once the header does)
+    qsizetype high = text.size(); // does not fit
+    while (high - low > 1) {
+        const qsizetype middle = low + (high - low) / 2;
+        (fits(middle) ? low : high) = middle;
+    }
+    return int(text.size() - low);
 }
 
 bool Composer::SendSelected() {
     const int r = m_views.SelectedRow();
     if (!m_app.Post().CanSend() || r < 0)
         return false;
-    if (m_app.Post().SendAgain(r))
+    if (m_app.Post().SendAgain(r)) {
+        SaySent(1, 0);
         return true;
+    }
     if (m_app.Post().StatusOf(Box::Send, r) == Saved)
         TellUnsent({m_app.Post().HeaderOf(Box::Send, r).recipient});
     return false;
