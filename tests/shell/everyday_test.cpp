@@ -37,14 +37,8 @@ void ClickRow(const MainWindowParts& ui, int row) {
 
 // Adds a machine of the tree as a recipient; the first asks for the title, answered with title.
 void AddRecipient(const MainWindowParts& ui, const QString& host, const QString& title = {}) {
-    if (!title.isEmpty()) {
-        QTimer::singleShot(0, [title] {
-            auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            Type(Named<QLineEdit>(*dialog, "Ed_Title"), title);
-            QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Return);
-        });
-    }
+    if (!title.isEmpty())
+        AnswerTitle(title);
     const auto found = ui.TV_Network->findItems(host, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
     DoubleClickNode(ui.TV_Network, found[0]);
