@@ -254,37 +254,6 @@ private Q_SLOTS:
         QCOMPARE(ui.LV_Model->Title(0), QStringLiteral("よてい"));
     }
 
-    void aCancelledTitleDialogAddsNoRecipient_data() {
-        QTest::addColumn<bool>("byEscape");
-        QTest::newRow("Escape") << true;
-        QTest::newRow("close box") << false;
-    }
-
-    void aCancelledTitleDialogAddsNoRecipient() {
-        QFETCH(bool, byEscape);
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
-        pc.Start();
-        const MainWindowParts ui = pc.Parts();
-        ui.Mn_ViewMake->trigger();
-        bool asked = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            asked = true;
-            auto* edit = Named<QLineEdit>(*dialog, "Ed_Title");
-            Type(edit, QStringLiteral("押し間違い"));
-            if (byEscape)
-                QTest::keyClick(edit, Qt::Key_Escape);
-            else
-                dialog->close();
-        });
-        AddRecipient(ui, QStringLiteral("PC02"));
-        QVERIFY(asked);
-        QCOMPARE(ui.LV_Model->rowCount(), 0);
-        QVERIFY(pc.prompt.boxes.isEmpty());
-    }
-
     // Real sizes matter here: CTest runs this also on an X server (xcb), where the window has the
     // fonts and the frame a person sees.
     void titleColumnTakesTheRoomLeftAndTimesFitWholeAtEverySize() {

@@ -156,6 +156,16 @@ private Q_SLOTS:
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
+        // A title dialog cancelled (Escape, or the close box) adds no recipient.
+        for (const bool escape : {true, false}) {
+            QTimer::singleShot(0, [escape] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                escape ? QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Escape)
+                       : void(dialog->close());
+            });
+            DoubleClickNode(ui.TV_Network, Node(ui.TV_Network, u"PC02"_qs));
+            QCOMPARE(ui.LV_Model->rowCount(), 0);
+        }
         ui.Mn_MailSend->trigger();
         QVERIFY(pc.prompt.boxes.value(0).text.contains(QStringLiteral("ダブルクリック")));
         Compose(ui, {u"PC02"_qs, u"PC03"_qs}, u"本文"_qs);
