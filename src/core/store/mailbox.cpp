@@ -247,6 +247,36 @@ bool MailBox::DeleteRecord(int i) {
     return true;
 }
 
+bool MailBox::DeleteRecords(std::vector<int> records) {
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    // Each deleted record as the bytes [from, to), front to back; each runs to the next record mark.
+    std::vector<std::pair<int, int>> spans;
+    for (int i : records) {
+        const int s = RecordStart(i);
+        if (s < 0)
+            continue;
+        const int next = RecordStart(i + 1);
+        spans.emplace_back(s, next < 0 ? int(m_text.size()) : next);
+    }
+    if (spans.empty())
+        return false;
+    QByteArray kept;
+    kept.reserve(m_text.size());
+    int from = 0;
+    for (const auto& [s, e] : spans) {
+        kept.append(QByteArrayView(m_text).sliced(from, s - from));
+        from = e;
+    }
+    kept.append(QByteArrayView(m_text).sliced(from));
+    m_text.swap(kept);
+    Reindex();
+    // The last first, so each position is still that of the text the previous ones left.
+    for (auto span = spans.rbegin(); span != spans.rend(); ++span)
+        Changed(span->first, span->second - span->first, {});
+    return true;
+}
+
 bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
     key = UpToZero(key);
     const char letter = StatusLetter(status);

@@ -52,6 +52,10 @@ public:
     // Edits. Each returns false when it was refused (the cap) or found nothing to change.
     bool Prepend(QByteArrayView records);
     bool DeleteRecord(int i);
+    // Deletes every record named (in any order; repeats and indices without a record are passed
+    // over) in one pass over the text, so a thousand cost about what one does. False when none was
+    // there. The edit hook hears one deletion per record, the last first.
+    bool DeleteRecords(std::vector<int> records);
     bool SetStatusByKey(QByteArrayView key, int status);
     // Sets the status letter of record i itself (not the first record with its key). False when
     // there is no record i or status is not one of the four.
