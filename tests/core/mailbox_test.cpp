@@ -355,8 +355,11 @@ void ExpectSameLookups(const MailBox& box, const Reference& ref) {
         ASSERT_EQ(box.RecordStart(i), ref.Mark(7, i)) << i;
         ASSERT_EQ(box.HeaderEnd(i), ref.Mark(8, i)) << i;
         ASSERT_EQ(box.StatusOf(i), ref.StatusOf(i)) << i;
-        for (int n = -2; n <= 6; ++n)
+        const bool header = ref.HeaderOf(i, want);
+        for (int n = -2; n <= 6; ++n) {
             ASSERT_EQ(box.FieldOf(i, n), ref.FieldOf(i, n)) << i << "," << n;
+            ASSERT_EQ(box.FieldView(i, n), header ? ref.FieldOf(i, n) : QByteArray()) << i << "," << n;
+        }
         ASSERT_EQ(box.HeaderOf(i, got), ref.HeaderOf(i, want)) << i;
         ASSERT_EQ(got, want);
         ASSERT_EQ(box.KeyOf(i, got), ref.KeyOf(i, want)) << i;

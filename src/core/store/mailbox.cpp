@@ -129,18 +129,30 @@ QByteArray MailBox::FieldOf(int i, int n) const {
     const int e = HeaderEnd(i);
     if (s < 0 || e < 0 || s > e)
         return QByteArray("-1");
+    return FieldView(i, n).toByteArray();
+}
+
+QByteArrayView MailBox::FieldView(int i, int n) const {
+    const int s = RecordStart(i);
+    const int e = HeaderEnd(i);
+    if (s < 0 || e < 0 || s > e)
+        return {};
     // Every mark between the two counts as a separator too. The counter starts below field 0 so
-    // that the status letter belongs to no field; once it passes n nothing more can be copied.
-    QByteArray field;
+    // that the status letter belongs to no field; the field is the bytes after the n-th separator
+    // up to the next one (or the header end).
+    const char* text = m_text.constData();
     int counter = -1;
-    for (int p = s + 1; p < e && counter <= n; ++p) {
-        const char c = m_text[p];
-        if (c == kSeparator || IsMark(c))
-            ++counter;
-        else if (counter == n)
-            field.append(c);
+    int from = s + 1;
+    for (int p = s + 1; p < e; ++p) {
+        const char c = text[p];
+        if (c != kSeparator && !IsMark(c))
+            continue;
+        if (counter == n)
+            return QByteArrayView(text + from, p - from);
+        if (++counter == n)
+            from = p + 1;
     }
-    return field;
+    return counter == n ? QByteArrayView(text + from, e - from) : QByteArrayView();
 }
 
 bool MailBox::HeaderOf(int i, QByteArray& out) const {
@@ -212,13 +224,17 @@ bool MailBox::BodyLine(int i, int j, QByteArray& out) const {
 }
 
 QByteArray MailBox::Body(int i) const {
+    return BodyView(i).toByteArray();
+}
+
+QByteArrayView MailBox::BodyView(int i) const {
     const int s = RecordStart(i);
     const int e = HeaderEnd(i);
     int from = 0;
     int to = 0;
     if (s < 0 || e < s || !BodySpan(i, from, to))
         return {};
-    return m_text.sliced(from, to - from);
+    return QByteArrayView(m_text).sliced(from, to - from);
 }
 
 bool MailBox::Prepend(QByteArrayView records) {

@@ -41,6 +41,9 @@ public:
     int HeaderEnd(int i) const;
     int StatusOf(int i) const;
     QByteArray FieldOf(int i, int n) const;
+    // The bytes of FieldOf in the text (valid until the next edit), without a copy; empty where
+    // FieldOf gives "-1" for a missing record.
+    QByteArrayView FieldView(int i, int n) const;
     bool HeaderOf(int i, QByteArray& out) const;
     bool KeyOf(int i, QByteArray& out) const;
     bool BodyLine(int i, int j, QByteArray& out) const;
@@ -48,6 +51,8 @@ public:
     // record mark or the end (or, in a malformed text, a stray header end mark first). Empty when
     // record i has no header. The same bytes that BodyLine cuts into lines.
     QByteArray Body(int i) const;
+    // The same bytes in the text, valid until the next edit.
+    QByteArrayView BodyView(int i) const;
 
     // Edits. Each returns false when it was refused (the cap) or found nothing to change.
     bool Prepend(QByteArrayView records);

@@ -5,6 +5,18 @@
 
 namespace varnel {
 
+namespace {
+
+// Once per pair of keys: the sort's time goes into these comparisons.
+int Compare(qint64 a, qint64 b) {
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+int Compare(const QString& a, const QString& b) {
+    return QStringView(a).compare(QStringView(b));
+}
+
+} // namespace
+
 qint64 TimeOrder(QByteArrayView text) {
     if (text.isEmpty())
         return -1;
@@ -67,26 +79,34 @@ QString NameOrder(QStringView foldedName) {
 std::vector<int> SortedRecords(const MailBox& box, const MailSearchIndex& index, MailColumn column,
                                bool descending) {
     const int count = index.Count();
-    std::vector<int> rows(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        rows[size_t(i)] = i;
-    const auto sortBy = [&rows, descending](const auto& keys) {
-        std::stable_sort(rows.begin(), rows.end(), [&keys, descending](int a, int b) {
-            return descending ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
+    std::vector<int> rows;
+    rows.reserve(size_t(count));
+    // Each key beside its record, so the sort reads them in place; equal keys go by record index,
+    // which is the box's order.
+    const auto sortBy = [&rows, descending](auto& keyed) {
+        std::sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+            const auto order = Compare(a.first, b.first);
+            if (order != 0)
+                return descending ? order > 0 : order < 0;
+            return a.second < b.second;
         });
+        for (const auto& entry : keyed)
+            rows.push_back(entry.second);
     };
     if (column == MailColumn::SendTime || column == MailColumn::ReadTime) {
         const int field = int(column);
-        std::vector<qint64> keys(static_cast<size_t>(count));
+        std::vector<std::pair<qint64, int>> keyed;
+        keyed.reserve(size_t(count));
         for (int i = 0; i < count; ++i)
-            keys[size_t(i)] = TimeOrder(box.FieldOf(i, field));
-        sortBy(keys);
+            keyed.emplace_back(TimeOrder(box.FieldView(i, field)), i);
+        sortBy(keyed);
     } else {
         const auto field = static_cast<MailSearchIndex::Field>(int(column));
-        std::vector<QString> keys(static_cast<size_t>(count));
+        std::vector<std::pair<QString, int>> keyed;
+        keyed.reserve(size_t(count));
         for (int i = 0; i < count; ++i)
-            keys[size_t(i)] = NameOrder(index.FoldedField(i, field));
-        sortBy(keys);
+            keyed.emplace_back(NameOrder(index.FoldedField(i, field)), i);
+        sortBy(keyed);
     }
     return rows;
 }

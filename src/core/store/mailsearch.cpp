@@ -16,7 +16,9 @@ size_t MailSearchIndex::IdOf(const MailBox& box, int i) {
         return qHashMulti(0, i, -1);
     const QByteArrayView header = text.sliced(s, e - s + 1);
     const QByteArrayView key = header.size() > 3 ? header.sliced(3) : QByteArrayView();
-    const qsizetype last = key.lastIndexOf(kSeparator);
+    qsizetype last = key.size() - 1; // the header is short; the last separator stands near its end
+    while (last >= 0 && key[last] != kSeparator)
+        --last;
     // A receipt or the reading changes the status letter and the read time, never the key nor the
     // body, so the same mail keeps its id.
     const int next = box.RecordStart(i + 1);
@@ -24,21 +26,22 @@ size_t MailSearchIndex::IdOf(const MailBox& box, int i) {
     return qHashMulti(0, last < 0 ? key : key.first(last), rest);
 }
 
-MailSearchIndex::Entry MailSearchIndex::Fold(const MailBox& box, int i, size_t id) {
+MailSearchIndex::Entry MailSearchIndex::Fold(const MailBox& box, int i, size_t id, QString& scratch) {
     Entry entry;
     entry.id = id;
+    scratch.clear();
     for (int field = Title; field <= Recipient; ++field) {
-        textfold::AppendFoldedCp932(box.FieldOf(i, field), entry.folded);
-        entry.fieldEnds[field] = int(entry.folded.size());
-        entry.folded.append(QChar(textfold::kNoMatch));
+        textfold::AppendFoldedCp932(box.FieldView(i, field), scratch);
+        entry.fieldEnds[field] = int(scratch.size());
+        scratch.append(QChar(textfold::kNoMatch));
     }
-    textfold::AppendFoldedCp932(box.Body(i), entry.folded);
-    entry.folded.append(QChar(textfold::kNoMatch));
-    entry.folded.squeeze();
+    textfold::AppendFoldedCp932(box.BodyView(i), scratch);
+    scratch.append(QChar(textfold::kNoMatch));
+    entry.folded = QString(scratch.constData(), scratch.size()); // exactly as long as it is
     return entry;
 }
 
-void MailSearchIndex::Sync(const MailBox& box) {
+bool MailSearchIndex::Sync(const MailBox& box) {
     int count = 0;
     while (box.StatusOf(count) != -1)
         ++count;
@@ -50,6 +53,8 @@ void MailSearchIndex::Sync(const MailBox& box) {
     size_t next = 0;
     std::unordered_map<size_t, size_t> oldAt;
     bool looked = false;
+    bool changed = int(old.size()) != count;
+    QString scratch;
     for (int k = 0; k < count; ++k) {
         const int i = count - 1 - k;
         const size_t id = IdOf(box, i);
@@ -63,11 +68,15 @@ void MailSearchIndex::Sync(const MailBox& box) {
             if (found != oldAt.end() && found->second >= next)
                 next = found->second;
         }
-        if (next < old.size() && old[next].id == id)
+        if (next < old.size() && old[next].id == id) {
+            changed = changed || next != size_t(k);
             m_entries.push_back(std::move(old[next++]));
-        else
-            m_entries.push_back(Fold(box, i, id));
+        } else {
+            changed = true;
+            m_entries.push_back(Fold(box, i, id, scratch));
+        }
     }
+    return changed;
 }
 
 const MailSearchIndex::Entry* MailSearchIndex::EntryAt(int i) const {

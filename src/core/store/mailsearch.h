@@ -20,8 +20,9 @@ public:
     // The indexed fields, in header order.
     enum Field { Title = 0, Sender = 1, Recipient = 2 };
 
-    // One entry per listed record (while StatusOf is not -1), in the mailbox's order.
-    void Sync(const MailBox& box);
+    // One entry per listed record (while StatusOf is not -1), in the mailbox's order. True when a
+    // record came or went since the last Sync.
+    bool Sync(const MailBox& box);
     void Clear() { m_entries.clear(); }
     int Count() const { return int(m_entries.size()); }
 
@@ -40,7 +41,8 @@ private:
         int fieldEnds[3] = {0, 0, 0};
     };
     static size_t IdOf(const MailBox& box, int i);
-    static Entry Fold(const MailBox& box, int i, size_t id);
+    // Folded in scratch first, then copied at its length.
+    static Entry Fold(const MailBox& box, int i, size_t id, QString& scratch);
     const Entry* EntryAt(int i) const;
     bool Holds(int i, QStringView foldedQuery) const;
 

@@ -19,8 +19,24 @@ constexpr int LeadIndex(unsigned char b) {
 constexpr int kLeads = 60;
 constexpr int kTrails = 0xFC - 0x40 + 1;
 
-// What every CP932 character decodes to, as the window shows it (the same converter), looked up
-// instead of converted: folding a whole mailbox is then one pass over its bytes.
+// Full-width ASCII and space as ASCII, Latin capitals as small letters; other characters as they are.
+char16_t FoldLetter(char16_t c) {
+    if (c >= 0xFF01 && c <= 0xFF5E) // full-width ASCII
+        c = char16_t(c - 0xFEE0);
+    else if (c == 0x3000) // full-width space
+        c = u' ';
+    if (c >= u'A' && c <= u'Z')
+        c = char16_t(c + (u'a' - u'A'));
+    return c;
+}
+
+bool IsHalfKana(char16_t c) {
+    return c >= 0xFF61 && c <= 0xFF9F;
+}
+
+// What every CP932 character decodes to, as the window shows it (the same converter), and already
+// folded (but for the half-width katakana, which fold with the character after them): folding a
+// whole mailbox is then one pass over its bytes.
 struct DecodeTable {
     std::array<char16_t, 256> single{};
     std::array<char16_t, kLeads * kTrails> pair{};
@@ -52,7 +68,8 @@ struct DecodeTable {
             if (IsLead(static_cast<unsigned char>(b)))
                 continue;
             const unsigned char byte = static_cast<unsigned char>(b);
-            single[size_t(b)] = convert(&byte, 1);
+            const char16_t c = convert(&byte, 1);
+            single[size_t(b)] = IsHalfKana(c) ? c : FoldLetter(c);
         }
         for (int lead = 0x81; lead <= 0xFC; ++lead) {
             if (!IsLead(static_cast<unsigned char>(lead)))
@@ -62,7 +79,9 @@ struct DecodeTable {
                     continue;
                 const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
                                                 static_cast<unsigned char>(trail)};
-                pair[size_t(LeadIndex(bytes[0]) * kTrails + (trail - 0x40))] = convert(bytes, 2);
+                const char16_t c = convert(bytes, 2);
+                pair[size_t(LeadIndex(bytes[0]) * kTrails + (trail - 0x40))] =
+                    IsHalfKana(c) ? c : FoldLetter(c);
             }
         }
         iconv_close(cd);
@@ -112,7 +131,7 @@ public:
     explicit Folder(char16_t* out) : m_begin(out), m_out(out) {}
 
     void Put(char16_t c) {
-        if (c >= 0xFF61 && c <= 0xFF9F) {
+        if (IsHalfKana(c)) {
             if ((c == kVoicedMark || c == kSemiVoicedMark) && m_afterHalfKana) {
                 if (const char16_t composed = Compose(m_out[-1], c)) {
                     m_out[-1] = composed;
@@ -124,13 +143,11 @@ public:
             m_afterHalfKana = c >= 0xFF66 && c <= 0xFF9D;
             return;
         }
+        PutFolded(FoldLetter(c));
+    }
+    // A character that is no half-width katakana, folded already.
+    void PutFolded(char16_t c) {
         m_afterHalfKana = false;
-        if (c >= 0xFF01 && c <= 0xFF5E) // full-width ASCII
-            c = char16_t(c - 0xFEE0);
-        else if (c == 0x3000) // full-width space
-            c = u' ';
-        if (c >= u'A' && c <= u'Z')
-            c = char16_t(c + (u'a' - u'A'));
         *m_out++ = c;
     }
     qsizetype Written() const { return m_out - m_begin; }
@@ -154,12 +171,16 @@ void AppendFoldedCp932(QByteArrayView bytes, QString& out) {
     while (p < end) {
         const unsigned char b = *p++;
         if (!IsLead(b)) {
-            folder.Put(table.single[b]);
+            const char16_t c = table.single[b];
+            if (IsHalfKana(c))
+                folder.Put(c);
+            else
+                folder.PutFolded(c);
         } else if (p < end && IsTrail(*p)) {
-            folder.Put(table.pair[size_t(LeadIndex(b) * kTrails + (*p - 0x40))]);
+            folder.PutFolded(table.pair[size_t(LeadIndex(b) * kTrails + (*p - 0x40))]);
             ++p;
         } else {
-            folder.Put(kNoMatch); // a lead byte cut off; the byte after it is read anew
+            folder.PutFolded(kNoMatch); // a lead byte cut off; the byte after it is read anew
         }
     }
     out.resize(start + folder.Written());
