@@ -22,31 +22,21 @@ TEST(MailOrder, TimesOrderAsTimesAcrossTheirTextForms) {
         EXPECT_EQ(TimeOrder(wrong), kNotATime) << wrong;
 }
 
-struct Row {
-    QByteArray sender;
-    QByteArray sendTime;
-    QByteArray readTime;
-};
-
-MailBox BoxOf(const std::vector<Row>& rows) {
+MailBox BoxOf(const std::vector<test::Mail>& mails) {
     QByteArray text;
-    for (const Row& row : rows) {
-        test::Mail mail;
-        mail.sender = row.sender;
-        mail.sendTime = row.sendTime;
-        mail.readTime = row.readTime;
+    for (const test::Mail& mail : mails)
         text += mail.Record();
-    }
     MailBox box;
     box.SetText(text);
     return box;
 }
 
 TEST(MailOrder, SortedRowsAreAViewEqualValuesKeepTheBoxOrder) {
-    const MailBox box = BoxOf({{"PC10", "1998/02/23 10:00:00", ""},
-                               {"\x82\x90\x82\x83\x82\x51", "1998/02/23 9:59:59", "x"}, // ｐｃ２
-                               {"PC02", "1998/02/23 10:00:00", "1998/02/24 8:00:00"},
-                               {"Pc3", "1998/02/22 23:00:00", ""}});
+    const MailBox box = BoxOf(
+        {{.sender = "PC10", .sendTime = "1998/02/23 10:00:00"},
+         {.sender = "\x82\x90\x82\x83\x82\x51", .sendTime = "1998/02/23 9:59:59", .readTime = "x"}, // ｐｃ２
+         {.sender = "PC02", .sendTime = "1998/02/23 10:00:00", .readTime = "1998/02/24 8:00:00"},
+         {.sender = "Pc3", .sendTime = "1998/02/22 23:00:00"}});
     MailSearchIndex index;
     index.Sync(box);
     const QByteArray before = box.Text();

@@ -16,14 +16,6 @@ QByteArray Bytes(const QString& text) {
     return bytes;
 }
 
-// A mail with one field set (GCC 12 warns on designated initializers that leave fields out).
-test::Mail With(QByteArray test::Mail::*field, const QByteArray& value, QByteArray body = "body") {
-    test::Mail mail;
-    mail.body = body;
-    mail.*field = value;
-    return mail;
-}
-
 // Whether a box of this one mail is found by what the person typed.
 bool Finds(const test::Mail& mail, const QString& typed) {
     MailBox box;
@@ -62,37 +54,37 @@ TEST(MailSearch, WidthAndCaseFoldAsAReaderExpects) {
     for (const WidthCase& c : cases) {
         const QString stored = QString::fromUtf16(c.stored);
         const QString typed = QString::fromUtf16(c.typed);
-        EXPECT_EQ(Finds(With(&test::Mail::body, Bytes(stored)), typed), c.found)
+        EXPECT_EQ(Finds({.body = Bytes(stored)}, typed), c.found)
             << stored.toStdString() << " / " << typed.toStdString();
     }
     // Composed as typed, however the keyboard gave the voiced mark.
-    EXPECT_TRUE(Finds(With(&test::Mail::body, Bytes(u"ガス"_s)), QStringLiteral("カ\u3099ス")));
+    EXPECT_TRUE(Finds({.body = Bytes(u"ガス"_s)}, QStringLiteral("カ\u3099ス")));
     // Title, sender and recipient are looked in too; the times are not.
-    EXPECT_TRUE(Finds(With(&test::Mail::title, Bytes(u"会議"_s)), u"会議"_s));
-    EXPECT_TRUE(Finds(With(&test::Mail::sender, "YAMADA"), u"ｙａｍａ"_s));
-    EXPECT_TRUE(Finds(With(&test::Mail::recipient, "SUZUKI"), u"zuki"_s));
-    EXPECT_FALSE(Finds(With(&test::Mail::sendTime, "1998/02/23 9:05:07"), u"1998"_s));
+    EXPECT_TRUE(Finds({.title = Bytes(u"会議"_s)}, u"会議"_s));
+    EXPECT_TRUE(Finds({.sender = "YAMADA"}, u"ｙａｍａ"_s));
+    EXPECT_TRUE(Finds({.recipient = "SUZUKI"}, u"zuki"_s));
+    EXPECT_FALSE(Finds({.sendTime = "1998/02/23 9:05:07"}, u"1998"_s));
 }
 
 TEST(MailSearch, InvalidBytesNeverMatchAndNeverStopTheSearch) {
     // A second byte is no character of its own: ヂ is 0x83 0x61, 表 is 0x95 0x5C.
-    EXPECT_FALSE(Finds(With(&test::Mail::body, "\x83\x61"), u"a"_s));
-    EXPECT_TRUE(Finds(With(&test::Mail::body, "\x83\x61"), u"ヂ"_s));
-    EXPECT_FALSE(Finds(With(&test::Mail::body, Bytes(u"表"_s)), u"\\"_s));
+    EXPECT_FALSE(Finds({.body = "\x83\x61"}, u"a"_s));
+    EXPECT_TRUE(Finds({.body = "\x83\x61"}, u"ヂ"_s));
+    EXPECT_FALSE(Finds({.body = Bytes(u"表"_s)}, u"\\"_s));
     // A lead byte cut off at the end of the title does not pair with the separator after it (0x83
     // 0x5C is ソ), and the rest is still found.
-    EXPECT_FALSE(Finds(With(&test::Mail::title, "ab\x83"), u"ソ"_s));
-    EXPECT_TRUE(Finds(With(&test::Mail::title, "ab\x83", "tail"), u"tail"_s));
+    EXPECT_FALSE(Finds({.title = "ab\x83"}, u"ソ"_s));
+    EXPECT_TRUE(Finds({.title = "ab\x83", .body = "tail"}, u"tail"_s));
     // An undefined pair is one unknown character: its second byte '@' does not match.
-    EXPECT_FALSE(Finds(With(&test::Mail::body, "\x85\x40"), u"@"_s));
+    EXPECT_FALSE(Finds({.body = "\x85\x40"}, u"@"_s));
     // Bytes never valid split what stands around them, but the search goes on past them.
     for (const char* bad : {"\x80", "\xA0", "\xFD", "\xFE", "\xFF"}) {
         const QByteArray body = QByteArray("x") + bad + "yz";
-        EXPECT_FALSE(Finds(With(&test::Mail::body, body), u"xy"_s)) << int(uchar(*bad));
-        EXPECT_TRUE(Finds(With(&test::Mail::body, body), u"yz"_s)) << int(uchar(*bad));
+        EXPECT_FALSE(Finds({.body = body}, u"xy"_s)) << int(uchar(*bad));
+        EXPECT_TRUE(Finds({.body = body}, u"yz"_s)) << int(uchar(*bad));
     }
     // Nor does a typed character that stands for them.
-    EXPECT_FALSE(Finds(With(&test::Mail::body, "x\xFFy"), QString(QChar(textfold::kNoMatch))));
+    EXPECT_FALSE(Finds({.body = "x\xFFy"}, QString(QChar(textfold::kNoMatch))));
     EXPECT_TRUE(textfold::NeverMatches(textfold::FoldQuery(QString(QChar(0xFFFE)))));
 }
 
@@ -100,13 +92,13 @@ TEST(MailSearch, SyncFollowsArrivalsAndDeletionsAsAFreshIndexWould) {
     MailBox box;
     QByteArray text;
     for (int i = 0; i < 6; ++i)
-        text += With(&test::Mail::title, "m" + QByteArray::number(i), i % 2 ? "even" : "odd").Record();
+        text += test::Mail{.title = "m" + QByteArray::number(i), .body = i % 2 ? "even" : "odd"}.Record();
     box.SetText(text);
     MailSearchIndex index;
     index.Sync(box);
     box.DeleteRecord(4);
     box.DeleteRecord(1);
-    box.Prepend(With(&test::Mail::title, "new", "odd").Record());
+    box.Prepend(test::Mail{.title = "new", .body = "odd"}.Record());
     box.InsertReadTime(2, "1998/02/24 10:00:00");
     box.SetStatusAt(2, Opened);
     index.Sync(box);
