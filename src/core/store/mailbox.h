@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/mailrecord.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
@@ -44,6 +46,8 @@ public:
     // The bytes of FieldOf in the text (valid until the next edit), without a copy; empty where
     // FieldOf gives "-1" for a missing record.
     QByteArrayView FieldView(int i, int n) const;
+    // The header fields of record i by name, each as FieldOf gives it.
+    MailHeader Header(int i) const;
     bool HeaderOf(int i, QByteArray& out) const;
     bool KeyOf(int i, QByteArray& out) const;
     bool BodyLine(int i, int j, QByteArray& out) const;

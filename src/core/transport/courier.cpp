@@ -15,10 +15,6 @@ namespace {
 // A host name taken from a record or a header must fit the 80-byte host buffer peers use.
 constexpr qsizetype kMaxHostName = 79;
 
-QByteArrayView UpToZero(QByteArrayView text) {
-    return text.first(TextFields::TextLength(text));
-}
-
 // A received mail is stored only when it is exactly one record: one record mark in front, one
 // header end mark at the end of the header, no record mark in the body. Anything else would add
 // or shift marks in the receive box, and every later record would be cut at the wrong place.
@@ -39,10 +35,10 @@ Courier::Courier(MailSlot& slot, MailBox& sendBox, MailBox& receiveBox, const Cl
 Courier::Refusal Courier::CheckSize(const Recipient& row, QByteArrayView body) {
     // The send time is not known yet: counted at the longest the clock writes it.
     const QByteArray header =
-        BuildHeader('S', row.title, row.sender, row.recipient, QByteArrayView("yyyy/MM/dd HH:mm:ss"));
+        BuildHeader(StatusLetter(Sent), row.title, row.sender, row.recipient, kLongestTime);
     if (header.size() > kMaxHeader)
         return Refusal::HeaderTooLong;
-    if (header.size() + UpToZero(body).size() + 1 > kMaxOutgoingMail)
+    if (header.size() + TextFields::UpToZero(body).size() + 1 > kMaxOutgoingMail)
         return Refusal::MailTooLong;
     return Refusal::Ok;
 }
@@ -55,7 +51,7 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
     // One send time for every copy: the copies of one mail share it, and with it their keys differ
     // only in the recipient.
     const QByteArray sendTime = m_clock.TimeText();
-    const QByteArrayView text = UpToZero(body);
+    const QByteArrayView text = TextFields::UpToZero(body);
     QList<QByteArray> mails;
     for (const Recipient& row : rows) {
         QByteArray mail = BuildHeader('S', row.title, row.sender, row.recipient, sendTime);
@@ -144,15 +140,15 @@ bool Courier::SendReceipt(QByteArray& header, char letter) {
 Courier::CheckResult Courier::CheckMail() {
     CheckResult result;
     result.takenIn = m_slot.ReadAll();
-    for (int k = 0; result.takenIn && k <= m_slot.LastIndex; ++k) {
-        const QByteArray& header = m_slot.Headers[k];
+    for (int k = 0; result.takenIn && k <= m_slot.LastIndex(); ++k) {
+        const QByteArray& header = m_slot.Header(k);
         switch (m_slot.StatusOf(k)) {
         case Sent: {
-            if (!IsOneRecord(header, m_slot.Bodies[k]))
+            if (!IsOneRecord(header, m_slot.Body(k)))
                 break;
             // Stored straight away as Delivered: the same as storing it and then setting the status
             // by its key, without the risk of the key naming an older record.
-            QByteArray record = header + m_slot.Bodies[k];
+            QByteArray record = header + m_slot.Body(k);
             record[1] = StatusLetter(Delivered);
             if (!m_receiveBox.Prepend(record)) {
                 // Not stored, so not acknowledged: the sender must not see it as delivered.
