@@ -153,11 +153,12 @@ void Keystroke(benchmark::State& state, const QString& before, const QString& af
     state.counters["rows"] = w.model.rowCount();
     w.field->clear();
 }
+// The first key looks at every record; the next ones only at what the first one matched.
 void BM_FirstKey(benchmark::State& state) {
-    Keystroke(state, {}, QStringLiteral("ｶ"));
+    Keystroke(state, {}, QStringLiteral("ﾒ"));
 }
 void BM_SecondKey(benchmark::State& state) {
-    Keystroke(state, QStringLiteral("ｶ"), QStringLiteral("ｶﾞ"));
+    Keystroke(state, QStringLiteral("ﾒ"), QStringLiteral("ﾒｰ"));
 }
 void BM_RareWordKey(benchmark::State& state) {
     Keystroke(state, QStringLiteral("9999"), QStringLiteral("99999"));

@@ -11,8 +11,12 @@ namespace {
 int Compare(qint64 a, qint64 b) {
     return a < b ? -1 : a > b ? 1 : 0;
 }
-int Compare(const QString& a, const QString& b) {
-    return QStringView(a).compare(QStringView(b));
+int Compare(QStringView a, QStringView b) {
+    return a.compare(b);
+}
+
+bool HasDigit(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 } // namespace
@@ -101,11 +105,21 @@ std::vector<int> SortedRecords(const MailBox& box, const MailSearchIndex& index,
             keyed.emplace_back(TimeOrder(box.FieldView(i, field)), i);
         sortBy(keyed);
     } else {
+        // A name without digits is its own key, read where the index holds it.
         const auto field = static_cast<MailSearchIndex::Field>(int(column));
-        std::vector<std::pair<QString, int>> keyed;
+        std::vector<QString> rewritten;
+        rewritten.reserve(size_t(count)); // never moves: the views below point into it
+        std::vector<std::pair<QStringView, int>> keyed;
         keyed.reserve(size_t(count));
-        for (int i = 0; i < count; ++i)
-            keyed.emplace_back(NameOrder(index.FoldedField(i, field)), i);
+        for (int i = 0; i < count; ++i) {
+            const QStringView name = index.FoldedField(i, field);
+            if (!HasDigit(name)) {
+                keyed.emplace_back(name, i);
+            } else {
+                rewritten.push_back(NameOrder(name));
+                keyed.emplace_back(rewritten.back(), i);
+            }
+        }
         sortBy(keyed);
     }
     return rows;
