@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
@@ -25,7 +26,7 @@ constexpr int kMargin = 8;
 } // namespace
 
 MailFinder::MailFinder(QWidget& toolPanel, QTreeView& list, MailListModel& model)
-    : QObject(&toolPanel), m_panel(toolPanel), m_list(list), m_model(model) {
+    : m_panel(toolPanel), m_list(list), m_model(model) {
     m_bar = new QWidget(&toolPanel);
     m_bar->setObjectName(QStringLiteral("SearchBar"));
     auto* layout = new QHBoxLayout(m_bar);
@@ -48,10 +49,7 @@ MailFinder::MailFinder(QWidget& toolPanel, QTreeView& list, MailListModel& model
         m_field->setFocus(Qt::ShortcutFocusReason);
         m_field->selectAll();
     });
-    auto* clear = new QShortcut(QKeySequence(Qt::Key_Escape), m_field);
-    clear->setObjectName(QStringLiteral("SearchClearKey"));
-    clear->setContext(Qt::WidgetShortcut);
-    connect(clear, &QShortcut::activated, m_field, &QLineEdit::clear);
+    m_field->installEventFilter(this); // Escape empties it
 
     // The header sorts; the view itself never does (its sorting stays off), so the box's order is
     // the list's until a column is chosen.
@@ -73,6 +71,21 @@ MailFinder::MailFinder(QWidget& toolPanel, QTreeView& list, MailListModel& model
 }
 
 bool MailFinder::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_field) {
+        // The field takes Escape only while it holds something, so the key goes on to the window
+        // otherwise.
+        const bool escape =
+            (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier;
+        if (escape && !m_field->text().isEmpty()) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                m_field->clear();
+            return true;
+        }
+        return false;
+    }
     if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
         Place();
     return QObject::eventFilter(watched, event);
@@ -195,6 +208,10 @@ void MailFinder::ShowCompose() {
     ShowSortIndicator();
 }
 
+void MailFinder::ClearSearch() {
+    m_field->clear();
+}
+
 QString MailFinder::OrderText() const {
     if (!m_column)
         return {};
@@ -213,6 +230,7 @@ void MailFinder::SetOrderText(const QString& text) {
     m_column = static_cast<MailColumn>(column);
     m_descending = direction == 1;
     ShowSortIndicator();
+    Changed(); // the list may be filled already
 }
 
 } // namespace varnel

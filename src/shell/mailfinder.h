@@ -34,6 +34,10 @@ public:
     void ShowMailBox(View view, const MailBox* box);
     // The new-message view: nothing to search or sort; the query waits for the next mailbox view.
     void ShowCompose();
+    // Something is typed in the field.
+    bool Searching() const { return !m_query.isEmpty(); }
+    // Empties the field, as Escape does.
+    void ClearSearch();
 
     // The chosen order for the next start: "column,0" small to large, "column,1" large to small,
     // empty for the box's order. SetOrderText passes over a text it cannot read.

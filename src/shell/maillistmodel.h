@@ -34,6 +34,8 @@ public:
     void ShowMailBox(const MailBox* box);
     // Mailbox mode, the records of order in that order (those the box does not list are left out).
     void ShowMailBox(const MailBox* box, const std::vector<int>& order);
+    // Mailbox mode: the mailbox as the list was filled from it; null otherwise.
+    const MailBox* Shown() const { return m_box ? &*m_box : nullptr; }
     // How many records the mailbox lists, shown or not.
     int ListedRecords() const { return m_composing ? 0 : m_count; }
     // Mailbox mode: the record a row shows, -1 outside the list; the row that shows a record, or -1.
