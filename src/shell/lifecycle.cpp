@@ -6,6 +6,7 @@
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/prompt.h"
+#include "shell/storetexts.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
 #include "store/mailstore.h"
@@ -35,6 +36,19 @@ void Lifecycle::Start() {
         prompt.Show(&m_window, QStringLiteral("メールスロットの作成に失敗しました"), kLocalError,
                     QMessageBox::Warning);
         RequestClose();
+    }
+
+    // One data folder, one running copy: before anything is read, so a copy that finds the folder
+    // held ends without writing a file (settings included).
+    if (!m_closed) {
+        const FolderLock lock = m_app.services.files->Lock();
+        if (lock.outcome != FolderLock::Taken)
+            prompt.Show(&m_window, storetexts::Text(lock), kLocalError, QMessageBox::Warning);
+        if (lock.outcome == FolderLock::Held) {
+            if (!m_closed)
+                RequestClose();
+            return;
+        }
     }
 
     const SettingsReport settings = ReadSettings(*m_app.services.settings, m_app.Settings);
@@ -110,16 +124,17 @@ void Lifecycle::LoadMailBoxes() {
     m_app.sendBox = std::make_unique<MailBox>();
     m_app.receiveBox = std::make_unique<MailBox>();
     m_app.store = std::make_unique<MailStore>(*m_app.services.files);
-    const QStringList notices = m_app.store->Open(m_app.Settings.SendFina, m_app.Settings.ReadFina,
-                                                  *m_app.sendBox, *m_app.receiveBox);
+    const std::vector<StoreNotice> notices = m_app.store->Open(
+        m_app.Settings.SendFina, m_app.Settings.ReadFina, *m_app.sendBox, *m_app.receiveBox);
     m_app.courier = std::make_unique<Courier>(
         m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
         [this] { return m_app.netBrowser.NetworkFound; },
         [this] { return m_app.store && m_app.store->Commit(); });
     // A close request while a box is open lets the mailboxes go: nothing after it may use them.
-    for (const QString& text : notices) {
+    for (const StoreNotice& notice : notices) {
         if (!m_closed)
-            m_app.services.prompt->Show(&m_window, text, kLocalError, QMessageBox::Warning);
+            m_app.services.prompt->Show(&m_window, storetexts::Text(notice), kLocalError,
+                                        QMessageBox::Warning);
     }
 }
 
@@ -133,11 +148,13 @@ void Lifecycle::SaveMailBoxes() {
             for (bool retry = true; box && retry;) {
                 const MailStore::Closing closing = m_app.store->Close(*box);
                 retry = closing.outcome == MailStore::Closing::NotOnDisk &&
-                        prompt.AskRetry(&m_window, closing.text, kLocalError);
+                        prompt.AskRetry(&m_window, storetexts::Text(closing.notice), kLocalError);
                 if (closing.outcome == MailStore::Closing::KeptInJournal)
-                    prompt.Show(&m_window, closing.text, kLocalError, QMessageBox::Warning);
+                    prompt.Show(&m_window, storetexts::Text(closing.notice), kLocalError,
+                                QMessageBox::Warning);
                 else if (closing.outcome == MailStore::Closing::NotOnDisk && !retry)
-                    prompt.Show(&m_window, m_app.store->Rescue(*box), kLocalError, QMessageBox::Warning);
+                    prompt.Show(&m_window, storetexts::Text(m_app.store->Rescue(*box)), kLocalError,
+                                QMessageBox::Warning);
             }
         }
         m_app.store.reset();

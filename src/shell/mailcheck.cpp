@@ -4,6 +4,7 @@
 #include "shell/icons.h"
 #include "shell/mailviews.h"
 #include "shell/prompt.h"
+#include "shell/storetexts.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
 
@@ -38,7 +39,8 @@ void MailCheck::Tick() {
         return;
     const Courier::CheckResult result = m_app.courier->CheckMail();
     // A write to disk that began to fail is told once; the store tries again at every tick.
-    if (const QString notice = m_app.store ? m_app.store->TakeNotice() : QString(); !notice.isEmpty()) {
+    if (const QString notice = m_app.store ? storetexts::Text(m_app.store->TakeNotices()) : QString();
+        !notice.isEmpty()) {
         m_app.services.prompt->Show(&m_window, notice, QStringLiteral("ﾛｰｶﾙｴﾗｰ"), QMessageBox::Warning);
         if (m_stopped || !m_app.courier)
             return;
