@@ -3,6 +3,7 @@
 #include "store/mailbox.h"
 #include "store/mailstore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -122,6 +123,17 @@ TEST(Recovery, AJournalThatIsALinkIsRefusedAndNothingIsWrittenThroughIt) {
     }
     EXPECT_EQ(Read(victim), QByteArray("not a journal"));
     EXPECT_EQ(Session(dir.path()).Has(1, 2), 2);
+}
+
+TEST(Recovery, AFolderWhereTheDefaultFileBelongsIsToldOnceWithTheSystemsReason) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("vnread.txt")));
+    Session run(dir.path());
+    ASSERT_EQ(run.notices.size(), 1u);
+    EXPECT_EQ(run.notices[0].kind, StoreNotice::FileDamaged);
+    EXPECT_EQ(run.notices[0].reason, QStringLiteral("Is a directory"));
+    run.Receive(1, 1);
+    EXPECT_EQ(Session(dir.path()).Has(1, 1), 1); // the journal beside it keeps the mail
 }
 
 TEST(Recovery, ASecondCopyIsRefusedWhileTheFirstRunsAndNotAfterItIsKilled) {
