@@ -109,8 +109,11 @@ QString Text(const StoreNotice& notice) {
         return text;
     }
     case StoreNotice::JournalForeign:
-        return QStringLiteral("メールボックス %1 の変更記録 %2 は今のファイルに合わないため、"
-                              "読み込みませんでした。\n")
+        return (notice.recovered > 0
+                    ? QStringLiteral("メールボックス %1 の変更記録 %2 は今のファイルに合わないため、"
+                                     "そのままでは読み込めませんでした。\n")
+                    : QStringLiteral("メールボックス %1 の変更記録 %2 は今のファイルに合わないため、"
+                                     "読み込みませんでした。\n"))
                    .arg(notice.path, notice.journal) +
                Recovered(notice, QStringLiteral("変更記録にあった")) + JournalCopy(notice);
     case StoreNotice::JournalDamaged:
