@@ -28,11 +28,15 @@ bool PostOffice::DetectLocalHost() {
     return DetectLocalHostName(m_mailSlot, m_netBrowser, m_localHostName);
 }
 
-QStringList PostOffice::OpenMailBoxes(const QString& sendName, const QString& receiveName) {
+FolderLock PostOffice::LockDataFolder() {
+    return m_files.Lock();
+}
+
+std::vector<StoreNotice> PostOffice::OpenMailBoxes(const QString& sendName, const QString& receiveName) {
     m_sendBox = std::make_unique<MailBox>();
     m_receiveBox = std::make_unique<MailBox>();
     m_store = std::make_unique<MailStore>(m_files);
-    const QStringList notices = m_store->Open(sendName, receiveName, *m_sendBox, *m_receiveBox);
+    std::vector<StoreNotice> notices = m_store->Open(sendName, receiveName, *m_sendBox, *m_receiveBox);
     m_courier = std::make_unique<Courier>(
         m_mailSlot, *m_sendBox, *m_receiveBox, m_clock, [this] { return m_netBrowser.NetworkFound(); },
         [this] { return m_store && m_store->Commit(); });
@@ -50,8 +54,8 @@ MailStore::Closing PostOffice::CloseMailBox(Box box) {
     return m_store->Close(*Mutable(box));
 }
 
-QString PostOffice::RescueMailBox(Box box) {
-    return m_store && Mutable(box) ? m_store->Rescue(*Mutable(box)) : QString();
+StoreNotice PostOffice::RescueMailBox(Box box) {
+    return m_store && Mutable(box) ? m_store->Rescue(*Mutable(box)) : StoreNotice{};
 }
 
 void PostOffice::ReleaseMailBoxes() {
@@ -67,7 +71,7 @@ PostOffice::CheckOutcome PostOffice::CheckMail() {
         return outcome;
     outcome.mail = m_courier->CheckMail();
     if (m_store)
-        outcome.storeNotice = m_store->TakeNotice();
+        outcome.storeNotices = m_store->TakeNotices();
     return outcome;
 }
 
@@ -122,6 +126,11 @@ bool PostOffice::Open(int i) {
 bool PostOffice::Delete(Box box, int i) {
     MailBox* mailbox = Mutable(box);
     return mailbox && mailbox->DeleteRecord(i);
+}
+
+bool PostOffice::DeleteMany(Box box, const std::vector<int>& records) {
+    MailBox* mailbox = Mutable(box);
+    return mailbox && mailbox->DeleteRecords(records);
 }
 
 void PostOffice::DeleteAll(Box box) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace varnel {
 
@@ -26,7 +27,7 @@ enum class Box { Send, Receive };
 // The running copy's mail: its endpoint, the network tables, both mailboxes, the store that keeps
 // them on disk and the courier that carries mail between them and the network. The window asks it
 // and shows; every change of a mailbox and every datagram goes through here. What changed comes
-// back as data: counts, keys, outcome codes, and the store's texts as the store words them.
+// back as data: counts, keys, outcome codes, and the store's notices.
 class PostOffice {
 public:
     PostOffice(Endpoint& endpoint, NetProvider& provider, MailboxFiles& files, const Clock& clock);
@@ -41,14 +42,16 @@ public:
     bool ListNetwork();
     // Finds this machine's name among the listed hosts; false (the name kept) when it cannot.
     bool DetectLocalHost();
+    // Takes the data folder for this copy alone, before anything in it is read.
+    FolderLock LockDataFolder();
     // Reads both mailboxes from their files and journals; returns what the person must be told.
-    QStringList OpenMailBoxes(const QString& sendName, const QString& receiveName);
+    std::vector<StoreNotice> OpenMailBoxes(const QString& sendName, const QString& receiveName);
 
     // The close steps: the endpoint; then each mailbox written whole (again after a refusal, or
     // rescued elsewhere), then both let go. Nothing is carried from the first CloseMailBox on.
     void CloseEndpoint();
     MailStore::Closing CloseMailBox(Box box);
-    QString RescueMailBox(Box box);
+    StoreNotice RescueMailBox(Box box);
     void ReleaseMailBoxes();
 
     // The mailboxes are open: from OpenMailBoxes to ReleaseMailBoxes.
@@ -58,7 +61,7 @@ public:
 
     struct CheckOutcome {
         Courier::CheckResult mail;
-        QString storeNotice; // a write that began to fail, told once; empty otherwise
+        std::vector<StoreNotice> storeNotices; // a write that began to fail, told once
     };
     // One mail check: arrivals stored and answered, receipts applied, changes put on disk.
     CheckOutcome CheckMail();
@@ -83,6 +86,9 @@ public:
     // header goes back to the sender as the read receipt. True when it was opened now.
     bool Open(int i);
     bool Delete(Box box, int i);
+    // Deletes all the records named at once (repeats and indices without a record passed over);
+    // false when none was there.
+    bool DeleteMany(Box box, const std::vector<int>& records);
     void DeleteAll(Box box);
 
     // The header of a reply to received mail i: its sender as recipient, its title, and the room a

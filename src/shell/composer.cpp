@@ -296,17 +296,25 @@ int Composer::CharactersOver(const Recipient& row) const {
     return int(text.size() - low);
 }
 
+// Every selected copy goes again; those that could not leave are named in one box.
 bool Composer::SendSelected() {
-    const int r = m_views.SelectedRow();
-    if (!m_app.Post().CanSend() || r < 0)
+    const std::vector<int> selected = m_views.SelectedRecords();
+    if (!m_app.Post().CanSend() || selected.empty())
         return false;
-    if (m_app.Post().SendAgain(r)) {
-        SaySent(1, 0);
-        return true;
+    QList<QByteArray> unsent;
+    int sent = 0;
+    for (int r : selected) {
+        if (m_app.Post().SendAgain(r))
+            ++sent;
+        else if (m_app.Post().StatusOf(Box::Send, r) == Saved)
+            unsent.append(m_app.Post().HeaderOf(Box::Send, r).recipient);
     }
-    if (m_app.Post().StatusOf(Box::Send, r) == Saved)
-        TellUnsent({m_app.Post().HeaderOf(Box::Send, r).recipient});
-    return false;
+    if (selected.size() > 1 && sent > 0)
+        m_views.RefillKeepingSelection(); // the copies show as sent
+    SaySent(sent, int(unsent.size()));
+    if (!unsent.isEmpty())
+        TellUnsent(unsent);
+    return sent > 0;
 }
 
 bool Composer::KnownStopped(const QByteArray& host) const {

@@ -6,6 +6,7 @@
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/prompt.h"
+#include "shell/storetexts.h"
 #include "shell/texts.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
@@ -28,6 +29,19 @@ void Lifecycle::Start() {
         prompt.Show(&m_window, QStringLiteral("メールスロットの作成に失敗しました"), texts::LocalError(),
                     QMessageBox::Warning);
         RequestClose();
+    }
+
+    // One data folder, one running copy: before anything is read, so a copy that finds the folder
+    // held ends without writing a file (settings included).
+    if (!m_closed) {
+        const FolderLock lock = m_app.Post().LockDataFolder();
+        if (lock.outcome != FolderLock::Taken)
+            prompt.Show(&m_window, storetexts::Text(lock), texts::LocalError(), QMessageBox::Warning);
+        if (lock.outcome == FolderLock::Held) {
+            if (!m_closed)
+                RequestClose();
+            return;
+        }
     }
 
     const SettingsReport settings = ReadSettings(*m_app.Platform().settings, m_app.Settings());
@@ -100,12 +114,13 @@ void Lifecycle::RequestClose() {
 // Both mailboxes from their files and journals. What the person must know about them (a name that
 // cannot serve, a damaged file and where its copy is) is shown before the window opens.
 void Lifecycle::LoadMailBoxes() {
-    const QStringList notices =
+    const std::vector<StoreNotice> notices =
         m_app.Post().OpenMailBoxes(m_app.Settings().SendFina, m_app.Settings().ReadFina);
     // A close request while a box is open lets the mailboxes go: nothing after it may use them.
-    for (const QString& text : notices) {
+    for (const StoreNotice& notice : notices) {
         if (!m_closed)
-            m_app.Platform().prompt->Show(&m_window, text, texts::LocalError(), QMessageBox::Warning);
+            m_app.Platform().prompt->Show(&m_window, storetexts::Text(notice), texts::LocalError(),
+                                          QMessageBox::Warning);
     }
 }
 
@@ -119,11 +134,12 @@ void Lifecycle::SaveMailBoxes() {
             for (bool retry = true; retry;) {
                 const MailStore::Closing closing = post.CloseMailBox(box);
                 retry = closing.outcome == MailStore::Closing::NotOnDisk &&
-                        prompt.AskRetry(&m_window, closing.text, texts::LocalError());
+                        prompt.AskRetry(&m_window, storetexts::Text(closing.notice), texts::LocalError());
                 if (closing.outcome == MailStore::Closing::KeptInJournal)
-                    prompt.Show(&m_window, closing.text, texts::LocalError(), QMessageBox::Warning);
+                    prompt.Show(&m_window, storetexts::Text(closing.notice), texts::LocalError(),
+                                QMessageBox::Warning);
                 else if (closing.outcome == MailStore::Closing::NotOnDisk && !retry)
-                    prompt.Show(&m_window, post.RescueMailBox(box), texts::LocalError(),
+                    prompt.Show(&m_window, storetexts::Text(post.RescueMailBox(box)), texts::LocalError(),
                                 QMessageBox::Warning);
             }
         }

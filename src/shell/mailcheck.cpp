@@ -4,6 +4,7 @@
 #include "shell/icons.h"
 #include "shell/mailviews.h"
 #include "shell/prompt.h"
+#include "shell/storetexts.h"
 #include "shell/texts.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
@@ -41,9 +42,8 @@ void MailCheck::Tick() {
     const PostOffice::CheckOutcome outcome = post.CheckMail();
     const Courier::CheckResult& result = outcome.mail;
     // A write to disk that began to fail is told once; the store tries again at every tick.
-    if (!outcome.storeNotice.isEmpty()) {
-        m_app.Platform().prompt->Show(&m_window, outcome.storeNotice, texts::LocalError(),
-                                      QMessageBox::Warning);
+    if (const QString notice = storetexts::Text(outcome.storeNotices); !notice.isEmpty()) {
+        m_app.Platform().prompt->Show(&m_window, notice, texts::LocalError(), QMessageBox::Warning);
         if (m_stopped || !post.MailBoxesOpen())
             return;
     }
