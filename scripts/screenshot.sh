@@ -183,8 +183,15 @@ xvfb-run -a -s "-screen 0 1024x640x24 -nolisten tcp -ac" bash -c '
     xdotool mousemove --window "$WIN" 212 38 click 1
     sleep 0.5
     xdotool mousemove --window "$WIN" 64 80 click --repeat 2 --delay 80 1
-    sleep 1
-    xdotool type --delay 20 "来週の打ち合わせ"
+    TITLE=""
+    for i in $(seq 50); do
+        TITLE=$(xdotool search --onlyvisible --name "タイトル入力" 2>/dev/null | head -n 1) && [ -n "$TITLE" ] && break
+        sleep 0.1
+    done
+    [ -n "$TITLE" ] && xdotool windowfocus --sync "$TITLE"
+    sleep 0.5
+    xdotool type --delay 40 "来週の打ち合わせ"
+    sleep 0.3
     xdotool key Return
     sleep 0.5
     xdotool mousemove --window "$WIN" 64 93 click --repeat 2 --delay 80 1
