@@ -36,6 +36,7 @@ if [ "${1:-}" != "--inner" ]; then
     fi
     echo "$OUTPUT"
     echo "${OUTPUT%.png}-sendbox.png"
+    echo "${OUTPUT%.png}-compose.png"
     echo "$TRAY_OUTPUT"
     echo "${OUTPUT%.png}-notify.png"
     exit 0
@@ -130,8 +131,9 @@ PY
 
 SENDBOX_OUTPUT=${OUTPUT%.png}-sendbox.png
 NOTIFY_OUTPUT=${OUTPUT%.png}-notify.png
-export PROGRAM OUTPUT TRAY_OUTPUT SENDBOX_OUTPUT NOTIFY_OUTPUT W ROW_Y=${ROW_Y:-87}
-xvfb-run -a -s "-screen 0 800x512x24 -nolisten tcp -ac" bash -c '
+COMPOSE_OUTPUT=${OUTPUT%.png}-compose.png
+export PROGRAM OUTPUT TRAY_OUTPUT SENDBOX_OUTPUT NOTIFY_OUTPUT COMPOSE_OUTPUT W ROW_Y=${ROW_Y:-87}
+xvfb-run -a -s "-screen 0 1024x640x24 -nolisten tcp -ac" bash -c '
     set -u
     trayer --edge top --align right --height 24 --widthtype request --transparent true \
         --alpha 0 --tint 0xd4d0c8 >/dev/null 2>&1 &
@@ -151,27 +153,54 @@ xvfb-run -a -s "-screen 0 800x512x24 -nolisten tcp -ac" bash -c '
     fi
     xdotool windowmove "$WIN" 16 28
     sleep 1
-    # Positions in the window: the menu bar is about 18 pixels high, the tool bar beneath it.
-    # Open both workgroups of the tree (select, Right; last item, Right).
-    xdotool mousemove --window "$WIN" 70 66 click 1
-    xdotool key Right End Right
+    # The window with a margin of 16 pixels on its right and below, as the picture shows it.
+    shoot() {
+        local X Y WIDTH HEIGHT SCREEN WINDOW
+        eval "$(xdotool getwindowgeometry --shell "$WIN")"
+        import -window root "$W/root.png"
+        convert "$W/root.png" -crop "$((X + WIDTH + 16))x$((Y + HEIGHT + 16))+0+0" +repage "$1"
+    }
+    # Positions in the window: the menu bar is about 18 pixels high, the tool bar beneath it; the
+    # tree opens with its workgroups open.
     # The tool button "受信BOX", then the first mail of the list, whose text then shows below.
     xdotool mousemove --window "$WIN" 188 38 click 1
     sleep 1
     xdotool mousemove --window "$WIN" 200 "$ROW_Y" click 1
     sleep 1.5
-    xdotool mousemove 790 500
-    import -window root "$W/root-main.png"
-    convert "$W/root-main.png" -crop 645x512+0+0 +repage "$OUTPUT"
+    xdotool mousemove 1000 620
+    shoot "$OUTPUT"
 
     # The tool button "送信BOX": four mails, one in each state, with their full times, in a window
     # widened so that the titles show whole as well.
     xdotool mousemove --window "$WIN" 164 38 click 1
-    xdotool windowsize "$WIN" 770 470
+    xdotool windowsize "$WIN" 770 510
     sleep 1
-    xdotool mousemove 790 500
-    import -window root "$W/root-send.png"
-    convert "$W/root-send.png" -crop 800x512+0+0 +repage "$SENDBOX_OUTPUT"
+    xdotool mousemove 1000 620
+    shoot "$SENDBOX_OUTPUT"
+
+    # The tool button "メッセージ作成": a new mail to YAMADA and SUZUKI (double-clicks in the tree,
+    # the first asks for the title), its text typed.
+    xdotool mousemove --window "$WIN" 212 38 click 1
+    sleep 0.5
+    xdotool mousemove --window "$WIN" 64 80 click --repeat 2 --delay 80 1
+    TITLE=""
+    for i in $(seq 50); do
+        TITLE=$(xdotool search --onlyvisible --name "タイトル入力" 2>/dev/null | head -n 1) && [ -n "$TITLE" ] && break
+        sleep 0.1
+    done
+    [ -n "$TITLE" ] && xdotool windowfocus --sync "$TITLE"
+    sleep 0.5
+    xdotool type --delay 40 "来週の打ち合わせ"
+    sleep 0.3
+    xdotool key Return
+    sleep 0.5
+    xdotool mousemove --window "$WIN" 64 93 click --repeat 2 --delay 80 1
+    sleep 0.5
+    xdotool mousemove --window "$WIN" 400 400 click 1
+    xdotool type --delay 20 "水曜日の午後2時からでいかがでしょうか。"
+    sleep 0.5
+    xdotool mousemove 1000 620
+    shoot "$COMPOSE_OUTPUT"
 
     # Minimised, the window goes to the tray: it hides only once its icon is really in the tray.
     if ! python3 "$W/iconify.py" "$WIN"; then

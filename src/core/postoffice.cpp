@@ -75,6 +75,10 @@ PostOffice::CheckOutcome PostOffice::CheckMail() {
     return outcome;
 }
 
+int PostOffice::UnreadCount() const {
+    return m_courier ? m_courier->UnreadCount() : 0;
+}
+
 bool PostOffice::HasUnread() const {
     return m_courier && m_courier->HasUnread();
 }

@@ -67,6 +67,8 @@ public:
     CheckOutcome CheckMail();
     // A received mail waits unopened.
     bool HasUnread() const;
+    // How many received mails wait unopened.
+    int UnreadCount() const;
 
     // Why a new mail cannot travel as it stands, or Ok.
     static Courier::Refusal CheckSize(const Recipient& row, QByteArrayView body);

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QtGlobal>
+#include <algorithm>
 #include <utility>
 
 #include <unistd.h>
@@ -104,6 +105,23 @@ DirectoryProvider::DirectoryProvider(HostAddresses& addresses, QByteArray workgr
     m_ownWorkgroup = WorkgroupFrom(ParseDirectoryFile(m_path, quiet));
     if (m_discovery)
         m_discovery->SetWorkgroup(m_ownWorkgroup);
+}
+
+// Orders names as SameName matches them: ASCII letters without regard to case, double-byte
+// characters by their bytes; names that match compare equal.
+int DirectoryProvider::NameOrder(const QByteArray& a, const QByteArray& b) {
+    bool trail = false;
+    for (qsizetype k = 0; k < a.size() && k < b.size(); ++k) {
+        const auto x = static_cast<unsigned char>(a[k]);
+        const auto y = static_cast<unsigned char>(b[k]);
+        const bool exact = trail || IsLeadByte(x);
+        trail = exact && !trail;
+        const int cx = exact ? x : FoldAscii(x);
+        const int cy = exact ? y : FoldAscii(y);
+        if (cx != cy)
+            return cx < cy ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 bool DirectoryProvider::SameName(const QByteArray& a, const QByteArray& b) {
@@ -255,7 +273,13 @@ bool DirectoryProvider::ListGroups(QList<NetResource>& out) {
     const bool first = !m_listed;
     m_listed = true;
 
-    const QList<Machine> discovered = m_discovery ? m_discovery->Found(first) : QList<Machine>{};
+    QList<Machine> discovered = m_discovery ? m_discovery->Found(first) : QList<Machine>{};
+    // Discovery reports in the order its answers happened to come; the listing is the same from run
+    // to run: workgroups, then the machines of each, by name.
+    std::stable_sort(discovered.begin(), discovered.end(), [](const Machine& a, const Machine& b) {
+        const int group = NameOrder(a.workgroup, b.workgroup);
+        return group != 0 ? group < 0 : NameOrder(a.host, b.host) < 0;
+    });
     for (const Machine& machine : discovered)
         RememberLive(machine.host);
     QList<Problem> problems;

@@ -14,8 +14,9 @@ namespace varnel {
 
 // The network neighbourhood of a Linux machine, merged from its sources in this order: the machines
 // that live discovery finds, the directory file written by an administrator, and this machine
-// itself, added last when no source lists it yet. Workgroups and the machines of each keep the order
-// first seen. However long the listing, this machine stays within the tables.
+// itself, added last when no source lists it yet. Discovery's workgroups and machines come in name
+// order; the file's keep the order it gives; each workgroup stands where it is first seen. However long the
+// listing, this machine stays within the tables.
 //
 // This machine's own workgroup is the "Workgroup" setting when there is one, else the workgroup under
 // which the directory file first lists this machine, else WORKGROUP.
@@ -70,6 +71,8 @@ public:
     static QList<Machine> ReadDirectoryFile(const QString& path, QList<Problem>* problems = nullptr);
     // Compares two names as the network does (see above).
     static bool SameName(const QByteArray& a, const QByteArray& b);
+    // Orders two names the way SameName compares them: negative, 0 (the same name) or positive.
+    static int NameOrder(const QByteArray& a, const QByteArray& b);
 
 private:
     static QList<Machine> ParseDirectoryFile(const QString& path, QList<Problem>& problems);

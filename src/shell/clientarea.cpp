@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace varnel {
 
@@ -24,6 +25,13 @@ constexpr int kDesignListHeight = 249;
 constexpr int kBarThickness = 3;
 // A pane narrower (or lower) than this is not shrunk further by its dragging bar.
 constexpr int kDragLimit = 50;
+// The list's columns as designed: メール名, 送信者, 受信者, 送信時間, 受信時間. The title column is
+// never narrower than its width here.
+constexpr std::array<int, MailListModel::kColumns> kDesignColumns = {100, 80, 80, 110, 110};
+// A long host name does not push the times out of sight.
+constexpr int kWidestHostColumn = 240;
+// How wide the title column grows for its text, taking room from the host columns.
+constexpr int kWidestTitleWant = 200;
 
 QFrame* DragBar(QWidget* parent, const char* name, Qt::CursorShape cursor) {
     auto* bar = new QFrame(parent);
@@ -76,13 +84,17 @@ ClientArea::ClientArea(QWidget* parent)
     QHeaderView* header = m_mailList->header();
     header->setSortIndicatorShown(false); // sorting by a column is the MailFinder's
     header->setStretchLastSection(false);
-    const std::array<int, MailListModel::kColumns> widths = {100, 80, 80, 110, 110};
-    for (int col = 0; col < MailListModel::kColumns; ++col)
-        header->resizeSection(col, widths[size_t(col)]);
+    for (int col = 0; col < MailListModel::kColumns; ++col) {
+        header->resizeSection(col, kDesignColumns[size_t(col)]);
+        m_wantedWidths.append(col == 0 ? 0 : kDesignColumns[size_t(col)]);
+    }
     header->setMinimumSectionSize(20);
+    // A width the person drags a column to is kept; the fitting then works around it.
     connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
-        if (col == 0 && !m_fitting && m_mailList->isVisible())
-            m_titleWidth = size;
+        if (m_fitting || !m_mailList->isVisible() || col < 0 || col >= MailListModel::kColumns)
+            return;
+        m_wantedWidths[col] = size;
+        FitColumns();
     });
     connect(m_mailModel, &QAbstractItemModel::modelReset, this, [this] { FitColumns(); });
     connect(m_mailModel, &QAbstractItemModel::rowsInserted, this, [this] { FitColumns(); });
@@ -95,9 +107,18 @@ ClientArea::ClientArea(QWidget* parent)
     m_memo->setReadOnly(true);
     m_memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-    // Tab order: tree, list, memo, tool bar.
+    // Tab order: tree, list, memo, and round again; Tab in the memo moves on rather than typing a
+    // tab. The pane that has the keyboard wears a frame in the highlight colour.
+    m_memo->setTabChangesFocus(true);
     setTabOrder(m_networkTree, m_mailList);
     setTabOrder(m_mailList, m_memo);
+    setTabOrder(m_memo, m_networkTree);
+    // The frame stays one pixel wide either way, so the focus moves no column.
+    const QString focusFrame = QStringLiteral(
+        "%1 { border: 1px solid palette(mid); } %1:focus { border: 1px solid palette(highlight); }");
+    m_networkTree->setStyleSheet(focusFrame.arg(QLatin1String("QTreeWidget")));
+    m_mailList->setStyleSheet(focusFrame.arg(QLatin1String("QTreeView")));
+    m_memo->setStyleSheet(focusFrame.arg(QLatin1String("QPlainTextEdit")));
 
     installEventFilter(this);
     m_rightPane->installEventFilter(this);
@@ -202,18 +223,29 @@ void ClientArea::SetPanes(const PaneSizes& panes) {
 QList<int> ClientArea::ColumnWidths() const {
     QList<int> widths;
     for (int col = 0; col < MailListModel::kColumns; ++col)
-        widths.append(col == 0 ? m_titleWidth : m_mailList->header()->sectionSize(col));
+        widths.append(col == 0 ? m_wantedWidths[0] : m_mailList->header()->sectionSize(col));
     return widths;
 }
 
 void ClientArea::SetColumnWidths(const QList<int>& widths) {
     if (widths.size() != MailListModel::kColumns)
         return;
-    QHeaderView* header = m_mailList->header();
+    m_wantedWidths[0] = std::clamp(widths[0], 0, 2000);
     for (int col = 1; col < MailListModel::kColumns; ++col)
-        header->resizeSection(col, std::clamp(widths[col], 20, 2000));
-    m_titleWidth = std::clamp(widths[0], 0, 2000);
+        m_wantedWidths[col] = std::clamp(widths[col], 20, 2000);
     FitColumns();
+}
+
+QSize ClientArea::FirstSize() const {
+    int columns = 2 * TimeColumnWidth();
+    for (int col = 0; col < 3; ++col)
+        columns += kDesignColumns[size_t(col)];
+    // The list's frame around the columns, the bar beside the tree, and the tree's share of the width.
+    m_mailList->ensurePolished();
+    const int frame = 2 * m_mailList->frameWidth();
+    const double rightShare = 1.0 - double(kDesignTreeWidth) / DesignSize().width();
+    const int width = int(std::ceil((columns + frame + kBarThickness) / rightShare));
+    return {std::max(DesignSize().width(), width), DesignSize().height()};
 }
 
 int ClientArea::TimeColumnWidth() const {
@@ -225,31 +257,55 @@ int ClientArea::TimeColumnWidth() const {
     }
     QString sample = QStringLiteral("0000/00/00 00:00:00");
     sample.replace(u'0', widest);
-    // The item's text margin on either side, as the style lays out a cell, and a little air.
+    // The item's text margin on either side, as the style lays out a cell.
     const int margin =
         m_mailList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_mailList) + 1;
-    return metrics.horizontalAdvance(sample) + 2 * margin + 4;
+    return metrics.horizontalAdvance(sample) + 2 * margin;
 }
 
+// The times and host names fit whole; the title column takes the room the others leave, and never
+// less than its design width. Host columns still at their design width give the title what their
+// text does not need, while the titles want more room; a width the person chose is kept, and the
+// list then scrolls.
 void ClientArea::FitColumns() {
     if (m_fitting)
         return;
     m_fitting = true;
     QHeaderView* header = m_mailList->header();
+    const auto* view = static_cast<const QAbstractItemView*>(m_mailList);
+    std::array<int, MailListModel::kColumns> widths{};
+    std::array<int, MailListModel::kColumns> needs{};
     int others = 0;
     for (int col = 1; col < MailListModel::kColumns; ++col) {
-        int need = std::max(header->sectionSizeHint(col),
-                            static_cast<const QAbstractItemView*>(m_mailList)->sizeHintForColumn(col));
+        int need = std::max(header->sectionSizeHint(col), view->sizeHintForColumn(col));
         if (col >= 3)
             need = std::max(need, TimeColumnWidth());
         else
-            need = std::min(need, 240); // a long host name does not push the times out of sight
-        if (header->sectionSize(col) < need)
-            header->resizeSection(col, need);
-        others += header->sectionSize(col);
+            need = std::min(need, kWidestHostColumn);
+        needs[size_t(col)] = need;
+        widths[size_t(col)] = std::max(need, m_wantedWidths[col]);
+        others += widths[size_t(col)];
     }
-    const int title = std::max(header->sectionSizeHint(0), m_titleWidth);
-    header->resizeSection(0, std::max(title, m_mailList->viewport()->width() - others));
+    const int titleFloor = std::max({kDesignColumns[0], header->sectionSizeHint(0), m_wantedWidths[0]});
+    const int titleWant = std::max(titleFloor, std::min(view->sizeHintForColumn(0), kWidestTitleWant));
+    const int room = m_mailList->viewport()->width();
+    for (int col : {2, 1}) {
+        const int over = others + titleWant - room;
+        if (over <= 0)
+            break;
+        if (m_wantedWidths[col] != kDesignColumns[size_t(col)])
+            continue;
+        const int give = std::min(over, widths[size_t(col)] - needs[size_t(col)]);
+        if (give > 0) {
+            widths[size_t(col)] -= give;
+            others -= give;
+        }
+    }
+    widths[0] = std::max(titleFloor, room - others);
+    for (int col = 0; col < MailListModel::kColumns; ++col) {
+        if (header->sectionSize(col) != widths[size_t(col)])
+            header->resizeSection(col, widths[size_t(col)]);
+    }
     m_fitting = false;
 }
 

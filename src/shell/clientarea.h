@@ -22,6 +22,9 @@ public:
 
     // The size the window is designed for; the window opens with its client area this large.
     static QSize DesignSize() { return {613, 462}; }
+    // The size the window first opens with: the design size, wider when the list's columns at their
+    // design widths (the times as wide as they need) do not fit in it in the font in use.
+    QSize FirstSize() const;
 
     QWidget* ToolPanel() const { return m_toolPanel; }
     QTreeWidget* NetworkTree() const { return m_networkTree; }
@@ -53,7 +56,6 @@ private:
     void LayoutClient();
     void LayoutRight();
     bool DragBarEvent(QObject* bar, QEvent* event);
-    // Every column at least as wide as its text; the title column takes what room is left.
     void FitColumns();
 
     QWidget* m_toolPanel = nullptr;
@@ -70,7 +72,8 @@ private:
     // bars, kept when the window is resized.
     double m_treeShare;
     double m_listShare;
-    int m_titleWidth = 0; // the title column's width as the person set it; it takes the room left over
+    // Each column's width as the person set it (the title's 0 until then); the fitting starts there.
+    QList<int> m_wantedWidths;
     bool m_fitting = false;
 };
 

@@ -11,7 +11,9 @@
 #include "shell/varnel.h"
 #include "text/cp932.h"
 
+#include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QStringList>
 #include <algorithm>
 
@@ -97,23 +99,26 @@ void Composer::SendFromList() {
 }
 
 // With no recipient rows nothing is stored and the text stays.
-void Composer::SaveWithoutSending() {
+bool Composer::SaveWithoutSending() {
     if (m_views.CurrentView() != View::Make || !m_app.Post().MailBoxesOpen())
-        return;
+        return false;
     QList<Recipient> rows;
     QByteArray body;
     QString bad;
     if (!RowBytes(rows) || rows.isEmpty())
-        return;
+        return false;
     if (!BodyBytes(m_memo.toPlainText(), body, bad)) {
         RefuseCharacter(bad, QStringLiteral("本文"));
-        return;
+        return false;
     }
     if (!CheckOutgoing(rows, body, false))
-        return;
-    if (m_app.Post().SaveWithoutSending(rows, body).boxFull)
+        return false;
+    if (m_app.Post().SaveWithoutSending(rows, body).boxFull) {
         TellBoxFull(*m_app.Platform().prompt, &m_owner, texts::SendBoxName());
+        return false; // the mail stays on the screen: not every copy is kept
+    }
     m_views.ShowView();
+    return true;
 }
 
 // Asks for the title first when the machine is the first recipient; a machine already among the
@@ -124,14 +129,16 @@ void Composer::AddRecipient() {
     const int host = m_network.CurrentHost();
     if (host < 0)
         return;
+    // A copy: the tables follow the network while the title dialog is open.
     const QByteArray name = m_app.Post().HostName(host);
     for (int r = 0; r < m_model.rowCount(); ++r) {
         if (m_model.RecipientBytes(r) == name)
             return;
     }
     TitleDialog& title = m_app.TitleWindow();
-    if (m_model.rowCount() == 0)
-        title.exec();
+    // A cancelled title dialog adds no recipient.
+    if (m_model.rowCount() == 0 && title.exec() != QDialog::Accepted)
+        return;
     m_model.AppendRow(title.Title(), m_app.Post().LocalHostName(), name);
 }
 
@@ -195,8 +202,10 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
             return false;
         }
         if (size == Courier::Refusal::MailTooLong) {
-            Warn(QStringLiteral("本文が長すぎるため%1できません。\n1 通のメールは %2 バイトまでです。")
+            Warn(QStringLiteral("本文が長すぎるため%1できません。\n本文をあと %2 文字減らしてください"
+                                "（1 通のメールは %3 バイトまでで、全角の文字は 2 バイトと数えます）。")
                      .arg(verb)
+                     .arg(CharactersOver(row))
                      .arg(kMaxOutgoingMail));
             return false;
         }
@@ -219,8 +228,14 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
 // Sends the new mail to every recipient row. Copies that left are stored as Sent, copies that did
 // not as Saved, so none is lost; then the rows and the text are cleared.
 bool Composer::SendComposed() {
-    if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make || m_model.rowCount() == 0)
+    if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make)
         return false;
+    if (m_model.rowCount() == 0) {
+        Warn(QStringLiteral(
+            "宛先がありません。\n左のネットワークの一覧で相手のマシンをダブルクリックする"
+            "（または選んで Enter を押す）と宛先に加わります。宛先を加えてから送信してください。"));
+        return false;
+    }
     QList<Recipient> rows;
     QByteArray body;
     QString bad;
@@ -248,9 +263,37 @@ bool Composer::SendComposed() {
     }
     m_model.ClearRows();
     m_memo.clear();
+    SaySent(result.sent, result.failed);
     if (!unsent.isEmpty() || !stopped.isEmpty())
         TellUnsent(unsent, stopped);
     return true;
+}
+
+void Composer::SaySent(int sent, int failed) {
+    QString text = QStringLiteral("%1通のメールを送信しました。").arg(sent);
+    if (failed > 0)
+        text += QStringLiteral("%1通は送れなかったため、送信BOXに「保存」として残しました。").arg(failed);
+    if (auto* window = qobject_cast<QMainWindow*>(&m_owner))
+        window->statusBar()->showMessage(text);
+}
+
+// How many characters at the end of the text must go for the mail to row to fit: the most
+// characters from the start that still fit are found by halving.
+int Composer::CharactersOver(const Recipient& row) const {
+    const QString text = m_memo.toPlainText();
+    const auto fits = [&](qsizetype keep) {
+        QByteArray body;
+        QString bad;
+        return BodyBytes(text.left(keep), body, bad) &&
+               PostOffice::CheckSize(row, body) == Courier::Refusal::Ok;
+    };
+    qsizetype low = 0;            // fits (an empty text always does once the header does)
+    qsizetype high = text.size(); // does not fit
+    while (high - low > 1) {
+        const qsizetype middle = low + (high - low) / 2;
+        (fits(middle) ? low : high) = middle;
+    }
+    return int(text.size() - low);
 }
 
 // Every selected copy goes again; those that could not leave are named in one box.
@@ -268,6 +311,7 @@ bool Composer::SendSelected() {
     }
     if (selected.size() > 1 && sent > 0)
         m_views.RefillKeepingSelection(); // the copies show as sent
+    SaySent(sent, int(unsent.size()));
     if (!unsent.isEmpty())
         TellUnsent(unsent);
     return sent > 0;
@@ -310,8 +354,24 @@ void Composer::Reply() {
         return;
     const PostOffice::ReplyHeader reply = m_app.Post().ReplyTo(r);
     const QString title = ReplyTitle(cp932::Decode(reply.title), reply.titleRoom);
-    m_views.SwitchTo(View::Make);
+    m_views.SwitchTo(View::Make); // brings back the mail being written, if there is one
+    if (m_model.rowCount() > 0 || !m_memo.toPlainText().isEmpty()) {
+        QStringList choices = {QStringLiteral("書き続ける")};
+        if (m_model.rowCount() > 0)
+            choices.append(QStringLiteral("送信BOXに保存して返信"));
+        choices.append(QStringLiteral("破棄して返信"));
+        const int chosen = m_app.Platform().prompt->AskChoice(
+            &m_owner,
+            QStringLiteral("書きかけのメールがあります。\n返信を書く前に、書きかけのメールをどうしますか。"),
+            texts::Caption(), choices);
+        if (chosen <= 0 || chosen >= choices.size())
+            return; // the mail being written stays as it is
+        if (choices[chosen].startsWith(QStringLiteral("送信BOX")) && !SaveWithoutSending())
+            return;
+    }
+    // The reply begins empty: nothing of another mail goes out under its recipient.
     m_model.ClearRows();
+    m_memo.clear();
     m_model.AppendRow(title, m_app.Post().LocalHostName(), reply.recipient);
     m_app.TitleWindow().SetTitle(title);
     m_memo.setFocus(Qt::ShortcutFocusReason);

@@ -31,11 +31,14 @@ public:
     // The send command of the list's pop-up menu.
     void SendFromList();
     // Stores the mail being written in the send box, one Saved copy per recipient row, without sending.
-    void SaveWithoutSending();
+    // False when nothing was stored (no recipient, or what cannot travel, told); the mail then stays.
+    bool SaveWithoutSending();
     // Adds the current machine of the network tree as a recipient of the mail being written.
     void AddRecipient();
     // Answers the selected mail of the receive box: the new-message view with its sender as the
-    // recipient, "Re: " and its title, and the focus in the text. Text typed before stays.
+    // recipient, "Re: " and its title, an empty text and the focus in it. A mail being written is
+    // never taken over: the person is asked first whether to go on writing it (the default), to
+    // keep it in the send box as saved, or to discard it.
     void Reply();
 
 private:
@@ -49,6 +52,10 @@ private:
     // and those whose copy left for a machine where the program is known not to run.
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
+    // After 送信, in the status bar: how many copies left, and how many stayed behind as saved.
+    void SaySent(int sent, int failed);
+    // How many characters too many the text holds for a mail to row.
+    int CharactersOver(const Recipient& row) const;
     // Discovery knows that the program is not running on this host.
     bool KnownStopped(const QByteArray& host) const;
 

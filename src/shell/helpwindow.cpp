@@ -3,6 +3,7 @@
 #include "shell/icons.h"
 
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSvgRenderer>
@@ -58,6 +59,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     m_browser->setSource(kContents);
+}
+
+// Escape closes the help, as it closes the dialogs.
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void HelpWindow::ShowContents() {

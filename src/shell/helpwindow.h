@@ -15,6 +15,9 @@ public:
     QTextBrowser* Browser() const { return m_browser; }
     void ShowContents();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QTextBrowser* m_browser = nullptr;
 };

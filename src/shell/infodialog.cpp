@@ -66,15 +66,10 @@ void InfoDialog::showEvent(QShowEvent* event) {
     CentreOverOwner(this, parentWidget());
 }
 
+// Escape closes the dialog as the close box does (QDialog's own handling).
 void InfoDialog::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        // The dialog has no cancel button: Escape does nothing. The close box still closes it.
-        return;
-    default:
-        if (!PressFocusedButton(this, event))
-            QDialog::keyPressEvent(event);
-    }
+    if (!PressFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 } // namespace varnel

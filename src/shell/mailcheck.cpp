@@ -59,8 +59,20 @@ void MailCheck::Tick() {
     }
     if (result.takenIn && m_views.CurrentView() != View::Make)
         m_views.RefillKeepingSelection();
-    ApplyIcon(post.HasUnread());
+    ShowUnread();
+}
+
+void MailCheck::ShowUnread() {
+    const PostOffice& post = m_app.Post();
+    if (m_stopped || !post.MailBoxesOpen())
+        return;
+    const int count = post.UnreadCount();
+    ApplyIcon(count > 0);
     m_tray.UpdateIcon();
+    if (count != m_unreadCount) {
+        m_unreadCount = count;
+        Q_EMIT UnreadChanged(count);
+    }
 }
 
 void MailCheck::ApplyIcon(bool unread) {

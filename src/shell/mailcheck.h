@@ -24,6 +24,12 @@ public:
     void Stop();
     // Which icon the last check chose: true when unread mail waits.
     bool UnreadIcon() const { return m_unreadIcon; }
+    // Counts the unread mail anew and shows it by the icons (UnreadChanged when the count changed):
+    // at every check, and when a mail has been opened.
+    void ShowUnread();
+
+Q_SIGNALS:
+    void UnreadChanged(int count);
 
 private:
     void Tick();
@@ -39,6 +45,7 @@ private:
     bool m_unreadIcon = false;
     bool m_iconApplied = false;
     bool m_fullTold = false; // the person has been told that the receive box is full
+    int m_unreadCount = -1;  // as last shown; -1 before the first count
 };
 
 } // namespace varnel

@@ -9,6 +9,7 @@
 #include "shell/infodialog.h"
 #include "shell/lifecycle.h"
 #include "shell/mailcheck.h"
+#include "shell/maillistmodel.h"
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/sessionmemory.h"
@@ -23,12 +24,14 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -87,11 +90,21 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     m_memory = std::make_unique<SessionMemory>(app, *this, *m_client, *m_views);
     m_lifecycle->rememberWindow = [this] { m_memory->Save(); };
 
+    // The status bar: the unread count always, and a word after a command.
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(false);
+    m_unreadLabel = new QLabel(statusBar());
+    m_unreadLabel->setObjectName(QStringLiteral("Lb_Unread"));
+    statusBar()->addPermanentWidget(m_unreadLabel);
+    ShowUnreadCount(0);
+
     WireCommands();
 
-    // The design sizes are those of the client area; the menu bar comes on top of it.
-    const QSize design = ClientArea::DesignSize();
-    resize(design.width(), design.height() + menuBar()->sizeHint().height());
+    // The design sizes are those of the client area; the menu bar comes on top of it and the status
+    // bar below.
+    const QSize design = m_client->FirstSize();
+    resize(design.width(),
+           design.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());
         frame.moveCenter(screen->availableGeometry().center());
@@ -184,6 +197,7 @@ void MainWindow::BuildMenus() {
 
     QMenu* infoMenu = AddMenu(bar, "Mn_Info", QStringLiteral("情報(&H)"));
     m_openHelp = AddItem(infoMenu, "Mn_InfoHelp", QStringLiteral("ヘルプ"));
+    m_openHelp->setShortcut(QKeySequence(Qt::Key_F1));
     AddSeparator(infoMenu, "N3");
     m_openInfo = AddItem(infoMenu, "Mn_InfoInfo", QStringLiteral("情報"));
 
@@ -270,9 +284,16 @@ void MainWindow::WireCommands() {
     deleteKey->setContext(Qt::WidgetShortcut);
     deleteKey->setObjectName(QStringLiteral("LV_DeleteKey"));
     connect(deleteKey, &QShortcut::activated, this, deleteSelected);
+    // Ctrl+Enter sends from wherever the focus is, as 送信 does; the handler refuses what it cannot.
+    for (const int enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* sendKey = new QShortcut(QKeySequence(Qt::CTRL | enter), this);
+        sendKey->setObjectName(QStringLiteral("SendKey"));
+        connect(sendKey, &QShortcut::activated, this, send);
+    }
     onAction(m_saveWithoutSending, [&composer] { composer.SaveWithoutSending(); });
     onAction(m_restore, [this] { m_tray->RestoreFromTray(); });
-    connect(m_client->NetworkTree(), &QTreeWidget::itemDoubleClicked, this,
+    // A double click on a machine, or Enter on it, adds it as a recipient.
+    connect(m_client->NetworkTree(), &QTreeWidget::itemActivated, this,
             [&composer] { composer.AddRecipient(); });
 
     connect(m_mailMenu, &QMenu::aboutToShow, this, [this] { UpdateMailMenu(); });
@@ -286,6 +307,11 @@ void MainWindow::WireCommands() {
         m_listMenu->popup(list->viewport()->mapToGlobal(pos));
     });
     connect(&views, &MailViews::ViewChanged, this, [this](View view) { ShowViewMarks(view); });
+    connect(m_mailCheck.get(), &MailCheck::UnreadChanged, this,
+            [this](int count) { ShowUnreadCount(count); });
+    // A mail opened in the list changes its picture there: the count follows at once.
+    connect(m_client->MailModel(), &QAbstractItemModel::dataChanged, this,
+            [this] { m_mailCheck->ShowUnread(); });
 
     if (TrayService* tray = m_app.Platform().tray) {
         connect(tray, &TrayService::DoubleClicked, this, [this] { m_tray->RestoreFromTray(); });
@@ -337,6 +363,13 @@ void MainWindow::UpdateListMenu() {
     m_saveWithoutSending->setEnabled(s.save);
     m_deleteFromList->setEnabled(s.remove);
     m_deleteAllFromList->setEnabled(s.removeAll);
+}
+
+void MainWindow::ShowUnreadCount(int count) {
+    const QString text =
+        count > 0 ? QStringLiteral("未読メール %1通").arg(count) : QStringLiteral("未読メールはありません");
+    m_unreadLabel->setText(text);
+    m_tray->SetTip(texts::Caption() + u'\n' + text);
 }
 
 void MainWindow::ShowHelp() {

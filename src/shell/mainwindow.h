@@ -8,6 +8,7 @@
 #include <memory>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QToolButton;
 
@@ -64,10 +65,12 @@ private:
     void UpdateListMenu();
 
     void ShowHelp();
+    void ShowUnreadCount(int count);
 
     Varnel& m_app;
     ClientArea* m_client = nullptr;
     QPointer<HelpWindow> m_help;
+    QLabel* m_unreadLabel = nullptr;
 
     // Tool bar.
     QToolButton* m_sendButton = nullptr;

@@ -1,33 +1,125 @@
 #include "shell/networktree.h"
 
+#include "shell/icons.h"
 #include "shell/varnel.h"
 #include "text/cp932.h"
 
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace varnel {
 
-NetworkTree::NetworkTree(Varnel& app, QTreeWidget& tree) : m_app(app), m_tree(tree) {}
+namespace {
+
+constexpr int kWatchInterval = 2000; // ms; a listing after the first only reads what is known
+
+// The child of parent (or the top-level node, for no parent) at or after position from whose text is
+// name; null when there is none.
+QTreeWidgetItem* FindFrom(QTreeWidget& tree, QTreeWidgetItem* parent, int from, const QString& name) {
+    const int count = parent ? parent->childCount() : tree.topLevelItemCount();
+    for (int k = from; k < count; ++k) {
+        QTreeWidgetItem* node = parent ? parent->child(k) : tree.topLevelItem(k);
+        if (node->text(0) == name)
+            return node;
+    }
+    return nullptr;
+}
+
+// Puts the node named name at position at under parent: the one there already, one found further on
+// (moved up, keeping whether it was open), or a new one.
+QTreeWidgetItem* PlaceAt(QTreeWidget& tree, QTreeWidgetItem* parent, int at, const QString& name,
+                         bool isNew) {
+    QTreeWidgetItem* node = FindFrom(tree, parent, at, name);
+    const int index = !node ? -1 : parent ? parent->indexOfChild(node) : tree.indexOfTopLevelItem(node);
+    if (node && index == at)
+        return node;
+    bool open = isNew;
+    if (node) {
+        open = node->isExpanded();
+        if (parent)
+            parent->takeChild(index);
+        else
+            tree.takeTopLevelItem(index);
+    } else {
+        node = new QTreeWidgetItem(QStringList{name});
+    }
+    if (parent)
+        parent->insertChild(at, node);
+    else
+        tree.insertTopLevelItem(at, node);
+    node->setExpanded(open);
+    return node;
+}
+
+// Drops the nodes from position from on.
+void DropFrom(QTreeWidget& tree, QTreeWidgetItem* parent, int from) {
+    while ((parent ? parent->childCount() : tree.topLevelItemCount()) > from)
+        delete (parent ? parent->child(from) : tree.topLevelItem(from));
+}
+
+} // namespace
+
+NetworkTree::NetworkTree(Varnel& app, QTreeWidget& tree) : m_app(app), m_tree(tree) {
+    m_watch = new QTimer(&m_tree);
+    m_watch->setObjectName(QStringLiteral("Tm_NetWatch"));
+    m_watch->setInterval(kWatchInterval);
+    QObject::connect(m_watch, &QTimer::timeout, &m_tree, [this] { Fill(); });
+}
+
+NetworkTree::~NetworkTree() {
+    delete m_watch; // the tree widget may outlive this object
+}
 
 bool NetworkTree::Fill() {
-    m_tree.clear();
-    PostOffice& post = m_app.Post();
-    const bool found = post.ListNetwork();
+    const bool found = m_app.Post().ListNetwork();
+    FollowTables();
+    if (!m_watch->isActive())
+        m_watch->start();
+    return found;
+}
+
+void NetworkTree::FollowTables() {
+    const PostOffice& post = m_app.Post();
     m_hostNodes = QList<QTreeWidgetItem*>(post.HostCount() + 1, nullptr);
-    if (!found)
-        return false;
-    for (int i = 1; i <= post.GroupCount(); ++i) {
-        auto* group = new QTreeWidgetItem(&m_tree, {cp932::Decode(post.GroupName(i))});
+    // A listing without a machine leaves the tree empty.
+    const int groups = post.NetworkFound() ? post.GroupCount() : 0;
+    for (int i = 1; i <= groups; ++i) {
+        QTreeWidgetItem* group = PlaceAt(m_tree, nullptr, i - 1, cp932::Decode(post.GroupName(i)), true);
+        int place = 0;
         for (int j = 1; j <= post.HostCount(); ++j) {
             if (post.GroupOfHost(j) == i)
-                m_hostNodes[j] = new QTreeWidgetItem(group, {cp932::Decode(post.HostName(j))});
+                m_hostNodes[j] = PlaceAt(m_tree, group, place++, cp932::Decode(post.HostName(j)), false);
+        }
+        DropFrom(m_tree, group, place);
+    }
+    DropFrom(m_tree, nullptr, groups);
+    MarkThisMachine();
+}
+
+void NetworkTree::MarkThisMachine() {
+    const PostOffice& post = m_app.Post();
+    for (int j = 1; j < m_hostNodes.size(); ++j) {
+        QTreeWidgetItem* node = m_hostNodes[j];
+        if (!node)
+            continue;
+        const bool self = !post.LocalHostName().isEmpty() && post.HostName(j) == post.LocalHostName();
+        const bool marked = node->data(0, Qt::FontRole).isValid();
+        if (self && !marked) {
+            QFont bold = m_tree.font();
+            bold.setBold(true);
+            node->setFont(0, bold);
+            node->setIcon(0, icons::Window());
+        } else if (!self && marked) {
+            node->setData(0, Qt::FontRole, QVariant());
+            node->setIcon(0, QIcon());
         }
     }
-    return true;
 }
 
 bool NetworkTree::DetectLocalHostName() {
-    return m_app.Post().DetectLocalHost();
+    const bool found = m_app.Post().DetectLocalHost();
+    MarkThisMachine();
+    return found;
 }
 
 void NetworkTree::Rescan() {

@@ -39,6 +39,22 @@ bool MessageBoxPrompt::AskYesNo(QWidget* owner, const QString& text, const QStri
     return box.clickedButton() == yes;
 }
 
+int MessageBoxPrompt::AskChoice(QWidget* owner, const QString& text, const QString& caption,
+                                const QStringList& choices) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, owner);
+    box.setTextFormat(Qt::PlainText);
+    QList<QPushButton*> buttons;
+    for (const QString& choice : choices)
+        buttons.append(box.addButton(choice, QMessageBox::ActionRole));
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(buttons.first());
+        box.setEscapeButton(buttons.first());
+    }
+    box.exec();
+    const auto chosen = buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+    return chosen < 0 ? 0 : int(chosen);
+}
+
 void MessageBoxPrompt::Notice(QWidget* owner, const QString& text, const QString& caption,
                               QMessageBox::Icon icon, bool front) {
     // An unattended machine must not pile up boxes without end: beyond this many, mail is still

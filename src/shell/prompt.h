@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -18,6 +19,10 @@ public:
     virtual bool AskRetry(QWidget* owner, const QString& text, const QString& caption) = 0;
     // A question with はい and いいえ, いいえ chosen by default: true only for はい.
     virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // A question with one button per choice, the first chosen by default and by Escape: the index
+    // of the choice taken.
+    virtual int AskChoice(QWidget* owner, const QString& text, const QString& caption,
+                          const QStringList& choices) = 0;
     // A box that appears without waiting and without taking the keyboard, so typing goes on where it
     // was; the person closes it when they like.
     virtual void Notice(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
@@ -34,6 +39,8 @@ public:
               bool foreground) override;
     bool AskRetry(QWidget* owner, const QString& text, const QString& caption) override;
     bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override;
+    int AskChoice(QWidget* owner, const QString& text, const QString& caption,
+                  const QStringList& choices) override;
     void Notice(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
                 bool front) override;
 };

@@ -5,7 +5,6 @@
 #include "shell/prompt.h"
 #include "shell/titlecheck.h"
 
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,10 +34,16 @@ TitleDialog::TitleDialog(QWidget* parent, Prompt* boxes)
     prompt->setObjectName(QStringLiteral("Label1"));
     prompt->move(16, 8);
     prompt->adjustSize();
-    auto* note = new QLabel(QStringLiteral("（この内容は後で変更可能です）"), this);
-    note->setObjectName(QStringLiteral("Label2"));
-    note->move(88, 24);
-    note->adjustSize();
+    m_note = new QLabel(QStringLiteral("（この内容は後で変更可能です）"), this);
+    m_note->setObjectName(QStringLiteral("Label2"));
+    m_note->move(88, 24);
+    m_note->adjustSize();
+    m_emptyRefusal = new QLabel(QStringLiteral("タイトルを入力してください"), this);
+    m_emptyRefusal->setObjectName(QStringLiteral("Lb_EmptyTitle"));
+    m_emptyRefusal->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    m_emptyRefusal->move(16, 24);
+    m_emptyRefusal->adjustSize();
+    m_emptyRefusal->hide();
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setObjectName(QStringLiteral("Btn_OK"));
@@ -54,21 +59,31 @@ TitleDialog::TitleDialog(QWidget* parent, Prompt* boxes)
 
     setTabOrder(m_okButton, m_titleEdit);
 
-    connect(m_okButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_okButton, &QPushButton::clicked, this, &TitleDialog::TryAccept);
+    connect(m_titleEdit, &QLineEdit::textEdited, this, [this] { ShowEmptyRefusal(false); });
 }
 
 QString TitleDialog::Title() const {
     return m_titleEdit->text();
 }
 
-void TitleDialog::closeEvent(QCloseEvent* event) {
+void TitleDialog::ShowEmptyRefusal(bool shown) {
+    m_emptyRefusal->setVisible(shown);
+    m_note->setVisible(!shown);
+}
+
+void TitleDialog::TryAccept() {
+    if (m_titleEdit->text().trimmed().isEmpty()) {
+        ShowEmptyRefusal(true);
+        m_titleEdit->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     const QString trouble = TitleTrouble(m_titleEdit->text());
     if (trouble.isEmpty()) {
-        QDialog::closeEvent(event);
+        accept();
         return;
     }
     // The dialog stays open with the text as typed, so only the one character needs changing.
-    event->ignore();
     const QString caption = windowTitle();
     if (m_prompt) {
         m_prompt->Show(this, trouble, caption, QMessageBox::Warning);
@@ -85,6 +100,7 @@ void TitleDialog::SetTitle(const QString& title) {
 
 void TitleDialog::Reset() {
     m_enterDown = false;
+    ShowEmptyRefusal(false);
     m_titleEdit->clear();
     m_titleEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -98,8 +114,7 @@ void TitleDialog::showEvent(QShowEvent* event) {
 }
 
 void TitleDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape)
-        return; // no way to cancel: Escape does nothing, the close box still closes
+    // Escape reaches QDialog, which cancels.
     if (!PressFocusedButton(this, event))
         QDialog::keyPressEvent(event);
 }
@@ -121,7 +136,7 @@ bool TitleDialog::eventFilter(QObject* watched, QEvent* event) {
     if (key->isAutoRepeat() || !m_enterDown)
         return true;
     m_enterDown = false;
-    close();
+    TryAccept();
     return true;
 }
 

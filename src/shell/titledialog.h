@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -9,9 +10,10 @@ namespace varnel {
 
 class Prompt;
 
-// "Varnel-[タイトル入力]" (Frm_Title): asks for the title of a new mail. There is no way to cancel:
-// however it is closed, the caller takes the text of the edit box. A title that cannot travel is
-// refused while the dialog is open, with the reason in plain words (through prompt when given).
+// "Varnel-[タイトル入力]" (Frm_Title): asks for the title of a new mail. Enter (on release) and OK
+// accept it; Escape and the close box cancel, and the caller then adds no recipient. An empty title
+// is refused in place, with a word where the note stands; a title that cannot travel is refused
+// while the dialog is open, with the reason in plain words (through prompt when given).
 class TitleDialog : public QDialog {
     Q_OBJECT
 public:
@@ -25,16 +27,21 @@ protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override; // Enter released in the edit box
-    void closeEvent(QCloseEvent* event) override;
 
 private:
+    // OK and Enter: the title is taken when it can travel, else the dialog stays open.
+    void TryAccept();
+    void ShowEmptyRefusal(bool shown);
+
     // Every showing starts with an empty, focused edit box.
     void Reset();
 
     Prompt* m_prompt = nullptr;
     QLineEdit* m_titleEdit = nullptr;
     QPushButton* m_okButton = nullptr;
-    bool m_enterDown = false; // Enter went down in the edit box; only its release closes the dialog
+    QLabel* m_note = nullptr;         // "（この内容は後で変更可能です）"
+    QLabel* m_emptyRefusal = nullptr; // in the note's place while an empty title is refused
+    bool m_enterDown = false;         // Enter went down in the edit box; only its release closes the dialog
 };
 
 } // namespace varnel

@@ -60,6 +60,10 @@ bool SystemTray::Modify(const QIcon& icon) {
     return true;
 }
 
+void SystemTray::SetTip(const QString& tip) {
+    m_icon->setToolTip(tip);
+}
+
 bool SystemTray::IsShown() const {
     return m_icon->isVisible();
 }

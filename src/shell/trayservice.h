@@ -21,6 +21,8 @@ public:
     virtual bool Remove() = 0;
     // Changes the picture; false when the icon is not shown.
     virtual bool Modify(const QIcon& icon) = 0;
+    // The text shown when the pointer rests on the icon, now and when it is next added.
+    virtual void SetTip(const QString& tip) = 0;
     virtual bool IsShown() const = 0;
     // A desktop notification with a title and a line of text, replacing the one shown before; false
     // when the desktop has no way to show it.
@@ -42,6 +44,7 @@ public:
     bool Add(const QIcon& icon, const QString& tip) override;
     bool Remove() override;
     bool Modify(const QIcon& icon) override;
+    void SetTip(const QString& tip) override;
     bool IsShown() const override;
     // The tray's balloon while the icon is in the tray, else the desktop's notification service.
     bool ShowMessage(const QString& title, const QString& text) override;

@@ -23,7 +23,7 @@ void WindowTray::HideToTray() {
         return;
     m_iconSet = true;
     // Otherwise the person would have no way back to the window.
-    if (m_tray->Add(m_window.windowIcon(), m_window.windowTitle()))
+    if (m_tray->Add(m_window.windowIcon(), m_tip.isEmpty() ? m_window.windowTitle() : m_tip))
         m_window.hide();
 }
 
@@ -39,6 +39,12 @@ void WindowTray::UpdateIcon() {
     if (!m_tray || !m_iconSet)
         return;
     m_tray->Modify(m_window.windowIcon()); // fails without effect while the icon is not in the tray
+}
+
+void WindowTray::SetTip(const QString& tip) {
+    m_tip = tip;
+    if (m_tray)
+        m_tray->SetTip(tip);
 }
 
 void WindowTray::WindowStateChanged() {

@@ -22,6 +22,8 @@ public:
     void RestoreFromTray();
     // Gives the tray icon the window's current icon, once the window has been put away at least once.
     void UpdateIcon();
+    // The icon's tip, from now on; the window's caption until set.
+    void SetTip(const QString& tip);
     // The window has been minimised, or its state otherwise changed.
     void WindowStateChanged();
 
@@ -35,6 +37,7 @@ private:
     QTimer* m_autoTray = nullptr;
     bool m_iconSet = false;     // the tray record has been filled by a first HideToTray
     bool m_trayPending = false; // a minimise is on its way to the tray
+    QString m_tip;
 };
 
 } // namespace varnel

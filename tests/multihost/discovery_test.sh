@@ -258,8 +258,8 @@ click_place() {
     # shellcheck disable=SC2086
     click "$1" $xy "${3:-1}"
 }
-# Double-clicks machine host of workgroup group in copy i's tree: a fresh listing first, so the tree
-# stands collapsed where the places line says; the workgroup opens, then its k-th machine.
+# Double-clicks machine host of workgroup group in copy i's tree: a fresh listing first, so the places
+# line is the tree as it stands (workgroups come open and stay so); then its k-th machine.
 add_recipient() {
     local i=$1 group=$2 host=$3 gx gy row k
     ask "$i" >/dev/null
@@ -268,7 +268,6 @@ add_recipient() {
     k=$(grep '^tree' "$W/pc$i/stdout.log" | tail -n 1 | tr ' ' '\n' | sed -n "s/^$group\[\(.*\)\]$/\1/p" |
         tr ',' '\n' | grep -nx "$host" | cut -d: -f1)
     [ -n "$gx" ] && [ -n "$row" ] && [ -n "$k" ] || { echo "    pc$i: no $group/$host in the tree"; return 1; }
-    click "$i" "$gx" "$gy" 2
     click "$i" "$gx" $((gy + k * row)) 2
 }
 type_into() { # copy, window, text

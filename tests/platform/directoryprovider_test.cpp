@@ -195,6 +195,28 @@ TEST_F(DirectoryProviderTest, LiveMachinesComeBeforeTheFileAndOnlyTheFirstListin
     EXPECT_EQ(discovery.settles, (QList<bool>{true, false}));
 }
 
+TEST_F(DirectoryProviderTest, DiscoveryIsListedByNameWhateverOrderItsAnswersCameIn) {
+    Write("OFFICE ZED\n"
+          "ALPHA AX\n");
+    const QList<ListedMachine> found = {{"OFFICE", "PC03", {}},
+                                        {"lab", "pc2", {}},
+                                        {"OFFICE", "pc01", {}},
+                                        {"LAB", "PC1", {}},
+                                        {"OFFICE", "PC02", {}}};
+    // Discovery's own first, by name (a workgroup's spelling is the one first in that order); the
+    // file's after them, in its order; this machine where its source puts it.
+    const QList<QByteArray> expected = {"LAB: \\\\PC1 \\\\pc2", "OFFICE: \\\\pc01 \\\\PC02 \\\\PC03 \\\\ZED",
+                                        "ALPHA: \\\\AX"};
+    for (const QList<int>& order :
+         {QList<int>{0, 1, 2, 3, 4}, QList<int>{4, 3, 2, 1, 0}, QList<int>{2, 0, 4, 1, 3}}) {
+        FakeDiscovery discovery;
+        for (int i : order)
+            discovery.machines.append(found[i]);
+        DirectoryProvider provider(addresses, "OFFICE", path, "PC02", &discovery);
+        EXPECT_EQ(Listing(provider), expected) << order[0];
+    }
+}
+
 TEST_F(DirectoryProviderTest, OnlyAMachineDiscoverySawAndLostIsNotRunning) {
     Write("OFFICE PC02\n");
     FakeDiscovery discovery;

@@ -85,6 +85,7 @@ struct TitleParts {
     const QDialog& dialog;
     QLineEdit* Ed_Title = Named<QLineEdit>(dialog, "Ed_Title");
     QPushButton* Btn_OK = Named<QPushButton>(dialog, "Btn_OK");
+    QLabel* Label2 = Named<QLabel>(dialog, "Label2");
 };
 
 } // namespace
@@ -465,49 +466,64 @@ private Q_SLOTS:
         QCOMPARE(result, int(QDialog::Rejected));
     }
 
-    void escapeDoesNotCloseInfoOrTitle_data() {
+    void escapeClosesInfoAndCancelsTitle_data() {
         QTest::addColumn<int>("which");
         QTest::newRow("info") << int(Info);
         QTest::newRow("title") << int(Title);
     }
 
-    void escapeDoesNotCloseInfoOrTitle() {
+    void escapeClosesInfoAndCancelsTitle() {
         QFETCH(int, which);
         QDialog* dialog = Dialog(which);
-        bool openAfterEscape = false;
-        ExecWith(*dialog, [&](QDialog& shown) {
+        bool closedByEscape = false;
+        const int result = ExecWith(*dialog, [&](QDialog& shown) {
             QVERIFY(QApplication::focusWidget());
+            if (which == Title)
+                QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-            openAfterEscape = shown.isVisible();
+            closedByEscape = !shown.isVisible();
         });
-        QVERIFY(openAfterEscape);
+        QVERIFY(closedByEscape);
+        QCOMPARE(result, int(QDialog::Rejected));
     }
 
     // --- Title dialog ---
 
-    void enterAtOnceGivesAnEmptyTitle() {
-        QWidget* focused = nullptr;
-        bool closed = false;
-        ExecWith(*m_title, [&](QDialog& dialog) {
-            focused = QApplication::focusWidget();
-            if (focused)
-                QTest::keyClick(focused, Qt::Key_Return);
-            closed = !dialog.isVisible();
+    void emptyTitleIsRefusedInPlaceWithAWord() {
+        QLabel* word = Named<QLabel>(*m_title, "Lb_EmptyTitle");
+        QStringList openAfter;
+        const int result = ExecWith(*m_title, [&](QDialog& dialog) {
+            for (const QString& typed : {QString(), QStringLiteral("  ")}) {
+                TitleUi().Ed_Title->setText(typed);
+                QTest::keyClick(TitleUi().Ed_Title, Qt::Key_Return);
+                if (dialog.isVisible() && word->isVisible() && !TitleUi().Label2->isVisible())
+                    openAfter.append(typed);
+            }
+            QTest::mouseClick(TitleUi().Btn_OK, Qt::LeftButton);
+            if (dialog.isVisible() && word->isVisible())
+                openAfter.append(QStringLiteral("OK"));
+            QTest::keyClicks(TitleUi().Ed_Title, QStringLiteral("x")); // the word goes as one types
+            if (!word->isVisible() && TitleUi().Label2->isVisible())
+                openAfter.append(QStringLiteral("typing"));
+            QTest::keyClick(TitleUi().Ed_Title, Qt::Key_Return);
         });
-        QCOMPARE(focused, TitleUi().Ed_Title);
-        QVERIFY(closed);
-        QCOMPARE(m_title->Title(), QString());
+        QCOMPARE(openAfter, (QStringList{QString(), QStringLiteral("  "), QStringLiteral("OK"),
+                                         QStringLiteral("typing")}));
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(m_title->Title(), QStringLiteral("  x"));
     }
 
-    void typedTitleSurvivesEveryWayOfClosing_data() {
+    void typedTitleIsTakenByEnterOrOkAndCancelledByTheCloseBox_data() {
         QTest::addColumn<int>("how");
-        QTest::newRow("Enter") << 0;
-        QTest::newRow("OK") << 1;
-        QTest::newRow("close box") << 2;
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Enter") << 0 << int(QDialog::Accepted);
+        QTest::newRow("OK") << 1 << int(QDialog::Accepted);
+        QTest::newRow("close box") << 2 << int(QDialog::Rejected);
     }
 
-    void typedTitleSurvivesEveryWayOfClosing() {
+    void typedTitleIsTakenByEnterOrOkAndCancelledByTheCloseBox() {
         QFETCH(int, how);
+        QFETCH(int, expected);
         const QString typed = QStringLiteral("Meeting / 10:00 会議");
         bool closed = false;
         const int result = ExecWith(*m_title, [&](QDialog& dialog) {
@@ -525,7 +541,7 @@ private Q_SLOTS:
             closed = !dialog.isVisible();
         });
         QVERIFY(closed);
-        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(result, expected);
         QCOMPARE(m_title->Title(), typed);
     }
 
@@ -549,6 +565,7 @@ private Q_SLOTS:
     void heldEnterClosesOnlyOnItsFinalRelease() {
         Activate(*m_title);
         QWidget* edit = TitleUi().Ed_Title;
+        QTest::keyClicks(edit, QStringLiteral("t"));
         SendKey(edit, QEvent::KeyPress, Qt::Key_Return);
         for (int i = 0; i < 5; ++i) {
             SendKey(edit, QEvent::KeyRelease, Qt::Key_Return, true);

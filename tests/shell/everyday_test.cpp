@@ -37,14 +37,8 @@ void ClickRow(const MainWindowParts& ui, int row) {
 
 // Adds a machine of the tree as a recipient; the first asks for the title, answered with title.
 void AddRecipient(const MainWindowParts& ui, const QString& host, const QString& title = {}) {
-    if (!title.isEmpty()) {
-        QTimer::singleShot(0, [title] {
-            auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            Type(Named<QLineEdit>(*dialog, "Ed_Title"), title);
-            QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Return);
-        });
-    }
+    if (!title.isEmpty())
+        AnswerTitle(title);
     const auto found = ui.TV_Network->findItems(host, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
     DoubleClickNode(ui.TV_Network, found[0]);
@@ -258,6 +252,47 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("かな")));
         QVERIFY(!text.contains(QStringLiteral("0x")) && !text.contains(QStringLiteral("バイト")));
         QCOMPARE(ui.LV_Model->Title(0), QStringLiteral("よてい"));
+    }
+
+    // Real sizes matter here: CTest runs this also on an X server (xcb), where the window has the
+    // fonts and the frame a person sees.
+    void titleColumnTakesTheRoomLeftAndTimesFitWholeAtEverySize() {
+        FakeNetwork net;
+        TestMachine pc(net, "KOBU-PC");
+        pc.files.files[QStringLiteral("vnsend.txt")] =
+            Mail('S', Sjis(QStringLiteral("会議")), "KOBU-PC", "TANAKA", "2026/12/09 23:59:59");
+        pc.Start();
+        const MainWindowParts ui = pc.Parts();
+        QVERIFY(QTest::qWaitForWindowExposed(&pc.Window()));
+        const QHeaderView* header = ui.LV_View->header();
+        const auto* view = static_cast<const QAbstractItemView*>(ui.LV_View);
+        const int designTitle = 100; // the title column's design width
+        QList<QSize> sizes = {pc.Window().size()};
+        sizes.append(sizes[0] + QSize(240, 0));
+        sizes.append(sizes[0] - QSize(120, 0));
+        for (const QSize& size : sizes) {
+            pc.Window().resize(size);
+            QTRY_COMPARE(pc.Window().size(), size);
+            QCoreApplication::processEvents();
+            const QString at = QStringLiteral("at %1 wide: ").arg(size.width());
+            int others = 0;
+            int needed = designTitle;
+            for (int col = 1; col < 5; ++col) {
+                // Both time columns hold a full time, the receipt time too when none is there yet.
+                const int need =
+                    std::max(view->sizeHintForColumn(col < 3 ? col : 3), header->sectionSizeHint(col));
+                QVERIFY2(header->sectionSize(col) >= need, qPrintable(at + QString::number(col)));
+                others += header->sectionSize(col);
+                needed += need;
+            }
+            const int room = ui.LV_View->viewport()->width();
+            QVERIFY2(header->sectionSize(0) >= designTitle, qPrintable(at));
+            QCOMPARE(header->sectionSize(0), std::max(designTitle, room - others));
+            if (needed <= room) // what can fit does not scroll
+                QVERIFY2(header->length() <= room, qPrintable(at + QString::number(header->length())));
+            if (size == sizes[0])
+                QVERIFY2(needed <= room, qPrintable(at + QString::number(needed)));
+        }
     }
 
     void columnsFitAFullTimeAndTheLayoutIsRemembered() {

@@ -32,16 +32,6 @@ void ClickRow(const MainWindowParts& ui, int row) {
     QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(index).center());
 }
 
-// Answers the title dialog with the given text when it opens.
-void AnswerTitle(const QString& title) {
-    QTimer::singleShot(0, [title] {
-        auto* dialog = qobject_cast<TitleDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        Type(Named<QLineEdit>(*dialog, "Ed_Title"), title);
-        QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Return);
-    });
-}
-
 // Adds a machine of the tree as a recipient, as a double click on it does.
 void DoubleClickHost(const MainWindowParts& ui, const QString& host) {
     const QList<QTreeWidgetItem*> found =

@@ -37,6 +37,7 @@ public:
         this->icon = icon;
         return true;
     }
+    void SetTip(const QString& text) override { tip = text; }
     bool IsShown() const override { return shown; }
     bool ShowMessage(const QString& title, const QString& text) override {
         messages.append(title + u'\n' + text);

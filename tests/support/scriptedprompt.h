@@ -48,6 +48,14 @@ public:
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
     }
 
+    int AskChoice(QWidget* owner, const QString& text, const QString& caption,
+                  const QStringList& offered) override {
+        boxes.append(Box{owner, text, caption, QMessageBox::Question, false, false});
+        choicesOffered.append(offered);
+        // Unscripted: the first choice, the default.
+        return choiceAnswers.isEmpty() ? 0 : choiceAnswers.takeFirst();
+    }
+
     void Notice(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon,
                 bool front) override {
         Box box{owner, text, caption, icon, front, false};
@@ -66,8 +74,10 @@ public:
     }
 
     QList<Box> boxes;
-    QList<bool> retryAnswers; // answers for AskRetry, first first
-    QList<bool> yesNoAnswers; // answers for AskYesNo, first first
+    QList<bool> retryAnswers;          // answers for AskRetry, first first
+    QList<bool> yesNoAnswers;          // answers for AskYesNo, first first
+    QList<int> choiceAnswers;          // answers for AskChoice (indexes), first first
+    QList<QStringList> choicesOffered; // the buttons of every AskChoice
     std::function<void()> whileOpen;
 };
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "named.h"
+
+#include <QApplication>
+#include <QLineEdit>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace varnel {
@@ -25,6 +30,22 @@ inline void DoubleClickNode(QTreeWidget* tree, QTreeWidgetItem* node) {
     QVERIFY(rect.isValid());
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+// Answers the title dialog, once it opens, with the title typed and Enter.
+inline void AnswerTitle(const QString& title) {
+    QTimer::singleShot(0, [title] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog && dialog->objectName() == QLatin1String("Frm_Title"));
+        Type(Named<QLineEdit>(*dialog, "Ed_Title"), title);
+        QTest::keyClick(Named<QLineEdit>(*dialog, "Ed_Title"), Qt::Key_Return);
+    });
+}
+
+// The one node of a tree with the given text, or null.
+inline QTreeWidgetItem* Node(const QTreeWidget* tree, const QString& text) {
+    const QList<QTreeWidgetItem*> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.size() == 1 ? found[0] : nullptr;
 }
 
 } // namespace varnel

@@ -177,6 +177,15 @@ Courier::CheckResult Courier::CheckMail() {
     return result;
 }
 
+int Courier::UnreadCount() const {
+    int count = 0;
+    for (int i = 0; i < m_receiveBox.MarkCount(); ++i) {
+        if (m_receiveBox.StatusOf(i) == Delivered)
+            ++count;
+    }
+    return count;
+}
+
 bool Courier::HasUnread() const {
     // Every record is looked at: one with a strange letter must not hide unread mail behind it.
     for (int i = 0; i < m_receiveBox.MarkCount(); ++i) {

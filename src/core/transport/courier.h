@@ -66,6 +66,8 @@ public:
     CheckResult CheckMail();
     // True when the receive box holds a record that is Delivered (arrived, not yet opened).
     bool HasUnread() const;
+    // How many mails of the receive box are delivered and not yet read.
+    int UnreadCount() const;
 
 private:
     bool SendReceipt(QByteArray& header, char letter);
