@@ -99,8 +99,21 @@ void MailBox::Spliced(qsizetype at, qsizetype removed, qsizetype inserted) {
 }
 
 void MailBox::Changed(qsizetype at, qsizetype removed, QByteArrayView inserted) {
-    if (m_hook && (removed > 0 || !inserted.isEmpty()))
+    if (removed == 0 && inserted.isEmpty())
+        return;
+    if (m_hook)
         m_hook(at, removed, inserted);
+    for (const auto& [id, watcher] : m_watchers)
+        watcher(at, removed, inserted);
+}
+
+int MailBox::AddWatcher(EditHook watcher) {
+    m_watchers.emplace_back(m_nextWatcher, std::move(watcher));
+    return m_nextWatcher++;
+}
+
+void MailBox::RemoveWatcher(int id) {
+    std::erase_if(m_watchers, [id](const auto& entry) { return entry.first == id; });
 }
 
 int MailBox::MarkAt(const std::vector<int>& fromEnd, int i) const {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace varnel {
@@ -27,6 +28,10 @@ public:
     // the old text gives the new one.
     using EditHook = std::function<void(qsizetype at, qsizetype removed, QByteArrayView inserted)>;
     void SetEditHook(EditHook hook) { m_hook = std::move(hook); }
+    // Further listeners to the same changes (indexes kept beside the text), told after the edit
+    // hook. AddWatcher returns the id that RemoveWatcher takes.
+    int AddWatcher(EditHook watcher);
+    void RemoveWatcher(int id);
 
     // The whole text (no terminating zero is part of it).
     const QByteArray& Text() const { return m_text; }
@@ -78,6 +83,8 @@ private:
     std::vector<int> m_starts;
     std::vector<int> m_ends;
     EditHook m_hook;
+    std::vector<std::pair<int, EditHook>> m_watchers;
+    int m_nextWatcher = 0;
 };
 
 } // namespace varnel
