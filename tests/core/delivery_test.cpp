@@ -149,6 +149,62 @@ TEST_F(RetryScheduleTest, NamesADayLongWaitOnceAndAListedMachineThatNeverAnswers
     EXPECT_TRUE(schedule.TakeNotices().longWaiting.isEmpty());
 }
 
+// The index against a scan of the whole text after each of many edits anywhere in the box.
+TEST(RecordPlacesTest, FollowsEveryKindOfEditLikeAFreshScan) {
+    MailBox box;
+    RecordPlaces places(box, [](char letter) { return letter == 'S'; });
+    const auto scan = [&box] {
+        QList<std::pair<int, QByteArray>> found;
+        for (int i = 0; i < box.MarkCount(); ++i) {
+            QByteArray key;
+            if (box.StatusOf(i) == Sent && box.KeyOf(i, key))
+                found.append({box.RecordStart(i), key});
+        }
+        return found;
+    };
+    const auto indexed = [&] {
+        QList<std::pair<int, QByteArray>> found;
+        QList<QByteArray> keys;
+        for (const auto& entry : scan()) {
+            if (keys.contains(entry.second))
+                continue;
+            keys.append(entry.second);
+            for (const RecordPlaces::Id id : places.WithKey(entry.second))
+                found.append({places.PositionOf(id), entry.second});
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    quint32 seed = 17;
+    const auto next = [&seed](int n) { return int((seed = seed * 1103515245u + 12345u) >> 16) % n; };
+    for (int step = 0; step < 400; ++step) {
+        const int n = std::max(1, box.MarkCount());
+        const char letters[] = "KSGR";
+        switch (next(6)) {
+        case 0:
+            box.Prepend(M(letters[next(4)], "t" + QByteArray::number(next(30))).Record());
+            break;
+        case 1:
+            box.DeleteRecord(next(n));
+            break;
+        case 2:
+            box.SetStatusAt(next(n), next(4));
+            break;
+        case 3:
+            box.ReplaceHeaderByKey(M(letters[next(4)], "t" + QByteArray::number(next(30)), "9:30").Header());
+            break;
+        case 4:
+            box.InsertReadTime(next(n), "9:31");
+            break;
+        default:
+            box.Prepend(M('S', "t" + QByteArray::number(next(30))).Record() + M('G', "g").Record());
+            break;
+        }
+        ASSERT_EQ(indexed(), scan()) << step;
+        ASSERT_EQ(places.Count(), scan().size()) << step;
+    }
+}
+
 // Two machines on the in-memory network.
 class StoredOnceTest : public ::testing::Test {
 protected:
