@@ -115,7 +115,8 @@ void Lifecycle::LoadMailBoxes() {
     m_app.courier = std::make_unique<Courier>(
         m_app.mailSlot, *m_app.sendBox, *m_app.receiveBox, *m_app.services.clock,
         [this] { return m_app.netBrowser.NetworkFound; },
-        [this] { return m_app.store && m_app.store->Commit(); });
+        [this] { return m_app.store && m_app.store->Commit(); },
+        [this](QByteArrayView host) { return m_app.services.provider->PresenceOf(host); });
     // A close request while a box is open lets the mailboxes go: nothing after it may use them.
     for (const QString& text : notices) {
         if (!m_closed)

@@ -33,6 +33,9 @@ bool NetworkTree::DetectLocalHostName() {
 void NetworkTree::Rescan() {
     Fill();
     DetectLocalHostName();
+    // Every machine may be reachable now: the copies waiting for each go again at once.
+    if (m_app.courier)
+        m_app.courier->NetworkDetected();
 }
 
 int NetworkTree::CurrentHost() const {

@@ -103,17 +103,17 @@ void MailBox::Changed(qsizetype at, qsizetype removed, QByteArrayView inserted) 
         return;
     if (m_hook)
         m_hook(at, removed, inserted);
-    for (const auto& [id, watcher] : m_watchers)
+    for (const auto& [id, watcher] : m_watchers.list)
         watcher(at, removed, inserted);
 }
 
 int MailBox::AddWatcher(EditHook watcher) {
-    m_watchers.emplace_back(m_nextWatcher, std::move(watcher));
-    return m_nextWatcher++;
+    m_watchers.list.emplace_back(m_watchers.next, std::move(watcher));
+    return m_watchers.next++;
 }
 
 void MailBox::RemoveWatcher(int id) {
-    std::erase_if(m_watchers, [id](const auto& entry) { return entry.first == id; });
+    std::erase_if(m_watchers.list, [id](const auto& entry) { return entry.first == id; });
 }
 
 int MailBox::MarkAt(const std::vector<int>& fromEnd, int i) const {

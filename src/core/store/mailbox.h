@@ -83,8 +83,15 @@ private:
     std::vector<int> m_starts;
     std::vector<int> m_ends;
     EditHook m_hook;
-    std::vector<std::pair<int, EditHook>> m_watchers;
-    int m_nextWatcher = 0;
+    // Watchers belong to one mailbox: a copy of it starts without any (it is no one's index).
+    struct Watchers {
+        Watchers() = default;
+        Watchers(const Watchers&) {}
+        Watchers& operator=(const Watchers&) { return *this; }
+        std::vector<std::pair<int, EditHook>> list;
+        int next = 0;
+    };
+    Watchers m_watchers;
 };
 
 } // namespace varnel
