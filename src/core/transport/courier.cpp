@@ -134,6 +134,13 @@ bool Courier::SendSelected(int i) {
     return left;
 }
 
+bool Courier::KeepUnsent(int i) {
+    if (m_sendBox.StatusOf(i) != Sent || !m_sendBox.SetStatusAt(i, Saved))
+        return false;
+    m_keep();
+    return true;
+}
+
 bool Courier::SendDeliveryReceipt(QByteArray& header) {
     return SendReceipt(header, StatusLetter(Delivered));
 }

@@ -58,6 +58,8 @@ public:
     // Sent (readTime emptied), on its way until answered; false when it could not leave now (it then
     // goes with the retries) or cannot travel at all (unchanged).
     bool SendSelected(int i);
+    // Saves copy i of the send box without sending (K), if it is on its way: its tries stop.
+    bool KeepUnsent(int i);
     // Turn the header's letter into G or R (in place) and send it to the mail's sender, once the
     // sender's name is resolved. False when it cannot go out.
     bool SendDeliveryReceipt(QByteArray& header);
