@@ -1,6 +1,7 @@
 #include "shell/composer.h"
 
 #include "network/netprovider.h"
+#include "shell/deliverytexts.h"
 #include "shell/maillistmodel.h"
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
@@ -224,8 +225,8 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
     return true;
 }
 
-// Sends the new mail to every recipient row. Copies that left are stored as Sent, copies that did
-// not as Saved, so none is lost; then the rows and the text are cleared.
+// Sends the new mail to every recipient row. Every copy is stored as on its way (Sent): those that
+// could not leave now go with the retries, and are named; then the rows and the text are cleared.
 bool Composer::SendComposed() {
     if (!m_app.courier || !m_app.netBrowser.NetworkFound || m_views.CurrentView() != View::Make ||
         m_model.rowCount() == 0)
@@ -270,35 +271,13 @@ bool Composer::SendSelected() {
         return false;
     if (m_app.courier->SendSelected(r))
         return true;
-    if (m_app.sendBox->StatusOf(r) == Saved)
+    if (m_app.sendBox->StatusOf(r) == Sent)
         TellUnsent({m_app.sendBox->FieldOf(r, 2)});
     return false;
 }
 
 void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped) {
-    const auto lines = [this](const QList<QByteArray>& hosts) {
-        QStringList list;
-        for (const QByteArray& host : hosts) {
-            QString line = QStringLiteral("・") + cp932::Decode(host);
-            if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
-                line += QStringLiteral("（この相手の Varnel は起動していません）");
-            list.append(line);
-        }
-        return list.join(u'\n');
-    };
-    QStringList parts;
-    if (!recipients.isEmpty())
-        parts.append(QStringLiteral("次の宛先へはメールを送れませんでした。\n%1\n"
-                                    "このメールは送信BOXに「保存」として残してあります。"
-                                    "送信BOXで選んで「送信」すると、送り直せます。")
-                         .arg(lines(recipients)));
-    if (!stopped.isEmpty())
-        parts.append(
-            QStringLiteral("次の宛先では Varnel が起動していないため、メールは届かないかもしれません。\n%1\n"
-                           "届くと送信BOXの絵が封筒に変わります。変わらないときは、相手が起動してから"
-                           "送信BOXで選んで「送信」してください。")
-                .arg(lines(stopped)));
-    Warn(parts.join(QStringLiteral("\n\n")));
+    Warn(delivery::AfterSending(recipients, stopped));
 }
 
 void Composer::Reply() {
