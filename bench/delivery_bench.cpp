@@ -1,6 +1,7 @@
 // Delivery under load. 1,000 mails queued at once: how many mail checks until all of them are
 // stored and answered, and what those checks cost. One mail check over a send box of 50 MB with
-// 100 and with 10,000 copies on their way: its cost must not grow with the number that wait.
+// 100 and with 10,000 copies on their way: its cost must not grow with the number that wait. The
+// open of a 50 MB receive box, whose records are indexed by key.
 #include "platform/fake/fakeclock.h"
 #include "platform/fake/fakenetwork.h"
 #include "store/mailbox.h"
@@ -91,5 +92,22 @@ void BM_TickWithWaitingCopies(benchmark::State& state) {
     state.counters["retried_per_tick"] = retried;
 }
 BENCHMARK(BM_TickWithWaitingCopies)->Arg(100)->Arg(10'000)->Unit(benchmark::kMicrosecond)->Iterations(1000);
+
+// What the index of the receive box (to know a mail sent again) costs at the open of 50 MB of
+// small mails.
+void BM_OpenWithFiftyMegabytesReceived(benchmark::State& state) {
+    Machine pc01;
+    QByteArray text;
+    text.reserve(52'000'000);
+    for (int n = 0; text.size() < 50'000'000; ++n)
+        text.append(Record('G', n, "PC01", 100));
+    pc01.receiveBox.SetText(text);
+    for (auto _ : state) {
+        Courier courier(pc01.slot, pc01.sendBox, pc01.receiveBox, pc01.clock, [] { return true; });
+        benchmark::DoNotOptimize(courier.HasUnread());
+    }
+    state.counters["records"] = pc01.receiveBox.MarkCount();
+}
+BENCHMARK(BM_OpenWithFiftyMegabytesReceived)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -53,7 +53,7 @@ void RecordPlaces::Edited(qsizetype at, qsizetype removed, qsizetype inserted) {
     std::vector<Id> gone;
     for (auto it = keep; it != front; ++it) {
         const Record& record = m_records.at(it->second);
-        m_byKey.remove(record.key, it->second);
+        m_byKey.remove(record.keyHash, it->second);
         m_records.erase(it->second);
         gone.push_back(it->second);
     }
@@ -88,12 +88,13 @@ void RecordPlaces::Scan(qsizetype from, qsizetype to, std::vector<std::pair<int,
         const int position = *it;
         if (position + 1 >= size || !m_wanted(text[position + 1]))
             continue;
-        QByteArray key = KeyOfHeader(HeaderAt(position));
+        const QByteArray key = KeyOfHeader(HeaderAt(position));
         if (key.isEmpty())
             continue;
         const Id id = m_nextId++;
-        m_byKey.insert(key, id);
-        m_records.emplace(id, Record{size - position, std::move(key), text[position + 1]});
+        const size_t hash = qHash(key);
+        m_byKey.insert(hash, id);
+        m_records.emplace(id, Record{size - position, hash, text[position + 1]});
         found.emplace_back(size - position, id);
         added.push_back(id);
     }
@@ -122,10 +123,15 @@ int RecordPlaces::PositionOf(Id id) const {
 }
 
 QList<RecordPlaces::Id> RecordPlaces::WithKey(QByteArrayView key) const {
-    QList<Id> ids = m_byKey.values(key.toByteArray());
+    QList<Id> ids = m_byKey.values(qHash(key));
+    ids.removeIf([this, key](Id id) { return KeyOf(id) != key; });
     // Newest first: the greatest distance from the end.
     std::sort(ids.begin(), ids.end(), [this](Id a, Id b) { return Find(a)->fromEnd > Find(b)->fromEnd; });
     return ids;
+}
+
+QByteArray RecordPlaces::KeyOf(Id id) const {
+    return KeyOfHeader(HeaderOf(id));
 }
 
 QByteArray RecordPlaces::HeaderOf(Id id) const {

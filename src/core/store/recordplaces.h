@@ -35,8 +35,8 @@ public:
     void SetListener(Listener listener) { m_listener = std::move(listener); }
 
     struct Record {
-        int fromEnd = 0; // distance of the record mark from the end of the text
-        QByteArray key;
+        int fromEnd = 0;    // distance of the record mark from the end of the text
+        size_t keyHash = 0; // the key itself is read from the text: a large box costs little memory
         char letter = 0;
     };
     const Record* Find(Id id) const;
@@ -47,6 +47,7 @@ public:
     qsizetype Count() const { return qsizetype(m_order.size()); }
 
     // The parts of a record as the text holds them now; empty when the id is not known.
+    QByteArray KeyOf(Id id) const;
     QByteArray HeaderOf(Id id) const;
     QByteArray BodyOf(Id id) const;
 
@@ -65,7 +66,7 @@ private:
     // Ids by place, smallest distance from the end (the oldest record) first.
     std::vector<std::pair<int, Id>> m_order;
     std::unordered_map<Id, Record> m_records;
-    QMultiHash<QByteArray, Id> m_byKey;
+    QMultiHash<size_t, Id> m_byKey;
 };
 
 } // namespace varnel

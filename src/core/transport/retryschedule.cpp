@@ -51,10 +51,10 @@ void RetrySchedule::Changed(const std::vector<RecordPlaces::Id>& gone,
 }
 
 void RetrySchedule::Add(RecordPlaces::Id id, qint64 now) {
-    const RecordPlaces::Record* record = m_places.Find(id);
-    const QDateTime sent = QDateTime::fromString(QString::fromLatin1(KeyField(record->key, 3)),
-                                                 QStringLiteral("yyyy/MM/dd H:mm:ss"));
-    const QByteArray host = KeyField(record->key, 2);
+    const QByteArray key = m_places.KeyOf(id);
+    const QDateTime sent =
+        QDateTime::fromString(QString::fromLatin1(KeyField(key, 3)), QStringLiteral("yyyy/MM/dd H:mm:ss"));
+    const QByteArray host = KeyField(key, 2);
     // A send time this program did not write, or one more than seven days ago: never by itself.
     if (!sent.isValid() || host.isEmpty() || now - sent.toMSecsSinceEpoch() > kGiveUpMs)
         return;
@@ -138,11 +138,11 @@ std::vector<RetrySchedule::Due> RetrySchedule::TakeDue() {
     const qint64 now = NowMs();
     while (!m_byAge.empty() && now - m_byAge.begin()->first > kGiveUpMs) {
         const RecordPlaces::Id id = m_byAge.begin()->second;
-        m_notices.gaveUp.append(m_places.Find(id)->key);
+        m_notices.gaveUp.append(m_places.KeyOf(id));
         Remove(id);
     }
     while (!m_untold.empty() && now - m_untold.begin()->first >= kLongWaitMs) {
-        m_notices.longWaiting.append(m_places.Find(m_untold.begin()->second)->key);
+        m_notices.longWaiting.append(m_places.KeyOf(m_untold.begin()->second));
         m_untold.erase(m_untold.begin());
     }
     LookAtMachines(now);
@@ -151,9 +151,8 @@ std::vector<RetrySchedule::Due> RetrySchedule::TakeDue() {
     while (int(due.size()) < kMaxPerTick && !m_heads.empty() && m_heads.begin()->first <= now) {
         const QByteArray name = m_heads.begin()->second;
         const RecordPlaces::Id id = Next(m_hosts[name]);
-        const RecordPlaces::Record* record = m_places.Find(id);
         // The header as it first went out: the same key, letter S, no read time.
-        const QByteArray header = "\aS\\" + record->key + "\\\b";
+        const QByteArray header = "\aS\\" + m_places.KeyOf(id) + "\\\b";
         const QByteArray body = m_places.BodyOf(id);
         if (header.size() > kMaxHeader || header.size() + body.size() + 1 > kMaxOutgoingMail) {
             Remove(id); // cannot travel as it stands: no try would ever arrive
