@@ -14,13 +14,10 @@
 #
 # Needs root (network namespaces), iproute2, unshare, mkfifo and python3; exits 77 (skipped) without.
 # MULTIHOST_KEEP=1 keeps the work folder (logs, mailboxes) for a look afterwards.
+# shellcheck disable=SC2317  # the clean-up hooks run from the trap
 set -u
-# shellcheck disable=SC2317  # cleanup and stop_pid run from the trap
-
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
+# shellcheck source=tests/multihost/lib.sh
+. "$(dirname "$0")/lib.sh"
 
 if [ $# -ne 2 ]; then
     echo "usage: $0 VARNEL PEER" >&2
@@ -30,86 +27,21 @@ VARNEL=$(realpath "$1")
 PEER=$(realpath "$2")
 [ -x "$VARNEL" ] || { echo "no program at $1" >&2; exit 2; }
 [ -x "$PEER" ] || { echo "no peer at $2" >&2; exit 2; }
+mh_enter "mkfifo python3" "$@"
 
-if [ -z "${VARNEL_MULTIHOST_INNER:-}" ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-    for tool in ip unshare mount umount hostname mkfifo timeout realpath python3; do
-        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-    done
-    unshare -m --propagation private true 2>/dev/null || skip "unshare of a mount namespace is not permitted here"
-    export VARNEL_MULTIHOST_INNER=1
-    exec unshare -m --propagation private -- bash "$0" "$@"
-fi
-
-STARTED=$SECONDS
-W=$(mktemp -d /tmp/varnel-delivery.XXXXXX)
-NS=vd$$
-PIDS=()
-FAILURES=0
+mh_begin delivery vd 220
+MH_KEEP=MULTIHOST_KEEP
 declare -A PID
-
-log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
-fail() {
-    log "FAIL: $*"
-    FAILURES=$((FAILURES + 1))
-}
-pass() { log "ok: $*"; }
-
-stop_pid() {
-    local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for i in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
+mh_show_logs() {
+    for f in "$W"/pc*/stderr.log; do
+        [ -s "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }
     done
-    kill -KILL "$pid" 2>/dev/null
 }
-
-cleanup() {
-    local rc=$? pid ns
-    trap - EXIT INT TERM
-    [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
-    for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
-    wait 2>/dev/null
-    for ns in ${NS}1 ${NS}2 ${NS}3 ${NS}4 ${NS}br; do ip netns del "$ns" 2>/dev/null; done
-    mountpoint -q /etc/hosts && umount /etc/hosts
-    mountpoint -q /run/netns && umount /run/netns
-    if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
-        for f in "$W"/pc*/stderr.log; do
-            [ -s "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }
-        done
-    fi
-    if [ -n "${MULTIHOST_KEEP:-}" ]; then echo "work folder kept: $W"; else rm -rf "$W"; fi
-    [ "$rc" -eq 0 ] && [ "$FAILURES" -gt 0 ] && rc=1
-    log "done in $((SECONDS - STARTED)) s, $FAILURES failure(s)"
-    exit "$rc"
-}
-trap cleanup EXIT
-trap 'log "interrupted"; exit 1' INT TERM
-
-(
-    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
-    sleep 220 &
-    nap=$!
-    wait "$nap"
-    log "watchdog: giving up"
-    kill -TERM $$
-) &
-WATCHDOG=$!
 
 # --- The network: four hosts and a bridge ---------------------------------------------------------
-mkdir -p /run/netns
-mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add ${NS}br 2>/dev/null || skip "ip netns is not available"
-ip -n ${NS}br link add br0 type bridge && ip -n ${NS}br link set br0 up || skip "no bridge support"
+mh_bridge 1 2 3 4
 for i in 1 2 3 4; do
-    ip netns add ${NS}$i
-    ip link add veth0 netns ${NS}$i type veth peer name p$i netns ${NS}br || skip "no veth support"
-    ip -n ${NS}br link set p$i master br0 up
     ip -n ${NS}$i addr add 10.232.0.$i/24 dev veth0
-    ip -n ${NS}$i link set veth0 up
-    ip -n ${NS}$i link set lo up
     ip -n ${NS}$i route add default dev veth0
 done
 printf '127.0.0.1 localhost\n10.232.0.1 pc1\n10.232.0.2 pc2\n10.232.0.3 pc3\n10.232.0.4 pc4\n' >"$W/hosts"
@@ -127,8 +59,7 @@ directory() {
 }
 for i in 1 2 3; do
     h=$W/pc$i
-    mkdir -p "$h/home" "$h/config/kobu" "$h/data/kobu/varnel" "$h/cache"
-    mkdir -m 700 "$h/run"
+    mh_home "$h"
     mkfifo "$h/ctl"
     printf '[General]\nWorkgroup=OFFICE\nPopup=0\n' >"$h/config/kobu/varnel.conf"
     directory "$i" relay
@@ -159,15 +90,10 @@ for i, records in boxes.items():
 PY
 
 start_program() {
-    local i=$1 h=$W/pc$1
-    ip netns exec ${NS}$i unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
-        sh pc$i "$h" env HOME="$h/home" XDG_CONFIG_HOME="$h/config" XDG_DATA_HOME="$h/data" \
-        XDG_CACHE_HOME="$h/cache" XDG_RUNTIME_DIR="$h/run" DBUS_SESSION_BUS_ADDRESS=disabled: \
-        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/no-system-bus" VARNEL_NETWORK_DEBUG="$h/ctl" \
-        QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$VARNEL" >>"$h/stdout.log" 2>>"$h/stderr.log" &
-    PID[$i]=$!
-    PIDS+=("${PID[$i]}")
-    log "pc$i started (pid ${PID[$i]})"
+    mh_run_copy "${NS}$1" "pc$1" "$W/pc$1" VARNEL_NETWORK_DEBUG="$W/pc$1/ctl"
+    PID[$1]=$LAST_PID
+    PIDS+=("$LAST_PID")
+    log "pc$1 started (pid $LAST_PID)"
 }
 kill_program() {
     kill -KILL "${PID[$1]}" 2>/dev/null
