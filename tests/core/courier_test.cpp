@@ -200,7 +200,7 @@ TEST_F(SendSelectedTest, SavedOrOpenedRecordGoesOutAsNewMailAndBecomesSent) {
 TEST_F(SendSelectedTest, CopyThatCannotLeaveNowWaitsOnItsWay) {
     ASSERT_TRUE(pc01.sendBox.SetText(Mail{'K', kTitle, "PC01", "NOWHERE", kOldTime}.Header() + "x\r\n"));
     EXPECT_FALSE(pc01.courier.SendSelected(0));
-    EXPECT_EQ(pc01.sendBox.Text(), Mail{'S', kTitle, "PC01", "NOWHERE", kOldTime}.Header() + "x\r\n");
+    EXPECT_EQ(pc01.sendBox.Text(), (Mail{'S', kTitle, "PC01", "NOWHERE", kOldTime}.Header() + "x\r\n"));
 }
 
 TEST_F(SendSelectedTest, RefusesWhatCannotOrMustNotGoOut) {
