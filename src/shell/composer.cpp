@@ -101,6 +101,11 @@ void Composer::SendFromList() {
 
 // With no recipient rows nothing is stored and the text stays.
 void Composer::SaveWithoutSending() {
+    if (m_views.CurrentView() == View::Send && m_app.courier) {
+        if (m_app.courier->KeepUnsent(m_views.SelectedRow()))
+            m_views.RefillKeepingSelection();
+        return;
+    }
     if (m_views.CurrentView() != View::Make || !m_app.sendBox)
         return;
     QList<Recipient> rows;

@@ -57,6 +57,8 @@ void MailCheck::Tick() {
         m_views.RefillKeepingSelection();
     ApplyIcon(m_app.courier->HasUnread());
     m_tray.UpdateIcon();
+    if (afterCheck)
+        afterCheck();
 }
 
 void MailCheck::ApplyIcon(bool unread) {

@@ -3,6 +3,7 @@
 #include "shell/arrivalnotice.h"
 #include "shell/clientarea.h"
 #include "shell/composer.h"
+#include "shell/deliveryview.h"
 #include "shell/dialogsupport.h"
 #include "shell/helpwindow.h"
 #include "shell/icons.h"
@@ -28,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -87,12 +89,16 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     m_lifecycle = std::make_unique<Lifecycle>(app, *this, *m_network, *m_views, *m_mailCheck, *m_tray);
     m_memory = std::make_unique<SessionMemory>(app, *this, *m_client, *m_views);
     m_lifecycle->rememberWindow = [this] { m_memory->Save(); };
+    m_delivery = std::make_unique<DeliveryView>(app, *this, *m_client->MailModel());
+    m_mailCheck->afterCheck = [this] { m_delivery->Update(); };
 
     WireCommands();
 
-    // The design sizes are those of the client area; the menu bar comes on top of it.
+    // The design sizes are those of the client area; the menu bar comes on top of it, the status
+    // bar (the count of waiting copies) below.
     const QSize design = ClientArea::DesignSize();
-    resize(design.width(), design.height() + menuBar()->sizeHint().height());
+    resize(design.width(),
+           design.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());
         frame.moveCenter(screen->availableGeometry().center());
