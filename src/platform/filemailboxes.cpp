@@ -9,12 +9,16 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 // Plain POSIX calls rather than QFile and QSaveFile: each failure must say the system's own reason
 // (a full disk must not come back as "Unknown error"), and the folder must be flushed after a file
-// appears in it or is renamed, or the file may be gone after a power cut.
+// appears in it or is renamed, or the file may be gone after a power cut. Files and folders this
+// program makes are its owner's only (0600, 0700), whatever the umask, and are never reached through
+// a symbolic link it did not make (O_NOFOLLOW, O_EXCL); only the mailbox file's own name may be one.
 
 namespace varnel {
 namespace {
@@ -43,6 +47,8 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
     bool ok() const { return m_fd >= 0; }
+    // Keeps the descriptor open past this object.
+    int Release() { return std::exchange(m_fd, -1); }
     // close() can report a write that failed late (on some file systems): it is checked.
     bool Close() {
         const int fd = std::exchange(m_fd, -1);
@@ -97,6 +103,8 @@ bool SyncFolder(const QString& folder) {
     return fd.ok() && ::fsync(fd.get()) == 0;
 }
 
+constexpr char kLockName[] = "varnel.lock";
+
 // mkdir -p, new folders readable by their owner only; errno says why it failed.
 bool MakeFolder(const QString& folder) {
     const QString clean = QDir::cleanPath(folder);
@@ -110,7 +118,9 @@ bool MakeFolder(const QString& folder) {
     const QString parent = FolderOf(clean);
     if (parent != clean && !MakeFolder(parent))
         return false;
-    return ::mkdir(Native(clean).constData(), 0700) == 0 || errno == EEXIST;
+    if (::mkdir(Native(clean).constData(), 0700) != 0)
+        return errno == EEXIST;
+    return ::chmod(Native(clean).constData(), 0700) == 0;
 }
 
 // Where a write to path lands: through symbolic links, to a file that may not exist yet.
@@ -130,11 +140,12 @@ QString Resolved(QString path) {
 // Copies the open file in to a new file at path (which must not exist), flushed. errno on failure.
 bool CopyInto(int in, const QString& path, bool& created) {
     created = false;
-    Fd out(::open(Native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    Fd out(::open(Native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out.ok())
         return false;
     created = true;
-    ::fchmod(out.get(), 0600);
+    if (::fchmod(out.get(), 0600) != 0)
+        return false;
     char buffer[1 << 16];
     qint64 offset = 0;
     for (;;) {
@@ -169,14 +180,76 @@ QString FileMailboxes::PathOf(const QString& name) const {
     return QDir(m_dataDir).filePath(name);
 }
 
-QString FileMailboxes::NameProblem(const QString& name) const {
-    const QString problem = MailboxNameProblem(name);
-    if (!problem.isEmpty())
+QString FileMailboxes::LinkTargetOf(const QString& name) const {
+    const QString path = PathOf(name);
+    const QString target = Resolved(path);
+    return target == path ? QString() : target;
+}
+
+NameProblem FileMailboxes::ProblemOf(const QString& name) const {
+    const NameProblem problem = MailboxNameProblem(name);
+    if (problem)
         return problem;
+    const QString path = QDir::cleanPath(PathOf(name));
+    if (path == QDir::cleanPath(QDir(m_dataDir).filePath(QString::fromLatin1(kLockName))))
+        return {NameProblem::LockFile};
     struct stat st {};
-    if (::stat(Native(PathOf(name)).constData(), &st) == 0 && S_ISDIR(st.st_mode))
-        return QStringLiteral("フォルダです");
+    if (::stat(Native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return {NameProblem::IsFolder};
     return {};
+}
+
+FolderLock FileMailboxes::Lock() {
+    FolderLock lock;
+    lock.folder = m_dataDir;
+    lock.lockFile = QDir(m_dataDir).filePath(QString::fromLatin1(kLockName));
+    const auto fail = [&](int code) {
+        lock.outcome = FolderLock::Failed;
+        lock.reason = Reason(code);
+        return lock;
+    };
+    if (m_lock >= 0)
+        return lock;
+    if (!MakeFolder(m_dataDir))
+        return fail(errno);
+    // Opening never changes the file: a copy that finds the folder held leaves it as it found it.
+    const QByteArray path = Native(lock.lockFile);
+    Fd fd(::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.ok())
+        return fail(errno);
+    // flock works across machines on the network file systems that support locks (NFS maps it to a
+    // lock of the whole file); the system lets go of it when the holder ends, however it ends.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK)
+            return fail(errno);
+        lock.outcome = FolderLock::Held;
+        QByteArray holder;
+        char buffer[256];
+        const ssize_t got = ::pread(fd.get(), buffer, sizeof buffer, 0);
+        if (got > 0)
+            holder = QByteArray(buffer, got).trimmed();
+        // "HOST PID": what the holder wrote; shown only as plain text.
+        const QList<QByteArray> fields = holder.split(' ');
+        if (fields.size() == 2) {
+            lock.host = QString::fromUtf8(fields[0]).left(64);
+            lock.pid = fields[1].toLongLong();
+        }
+        return lock;
+    }
+    ::fchmod(fd.get(), 0600);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const QByteArray holder = QByteArray(host) + ' ' + QByteArray::number(qint64(::getpid())) + '\n';
+    // Who holds the folder is for the person only: a failure to say it changes nothing.
+    if (::ftruncate(fd.get(), 0) == 0)
+        WriteAll(fd.get(), holder.constData(), holder.size(), 0);
+    m_lock = fd.Release();
+    return lock;
+}
+
+FileMailboxes::~FileMailboxes() {
+    if (m_lock >= 0)
+        ::close(m_lock);
 }
 
 MailboxFiles::Loaded FileMailboxes::Load(const QString& name) {
@@ -226,8 +299,6 @@ bool FileMailboxes::Save(const QString& name, const QByteArray& bytes, QString& 
     const QString folder = FolderOf(target);
     const auto fail = [&](int code) {
         error = Reason(code);
-        if (target != path)
-            error += QStringLiteral("（リンク先 %1）").arg(target);
         return false;
     };
     // The data folder is made when missing; the folder a link leads to is not.
@@ -237,7 +308,8 @@ bool FileMailboxes::Save(const QString& name, const QByteArray& bytes, QString& 
     Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd.ok())
         return fail(errno);
-    if (!WriteAll(fd.get(), bytes.constData(), bytes.size(), 0) || ::fsync(fd.get()) != 0 || !fd.Close() ||
+    if (::fchmod(fd.get(), 0600) != 0 || !WriteAll(fd.get(), bytes.constData(), bytes.size(), 0) ||
+        ::fsync(fd.get()) != 0 || !fd.Close() ||
         ::rename(temp.constData(), Native(target).constData()) != 0) {
         const int code = errno;
         ::unlink(temp.constData());
@@ -250,7 +322,7 @@ bool FileMailboxes::Save(const QString& name, const QByteArray& bytes, QString& 
 
 bool FileMailboxes::KeepAside(const QString& name, bool journal, QString& copy, QString& error) {
     const QString source = journal ? JournalPathOf(name) : PathOf(name);
-    Fd in(::open(Native(source).constData(), O_RDONLY | O_CLOEXEC));
+    Fd in(::open(Native(source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (journal ? O_NOFOLLOW : 0)));
     if (!in.ok()) {
         error = Reason(errno);
         return false;
@@ -282,19 +354,23 @@ bool FileMailboxes::WriteJournal(const QString& name, qint64 offset, const QByte
         return false;
     }
     bool created = false;
-    int raw = ::open(Native(path).constData(), O_WRONLY | O_CLOEXEC);
+    int raw = ::open(Native(path).constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (raw < 0 && errno == ENOENT) {
-        raw = ::open(Native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        raw = ::open(Native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         created = raw >= 0;
     }
     Fd fd(raw);
     struct stat st {};
-    if (!fd.ok() || ::fstat(fd.get(), &st) != 0) {
+    if (!fd.ok() || ::fstat(fd.get(), &st) != 0 || (created && ::fchmod(fd.get(), 0600) != 0)) {
         error = Reason(errno);
         return false;
     }
+    if (!S_ISREG(st.st_mode)) {
+        error = Reason(EINVAL);
+        return false;
+    }
     if (st.st_size < offset) {
-        error = QStringLiteral("変更記録 %1 が外から短くされています").arg(path);
+        error = JournalShortened();
         return false;
     }
     // Whatever stands after offset is a write that never completed, or an old journal: cut first,
@@ -308,22 +384,36 @@ bool FileMailboxes::WriteJournal(const QString& name, qint64 offset, const QByte
     return true;
 }
 
-bool FileMailboxes::ReadJournal(const QString& name, QByteArray& bytes, QString& error) {
-    error.clear();
-    bytes.clear();
-    Fd fd(::open(Native(JournalPathOf(name)).constData(), O_RDONLY | O_CLOEXEC));
+MailboxFiles::Journal FileMailboxes::ReadJournal(const QString& name) {
+    Journal journal;
+    const QByteArray path = Native(JournalPathOf(name));
+    // Non-blocking: a FIFO put there must not hold up the start.
+    Fd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const auto fail = [&](int code) {
+        journal.state = Journal::Unreadable;
+        journal.reason = Reason(code);
+        journal.bytes.clear();
+        return journal;
+    };
     if (!fd.ok()) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            error = Reason(errno);
-        return false;
+        const int code = errno;
+        struct stat st {};
+        if (code == ELOOP && ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            journal.state = Journal::Link;
+        else if (code != ENOENT && code != ENOTDIR)
+            return fail(code);
+        return journal;
     }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode))
+        return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     // A journal is folded long before it is this large; one larger is not ours.
-    if (!ReadAll(fd.get(), 2 * m_maxBytes + 1024 * 1024, bytes)) {
-        error = Reason(errno);
-        bytes.clear();
-        return false;
-    }
-    return true;
+    if (!ReadAll(fd.get(), 2 * m_maxBytes + 1024 * 1024, journal.bytes))
+        return fail(errno);
+    journal.state = Journal::Read;
+    return journal;
 }
 
 bool FileMailboxes::RemoveJournal(const QString& name, QString& error) {
@@ -345,13 +435,15 @@ bool FileMailboxes::Rescue(const QString& name, const QByteArray& bytes, QString
     for (const QString& folder : m_rescueDirs) {
         for (int n = 1; n < 100; ++n) {
             where = QDir(folder).filePath(file + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)));
-            Fd fd(::open(Native(where).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            Fd fd(::open(Native(where).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                         0600));
             if (!fd.ok() && errno == EEXIST)
                 continue;
-            if (fd.ok() && WriteAll(fd.get(), bytes.constData(), bytes.size(), 0) && ::fsync(fd.get()) == 0 &&
+            if (fd.ok() && ::fchmod(fd.get(), 0600) == 0 &&
+                WriteAll(fd.get(), bytes.constData(), bytes.size(), 0) && ::fsync(fd.get()) == 0 &&
                 fd.Close() && SyncFolder(folder))
                 return true;
-            error = QStringLiteral("%1: %2").arg(where, Reason(errno));
+            error = Reason(errno);
             if (fd.ok())
                 ::unlink(Native(where).constData());
             break;

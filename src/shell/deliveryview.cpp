@@ -3,6 +3,7 @@
 #include "shell/deliverytexts.h"
 #include "shell/maillistmodel.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/varnel.h"
 
 #include <QLabel>
@@ -16,19 +17,17 @@ DeliveryView::DeliveryView(Varnel& app, QMainWindow& window, MailListModel& mode
     m_count = new QLabel(&window);
     m_count->setObjectName(QStringLiteral("St_Waiting"));
     window.statusBar()->addPermanentWidget(m_count);
-    model.SetWaitingLookup([this](const QByteArray& key) {
-        return m_app.courier ? m_app.courier->Schedule().StateOf(key) : RetrySchedule::Waiting{};
-    });
+    model.SetWaitingLookup([this](const QByteArray& key) { return m_app.Post().WaitingState(key); });
 }
 
 void DeliveryView::Update() {
-    if (!m_app.courier)
+    if (!m_app.Post().MailBoxesOpen())
         return;
-    m_count->setText(delivery::WaitingCount(m_app.courier->Schedule().WaitingCount()));
+    m_count->setText(delivery::WaitingCount(m_app.Post().WaitingCount()));
     // Taken before any box opens: a check that runs inside the box finds them told.
-    const RetrySchedule::Notices notices = m_app.courier->TakeNotices();
-    const QString caption = QStringLiteral("Varnel for Windows95");
-    Prompt& prompt = *m_app.services.prompt;
+    const RetrySchedule::Notices notices = m_app.Post().TakeDeliveryNotices();
+    const QString caption = texts::Caption();
+    Prompt& prompt = *m_app.Platform().prompt;
     if (!notices.longWaiting.isEmpty())
         prompt.Show(&m_window, delivery::LongWaiting(notices.longWaiting), caption, QMessageBox::Information);
     if (!notices.gaveUp.isEmpty())

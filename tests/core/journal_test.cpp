@@ -80,6 +80,24 @@ TEST(Journal, AFrameCutShortOrDamagedEndsTheJournalBeforeIt) {
     EXPECT_EQ(start.validLength, 0);
 }
 
+TEST(Journal, AFrameDamagedWithWholeFramesAfterItIsDamageNotAnEnd) {
+    Scenario s(9, 0);
+    s.Add(0, 0, "first");
+    const qsizetype second = s.bytes.size();
+    s.Add(0, 0, "second");
+    const qsizetype third = s.bytes.size();
+    s.Add(0, 0, "third");
+    s.bytes[second + 10] = char(s.bytes[second + 10] ^ 0x01);
+    const Parsed parsed = Parse(s.bytes);
+    EXPECT_FALSE(parsed.torn);
+    ASSERT_EQ(parsed.damage.size(), 1u);
+    EXPECT_EQ(parsed.damage[0].at, second);
+    EXPECT_EQ(parsed.damage[0].length, third - second);
+    EXPECT_EQ(parsed.damage[0].editsBefore, 1u);
+    ASSERT_EQ(parsed.edits.size(), 2u);
+    EXPECT_EQ(parsed.edits[1].inserted, QByteArrayView("third"));
+}
+
 TEST(Journal, ReplayGoesOnFromACheckpointAndRefusesEditsThatDoNotFit) {
     const QByteArray base = "0123456789";
     QByteArray bytes = Start(base.size(), Digest(base)) + EditFrame(0, 0, "ab");

@@ -27,7 +27,7 @@ struct Session {
     MailBox sendBox;
     MailBox receiveBox;
     std::unique_ptr<MailStore> store;
-    QStringList notices;
+    std::vector<StoreNotice> notices;
 };
 
 TEST(MailStore, CommittedChangesOfEveryKindAreThereAfterACrash) {
@@ -48,7 +48,7 @@ TEST(MailStore, CommittedChangesOfEveryKindAreThereAfterACrash) {
     }
     EXPECT_EQ(files.files.value(kRead), Mail("old")); // the file itself is written at the close
     Session next(files);
-    EXPECT_TRUE(next.notices.isEmpty());
+    EXPECT_TRUE(next.notices.empty());
     EXPECT_EQ(next.receiveBox.Text(), expected);
     EXPECT_EQ(next.sendBox.Text(), Mail("sent"));
 }
@@ -88,7 +88,7 @@ TEST(MailStore, AJournalLeftBesideTheFileItWasFoldedIntoAddsNothingTwice) {
         journal::CheckpointFrame(folded.size(), journal::Digest(folded)) +
         journal::EditFrame(0, 0, Mail("later"));
     Session run(files);
-    EXPECT_TRUE(run.notices.isEmpty());
+    EXPECT_TRUE(run.notices.empty());
     EXPECT_EQ(run.receiveBox.Text(), Mail("later") + folded);
 }
 
@@ -100,12 +100,13 @@ TEST(MailStore, AFailingWriteIsToldOnceKeepsAllInMemoryAndLosesNothingOnceItWork
     files.Fail(kRead);
     run.receiveBox.Prepend(Mail("second"));
     EXPECT_FALSE(run.store->Commit());
-    const QString notice = run.store->TakeNotice();
-    EXPECT_TRUE(notice.contains(QStringLiteral("/fake/vnread.txt"))) << notice.toStdString();
-    EXPECT_TRUE(notice.contains(files.reason));
+    const std::vector<StoreNotice> notice = run.store->TakeNotices();
+    ASSERT_EQ(notice.size(), 1u);
+    EXPECT_EQ(notice[0].path, QStringLiteral("/fake/vnread.txt"));
+    EXPECT_EQ(notice[0].reason, files.reason);
     run.receiveBox.Prepend(Mail("third"));
     EXPECT_FALSE(run.store->Commit());
-    EXPECT_TRUE(run.store->TakeNotice().isEmpty()); // told once
+    EXPECT_TRUE(run.store->TakeNotices().empty()); // told once
     // The failed writes left half of their bytes behind, as a full disk does.
     files.Heal(kRead);
     ASSERT_TRUE(run.store->Commit());
@@ -114,7 +115,7 @@ TEST(MailStore, AFailingWriteIsToldOnceKeepsAllInMemoryAndLosesNothingOnceItWork
     files.Fail(kRead);
     run.receiveBox.Prepend(Mail("fourth"));
     EXPECT_FALSE(run.store->Commit());
-    EXPECT_FALSE(run.store->TakeNotice().isEmpty());
+    EXPECT_FALSE(run.store->TakeNotices().empty());
 }
 
 TEST(MailStore, ATornTailLeftByACrashIsCutOffSoTheNextRunsCommitsStay) {
@@ -159,15 +160,15 @@ TEST(MailStore, TheCloseSaysWhereTheChangesAreWhenTheFileCannotBeWritten) {
     files.refuse.insert(kRead); // the file, not its journal: a link that leads nowhere
     const MailStore::Closing inJournal = run.store->Close(run.receiveBox);
     EXPECT_EQ(inJournal.outcome, MailStore::Closing::KeptInJournal);
-    EXPECT_TRUE(inJournal.text.contains(QStringLiteral("/fake/vnread.txt.journal")));
+    EXPECT_EQ(inJournal.notice.journal, QStringLiteral("/fake/vnread.txt.journal"));
     EXPECT_EQ(Session(files).receiveBox.Text(), Mail("kept"));
 
     files.Fail(kRead);
     run.receiveBox.Prepend(Mail("memory only"));
     const MailStore::Closing lost = run.store->Close(run.receiveBox);
     EXPECT_EQ(lost.outcome, MailStore::Closing::NotOnDisk);
-    EXPECT_TRUE(lost.text.contains(files.reason));
-    EXPECT_TRUE(run.store->Rescue(run.receiveBox).contains(QStringLiteral("/fake/rescued/vnread.txt")));
+    EXPECT_EQ(lost.notice.reason, files.reason);
+    EXPECT_EQ(run.store->Rescue(run.receiveBox).copy, QStringLiteral("/fake/rescued/vnread.txt"));
     EXPECT_EQ(files.files.value(QStringLiteral("rescued/vnread.txt")), Mail("memory only") + Mail("kept"));
 }
 
@@ -177,15 +178,17 @@ TEST(MailStore, ADamagedFileIsCopiedAsideUnderANewNameAndTheKeptPartTakesItsPlac
     files.files[kRead] = first;
     files.files[kRead + QStringLiteral(".bak")] = "an earlier copy";
     Session run(files);
-    ASSERT_EQ(run.notices.size(), 1);
-    const QString notice = run.notices[0];
-    EXPECT_TRUE(notice.contains(QStringLiteral("/fake/vnread.txt"))) << notice.toStdString();
-    EXPECT_TRUE(notice.contains(QStringLiteral("1 通（%1 バイト）").arg(Mail("a").size())));
-    EXPECT_TRUE(notice.contains(QStringLiteral("/fake/vnread.txt.bak2")));
+    ASSERT_EQ(run.notices.size(), 1u);
+    const StoreNotice notice = run.notices[0];
+    EXPECT_EQ(notice.kind, StoreNotice::FileDamaged);
+    EXPECT_EQ(notice.path, QStringLiteral("/fake/vnread.txt"));
+    EXPECT_EQ(notice.mails, 1);
+    EXPECT_EQ(notice.bytes, Mail("a").size());
+    EXPECT_EQ(notice.copy, QStringLiteral("/fake/vnread.txt.bak2"));
     EXPECT_EQ(files.files.value(kRead + QStringLiteral(".bak")), QByteArray("an earlier copy"));
     EXPECT_EQ(files.files.value(kRead + QStringLiteral(".bak2")), first);
     EXPECT_EQ(files.files.value(kRead), Mail("a"));
-    EXPECT_TRUE(Session(files).notices.isEmpty()); // found and told once
+    EXPECT_TRUE(Session(files).notices.empty()); // found and told once
 }
 
 TEST(MailStore, AFileThatCannotBeCopiedAsideIsNeverReplaced) {
@@ -194,8 +197,8 @@ TEST(MailStore, AFileThatCannotBeCopiedAsideIsNeverReplaced) {
     files.unreadable.insert(kRead);
     {
         Session run(files);
-        ASSERT_EQ(run.notices.size(), 1);
-        EXPECT_TRUE(run.notices[0].contains(QStringLiteral("Permission denied")));
+        ASSERT_EQ(run.notices.size(), 1u);
+        EXPECT_EQ(run.notices[0].reason, QStringLiteral("Permission denied"));
         run.receiveBox.Prepend(Mail("new"));
         ASSERT_TRUE(run.store->Commit());
         EXPECT_EQ(run.store->Close(run.receiveBox).outcome, MailStore::Closing::KeptInJournal);
@@ -210,8 +213,8 @@ TEST(MailStore, AJournalOfAnotherFileIsKeptAsideAndTold) {
     files.files[kRead] = Mail("file");
     files.files[kRead + QStringLiteral(".journal")] = foreign;
     Session run(files);
-    ASSERT_EQ(run.notices.size(), 1);
-    EXPECT_TRUE(run.notices[0].contains(QStringLiteral("/fake/vnread.txt.journal.bak")));
+    ASSERT_EQ(run.notices.size(), 1u);
+    EXPECT_EQ(run.notices[0].copy, QStringLiteral("/fake/vnread.txt.journal.bak"));
     EXPECT_EQ(files.files.value(kRead + QStringLiteral(".journal.bak")), foreign);
     EXPECT_EQ(run.receiveBox.Text(), Mail("file"));
     run.receiveBox.Prepend(Mail("new"));
@@ -225,15 +228,16 @@ TEST(MailStore, NamesThatCannotServeAreRefusedForTheirDefault) {
         QString read;
         QString usedSend;
         QString usedRead;
-        QString named; // what the notice must show of the refused value
+        QString named; // the setting refused
+        NameProblem::Code problem = NameProblem::None;
     } cases[] = {
-        {kSend, QString(), kSend, kRead, QStringLiteral("ReadFina の値「」")},
-        {QStringLiteral("sub/"), kRead, kSend, kRead, QStringLiteral("「sub/」")},
-        {kSend, QString(240, u'x'), kSend, kRead, QStringLiteral("（全 240 文字）")},
+        {kSend, QString(), kSend, kRead, QStringLiteral("ReadFina"), NameProblem::Empty},
+        {QStringLiteral("sub/"), kRead, kSend, kRead, QStringLiteral("SendFina"), NameProblem::NamesFolder},
+        {kSend, QString(240, u'x'), kSend, kRead, QStringLiteral("ReadFina"), NameProblem::PartTooLong},
         {kSend, QString(239, u'x'), kSend, QString(239, u'x'), {}},
         {QStringLiteral("same.txt"), QStringLiteral("same.txt"), QStringLiteral("same.txt"), kRead,
-         QStringLiteral("ReadFina の値「same.txt」")},
-        {kRead, kRead, kSend, kRead, QStringLiteral("SendFina の値「vnread.txt」")},
+         QStringLiteral("ReadFina"), NameProblem::SameFile},
+        {kRead, kRead, kSend, kRead, QStringLiteral("SendFina"), NameProblem::SameFile},
     };
     for (const auto& c : cases) {
         FakeMailboxFiles files;
@@ -241,10 +245,12 @@ TEST(MailStore, NamesThatCannotServeAreRefusedForTheirDefault) {
         EXPECT_EQ(run.store->NameOf(run.sendBox), c.usedSend) << c.named.toStdString();
         EXPECT_EQ(run.store->NameOf(run.receiveBox), c.usedRead) << c.named.toStdString();
         if (c.named.isEmpty()) {
-            EXPECT_TRUE(run.notices.isEmpty());
+            EXPECT_TRUE(run.notices.empty());
         } else {
-            ASSERT_EQ(run.notices.size(), 1) << c.named.toStdString();
-            EXPECT_TRUE(run.notices[0].contains(c.named)) << run.notices[0].toStdString();
+            ASSERT_EQ(run.notices.size(), 1u) << c.named.toStdString();
+            EXPECT_EQ(run.notices[0].setting, c.named);
+            EXPECT_EQ(run.notices[0].value, c.named == QStringLiteral("SendFina") ? c.send : c.read);
+            EXPECT_EQ(run.notices[0].problem.code, c.problem) << c.named.toStdString();
         }
     }
 }

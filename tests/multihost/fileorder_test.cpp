@@ -39,8 +39,8 @@ TEST(FileOrder, ACommitIsTrueOnlyAfterItsJournalIsFlushedAndAFileIsFlushedBefore
     MailBox sendBox;
     MailBox receiveBox;
     MailStore store(files);
-    ASSERT_TRUE(store.Open(QStringLiteral("vnsend.txt"), QStringLiteral("vnread.txt"), sendBox, receiveBox)
-                    .isEmpty());
+    ASSERT_TRUE(
+        store.Open(QStringLiteral("vnsend.txt"), QStringLiteral("vnread.txt"), sendBox, receiveBox).empty());
     TakeCalls(log);
 
     const QString journal = data + QStringLiteral("/vnread.txt.journal");

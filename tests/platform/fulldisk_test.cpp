@@ -77,14 +77,14 @@ struct Machine {
     MailBox sendBox;
     MailBox receiveBox;
     MailStore store{files};
-    QStringList notices;
+    std::vector<StoreNotice> notices;
     Courier courier{slot, sendBox, receiveBox, clock, [] { return true; }, [this] { return store.Commit(); }};
 };
 
 // Everything the next start finds in the receive box.
 QByteArray NextStart(const QString& dataDir) {
     Machine next(dataDir);
-    EXPECT_TRUE(next.notices.isEmpty()) << next.notices.join(u'\n').toStdString();
+    EXPECT_TRUE(next.notices.empty()) << next.notices.size();
     return next.receiveBox.Text();
 }
 
@@ -105,9 +105,11 @@ TEST(FullDisk, IsToldAtTheFirstChangeAndLosesNothingOnceSpaceComesBack) {
         filler.close();
 
         EXPECT_EQ(pc.Tick({"while full 1", "while full 2"}), 0);
-        EXPECT_EQ(pc.store.TakeNotice().count(QStringLiteral("No space left on device")), 1);
+        const std::vector<StoreNotice> full = pc.store.TakeNotices();
+        ASSERT_EQ(full.size(), 1u);
+        EXPECT_EQ(full[0].reason, QStringLiteral("No space left on device"));
         EXPECT_EQ(pc.Tick({"while full 3"}), 0);
-        EXPECT_TRUE(pc.store.TakeNotice().isEmpty()); // once
+        EXPECT_TRUE(pc.store.TakeNotices().empty()); // once
         EXPECT_EQ(pc.receiveBox.MarkCount(), 4);
 
         ASSERT_TRUE(QFile::remove(filler.fileName()));
@@ -142,13 +144,13 @@ TEST(ReadOnlyFolder, IsToldAtTheFirstChangeAndLosesNothingOnceWritable) {
         Machine pc(data);
         ASSERT_TRUE(setWritable(false));
         EXPECT_EQ(pc.Tick(), 0);
-        EXPECT_TRUE(pc.store.TakeNotice().isEmpty()); // nothing changed yet, nothing to tell
+        EXPECT_TRUE(pc.store.TakeNotices().empty()); // nothing changed yet, nothing to tell
         EXPECT_EQ(pc.Tick({"second"}), 0);
-        const QString notice = pc.store.TakeNotice();
-        EXPECT_TRUE(notice.contains(root ? QStringLiteral("Read-only file system")
-                                         : QStringLiteral("Permission denied")))
-            << notice.toStdString();
-        EXPECT_TRUE(notice.contains(data + QStringLiteral("/vnread.txt")));
+        const std::vector<StoreNotice> notice = pc.store.TakeNotices();
+        ASSERT_EQ(notice.size(), 1u);
+        EXPECT_EQ(notice[0].reason,
+                  root ? QStringLiteral("Read-only file system") : QStringLiteral("Permission denied"));
+        EXPECT_EQ(notice[0].path, data + QStringLiteral("/vnread.txt"));
         ASSERT_TRUE(setWritable(true));
         EXPECT_EQ(pc.Tick(), 1);
     }

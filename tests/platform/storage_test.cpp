@@ -129,15 +129,14 @@ TEST(MailboxFiles, AJournalWriteCutsWhateverStoodAfterItsOffset) {
     QString error;
     ASSERT_TRUE(files.WriteJournal(QStringLiteral("box.txt"), 0, "abcdef", error)) << error.toStdString();
     ASSERT_TRUE(files.WriteJournal(QStringLiteral("box.txt"), 3, "XY", error));
-    QByteArray journal;
-    ASSERT_TRUE(files.ReadJournal(QStringLiteral("box.txt"), journal, error));
-    EXPECT_EQ(journal, QByteArray("abcXY"));
+    const MailboxFiles::Journal journal = files.ReadJournal(QStringLiteral("box.txt"));
+    ASSERT_EQ(journal.state, MailboxFiles::Journal::Read);
+    EXPECT_EQ(journal.bytes, QByteArray("abcXY"));
     EXPECT_EQ(ModeOf(files.JournalPathOf(QStringLiteral("box.txt"))), 0600u);
     // Never beyond its end: what stood there is gone.
     EXPECT_FALSE(files.WriteJournal(QStringLiteral("box.txt"), 6, "!", error));
     ASSERT_TRUE(files.RemoveJournal(QStringLiteral("box.txt"), error));
-    EXPECT_FALSE(files.ReadJournal(QStringLiteral("box.txt"), journal, error));
-    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(files.ReadJournal(QStringLiteral("box.txt")).state, MailboxFiles::Journal::Missing);
 }
 
 TEST(MailboxFiles, ALinkIsWrittenThroughAndOneThatLeadsNowhereSaysWhere) {
@@ -155,7 +154,8 @@ TEST(MailboxFiles, ALinkIsWrittenThroughAndOneThatLeadsNowhereSaysWhere) {
     EXPECT_FALSE(files.Load(QStringLiteral("dangling.txt")).exists);
     EXPECT_TRUE(files.Load(QStringLiteral("dangling.txt")).error.isEmpty());
     EXPECT_FALSE(files.Save(QStringLiteral("dangling.txt"), "mail", error));
-    EXPECT_EQ(error, QStringLiteral("No such file or directory（リンク先 %1）").arg(nowhere));
+    EXPECT_EQ(error, QStringLiteral("No such file or directory"));
+    EXPECT_EQ(files.LinkTargetOf(QStringLiteral("dangling.txt")), nowhere);
     // The journal lies beside the link, so the changes still reach the disk.
     EXPECT_TRUE(files.WriteJournal(QStringLiteral("dangling.txt"), 0, "changes", error));
 }
@@ -164,9 +164,9 @@ TEST(MailboxFiles, AFolderIsNoMailboxName) {
     QTemporaryDir dir;
     FileMailboxes files(dir.path());
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("box")));
-    EXPECT_EQ(files.NameProblem(QStringLiteral("box")), QStringLiteral("フォルダです"));
-    EXPECT_EQ(files.NameProblem(QStringLiteral("box/inner.txt")), QString());
-    EXPECT_EQ(files.NameProblem(QStringLiteral("")), QStringLiteral("名前が空です"));
+    EXPECT_EQ(files.ProblemOf(QStringLiteral("box")).code, NameProblem::IsFolder);
+    EXPECT_EQ(files.ProblemOf(QStringLiteral("box/inner.txt")).code, NameProblem::None);
+    EXPECT_EQ(files.ProblemOf(QStringLiteral("")).code, NameProblem::Empty);
 }
 
 TEST(SettingsFile, FlagsAreStoredAsNumbersAndReadBack) {
@@ -201,7 +201,8 @@ TEST(SettingsFile, AHandEditedFlagOfFiveReadsTrue) {
     const SettingsReport report = ReadSettings(store, settings);
     EXPECT_TRUE(settings.Tray);
     EXPECT_EQ(report.outcome, SettingsReport::ValueError);
-    EXPECT_EQ(report.error, QStringLiteral("'Front' のﾃﾞｰﾀ型が不正です"));
+    EXPECT_EQ(report.problem, SettingsReport::WrongType);
+    EXPECT_EQ(report.name, QStringLiteral("Front"));
 }
 
 TEST(SettingsFile, AStoreInAPlaceThatCannotBeMadeCannotBeOpened) {

@@ -1,12 +1,12 @@
 // The window as people use it all day: nothing typed is lost, arrivals are seen, a reply is one
 // action, what cannot be sent is told, the list fits its text.
+#include "records.h"
 #include "testmachine.h"
 #include "widgetinput.h"
 
 #include "shell/arrivalnotice.h"
 #include "shell/draft.h"
 #include "shell/titledialog.h"
-#include "store/mailrecord.h"
 #include "text/cp932.h"
 
 #include <QApplication>
@@ -21,8 +21,7 @@ namespace {
 
 QByteArray Mail(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
                 const QByteArray& time = "1998/02/23 9:00:00") {
-    return QByteArray(1, kRecordMark) + letter + '\\' + title + '\\' + from + '\\' + to + '\\' + time + '\\' +
-           kHeaderEnd + "body\r\n";
+    return test::Mail{letter, title, from, to, time, {}, "body\r\n"}.Record();
 }
 
 QByteArray Sjis(const QString& text) {
@@ -118,7 +117,7 @@ private Q_SLOTS:
         ui.CheckMail();
         TypeIntoFocus("def");
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("abcdef"));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
         // Once the typing rests, the box comes, and nothing typed went to it.
         QMessageBox* box = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((box = pc.Window().findChild<QMessageBox*>(QStringLiteral("NoticeBox"))),
@@ -143,9 +142,9 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("2通のメールが届きました\nPC03さんから「older」")});
         pc.tray.ClickMessage();
         QVERIFY(pc.Window().isVisible());
-        QCOMPARE(pc.Window().CurrentView(), View::Read);
-        QCOMPARE(pc.Window().SelectedRow(), 0);
-        QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Opened));
+        QCOMPARE(pc.Parts().CurrentView(), View::Read);
+        QCOMPARE(pc.Parts().SelectedRow(), 0);
+        QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
     }
 
     void replyFillsRowTitleAndFocus_data() {
@@ -170,7 +169,7 @@ private Q_SLOTS:
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 0);
         QTest::keyClick(&pc.Window(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(pc.Window().CurrentView(), View::Make);
+        QCOMPARE(pc.Parts().CurrentView(), View::Make);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.LV_Model->Title(0), expected);
         QCOMPARE(ui.LV_Model->SenderBytes(0), QByteArray("PC01"));
@@ -198,10 +197,10 @@ private Q_SLOTS:
         QVERIFY(!text.contains(QStringLiteral("PC01")));
         QVERIFY(text.contains(QStringLiteral("起動していません。\n・PC04\n")));
         QVERIFY(text.contains(QStringLiteral("相手のパソコンにつながると自動で送られます")));
-        QCOMPARE(pc.app->sendBox->StatusOf(0), int(Sent)); // PC04, the last row
-        QCOMPARE(pc.app->sendBox->StatusOf(1), int(Sent)); // on its way all the same
-        QCOMPARE(pc.app->sendBox->StatusOf(2), int(Sent));
-        QCOMPARE(pc.app->sendBox->StatusOf(3), int(Sent));
+        QCOMPARE(pc.SendBox()->StatusOf(0), int(Sent)); // PC04, the last row
+        QCOMPARE(pc.SendBox()->StatusOf(1), int(Sent)); // on its way all the same
+        QCOMPARE(pc.SendBox()->StatusOf(2), int(Sent));
+        QCOMPARE(pc.SendBox()->StatusOf(3), int(Sent));
     }
 
     void deleteAllAsksAndTheDeleteKeyDeletes() {
@@ -217,16 +216,16 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes.size(), 1);
         QVERIFY(pc.prompt.boxes[0].yesNoQuestion);
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("受信BOX")));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 2);
 
         ClickRow(ui, 0);
         QTest::keyClick(ui.LV_View, Qt::Key_Delete);
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
-        QCOMPARE(pc.app->receiveBox->FieldOf(0, 0), QByteArray("b"));
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
+        QCOMPARE(pc.ReceiveBox()->Header(0).title, QByteArray("b"));
 
         pc.prompt.yesNoAnswers = {true};
         ui.Mn_DelAll->trigger();
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 0);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 0);
         ui.Mn_DelAll->trigger(); // nothing left: no question
         QCOMPARE(pc.prompt.boxes.size(), 2);
     }

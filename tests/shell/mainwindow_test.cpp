@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: layout, menus, command routing, enabling rules, the
 // dragging bars, the memo's bytes and the mail list.
+#include "records.h"
 #include "testmachine.h"
 
 #include "shell/composer.h"
@@ -38,12 +39,16 @@ struct Rig {
     TestMachine machine{network, "PC01"};
     Varnel& app = machine.Create();
     MainWindow& Form() { return machine.Window(); }
+    void StartWith(const QByteArray& sendBox, const QByteArray& receiveBox = {}) {
+        machine.files.files = {{QStringLiteral("vnsend.txt"), sendBox},
+                               {QStringLiteral("vnread.txt"), receiveBox}};
+        app.Start();
+    }
 };
 
 QByteArray Record(char letter, const QByteArray& title, const QByteArray& body = "line\r\n",
-                  const QByteArray& readTime = {}) {
-    return QByteArray(1, '\x07') + letter + '\\' + title + "\\PC01\\PC02\\1998/02/23 9:05:07\\" + readTime +
-           '\x08' + body;
+                  const QByteArray& read = {}) {
+    return test::Mail{.letter = letter, .title = title, .readTime = read, .body = body}.Record();
 }
 
 // Opens a menu as the person would and closes it again; its enabling rules run on opening.
@@ -112,17 +117,14 @@ private:
     }
     // A view with one row, selected or not.
     void PrepareView(View view, bool rowSelected) {
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "sent"));
-        m_rig->app.receiveBox->SetText(Record('R', "read", "line\r\n", "1998/02/24 10:00:00"));
+        m_rig->StartWith(Record('S', "sent"), Record('R', "read", "line\r\n", "1998/02/24 10:00:00"));
         SwitchTo(view);
         if (view == View::Make)
             Ui().LV_Model->AppendRow(QStringLiteral("title"), "PC01", "PC02");
         QCOMPARE(Ui().LV_Model->rowCount(), 1);
         if (rowSelected)
             ClickRow(Ui(), 0);
-        QCOMPARE(Form().SelectedRow(), rowSelected ? 0 : -1);
+        QCOMPARE(Ui().SelectedRow(), rowSelected ? 0 : -1);
     }
 
 private Q_SLOTS:
@@ -184,7 +186,6 @@ private Q_SLOTS:
     }
 
     void toolBarButtonsSitWhereDesigned() {
-        MainWindow& f = Form();
         const MainWindowParts u = Ui();
         struct Expect {
             QToolButton* button;
@@ -219,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(!u.Mn_ViewSend->isChecked());
         QVERIFY(!u.Mn_ViewRead->isChecked());
         QVERIFY(!u.Mn_ViewMake->isChecked());
-        QCOMPARE(f.CurrentView(), View::Send);
+        QCOMPARE(u.CurrentView(), View::Send);
     }
 
     void menusHoldEveryItemInOrder() {
@@ -294,7 +295,7 @@ private Q_SLOTS:
         else
             f.findChild<QAction*>(command)->trigger();
 
-        QCOMPARE(f.CurrentView(), view);
+        QCOMPARE(u.CurrentView(), view);
         QCOMPARE(u.Mn_ViewSend->isChecked(), view == View::Send);
         QCOMPARE(u.Mn_ViewRead->isChecked(), view == View::Read);
         QCOMPARE(u.Mn_ViewMake->isChecked(), view == View::Make);
@@ -420,7 +421,10 @@ private Q_SLOTS:
         const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(view, rowSelected);
-        m_rig->app.netBrowser.NetworkFound = networkFound;
+        if (!networkFound) {
+            m_rig->machine.provider.failGroups = true;
+            u.Mn_ViewNet->trigger();
+        }
         u.PM_ViewSend->setEnabled(!send);
         u.PM_ViewSave->setEnabled(!save);
         u.PM_ViewDelete->setEnabled(!remove);
@@ -439,7 +443,6 @@ private Q_SLOTS:
         const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(View::Read, true);
-        m_rig->app.netBrowser.NetworkFound = true;
         u.PM_ViewDelete->setEnabled(false);
         const QPoint at = u.LV_View->visualRect(u.LV_Model->index(0, 0)).center();
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, u.LV_View->viewport()->mapToGlobal(at));
@@ -453,19 +456,17 @@ private Q_SLOTS:
     void deleteCommandsReachTheListOperations() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "one") + Record('K', "two") + Record('S', "three"));
+        m_rig->StartWith(Record('S', "one") + Record('K', "two") + Record('S', "three"));
         u.Mn_ViewSend->trigger();
         QCOMPARE(u.LV_Model->rowCount(), 3);
 
         // The tool button with nothing selected does nothing.
         QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
-        QCOMPARE(m_rig->app.sendBox->MarkCount(), 3);
+        QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 3);
 
         ClickRow(u, 1);
         QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
-        QCOMPARE(m_rig->app.sendBox->MarkCount(), 2);
+        QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 2);
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("three"));
 
         ClickRow(u, 0);
@@ -473,7 +474,7 @@ private Q_SLOTS:
         QCOMPARE(u.LV_Model->rowCount(), 1);
         m_rig->machine.prompt.yesNoAnswers = {true};
         u.Mn_DelAll->trigger();
-        QCOMPARE(m_rig->app.sendBox->MarkCount(), 0);
+        QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 0);
         QCOMPARE(u.LV_Model->rowCount(), 0);
     }
 
@@ -662,12 +663,11 @@ private Q_SLOTS:
     }
 
     void helpOpensOneNonModalWindowAtItsContents() {
-        MainWindow& f = Form();
         const MainWindowParts u = Ui();
         ShowWindow();
-        QVERIFY(!f.Help());
+        QVERIFY(!u.Help());
         u.Mn_InfoHelp->trigger();
-        HelpWindow* help = f.Help();
+        HelpWindow* help = u.Help();
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
         QVERIFY(help->isWindow());
@@ -675,17 +675,15 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activeModalWidget());
         help->close();
         u.Mn_InfoHelp->trigger();
-        QCOMPARE(f.Help(), help);
+        QCOMPARE(u.Help(), help);
         QTRY_VERIFY(help->isVisible());
     }
     void mailboxRowsShowTheRecordsInTextOrder() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
         // "会議" in CP932, a read mail with its read time, a delivered one and a saved one.
-        m_rig->app.sendBox->SetText(Record('R', "\x89\xef\x8b\x63", "a\r\n", "1998/02/24 10:00:00") +
-                                    Record('G', "second") + Record('K', "third"));
+        m_rig->StartWith(Record('R', "\x89\xef\x8b\x63", "a\r\n", "1998/02/24 10:00:00") +
+                         Record('G', "second") + Record('K', "third"));
         u.Mn_ViewSend->trigger();
         MailListModel& m = *u.LV_Model;
         QVERIFY(!m.Composing());
@@ -712,8 +710,7 @@ private Q_SLOTS:
 
     void listEndsAtARecordWithAnUnknownLetter() {
         const MainWindowParts u = Ui();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "first") + Record('X', "odd") + Record('K', "after"));
+        m_rig->StartWith(Record('S', "first") + Record('X', "odd") + Record('K', "after"));
         u.Mn_ViewSend->trigger();
         QCOMPARE(u.LV_Model->rowCount(), 1);
         QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
@@ -722,14 +719,14 @@ private Q_SLOTS:
     void listKeepsWhatItWasFilledWithUntilRefilled() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "first") + Record('S', "second"));
+        m_rig->StartWith(Record('S', "first") + Record('S', "second"));
         u.Mn_ViewSend->trigger();
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("second"));
         // The mailbox changes and even goes away (as at the close); the list shows its rows safely.
-        m_rig->app.sendBox->Clear();
+        m_rig->app.Post().DeleteAll(Box::Send);
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("second"));
-        m_rig->app.sendBox.reset();
+        m_rig->app.RequestClose();
+        QVERIFY(!m_rig->machine.SendBox());
         QCOMPARE(u.LV_Model->rowCount(), 2);
         QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
         QVERIFY(!u.LV_View->viewport()->grab().isNull());
@@ -739,15 +736,14 @@ private Q_SLOTS:
 
     void setImageChangesOnlyThePictureInTheList() {
         const MainWindowParts u = Ui();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox->SetText(Record('S', "first"));
+        m_rig->StartWith({}, Record('S', "first"));
         u.Mn_ViewRead->trigger();
         QSignalSpy changed(u.LV_Model, &QAbstractItemModel::dataChanged);
         u.LV_Model->SetImage(0, 3);
         QCOMPARE(u.LV_Model->Image(0), 3);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 0);
-        QCOMPARE(m_rig->app.receiveBox->StatusOf(0), 1);
+        QCOMPARE(m_rig->machine.ReceiveBox()->StatusOf(0), 1);
         u.LV_Model->SetImage(0, 3); // no change, no notice
         u.LV_Model->SetImage(0, 7); // not a picture
         u.LV_Model->SetImage(5, 1); // not a row
@@ -798,8 +794,7 @@ private Q_SLOTS:
     void mailboxRowsCannotBeEditedOrGrowRecipients() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "first"));
+        m_rig->StartWith(Record('S', "first"));
         u.Mn_ViewSend->trigger();
         ClickRow(u, 0, 0);
         QTest::keyClick(u.LV_View, Qt::Key_F2);
@@ -815,8 +810,7 @@ private Q_SLOTS:
     void headerClickLeavesTheOrder() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "b") + Record('S', "a") + Record('S', "c"));
+        m_rig->StartWith(Record('S', "b") + Record('S', "a") + Record('S', "c"));
         u.Mn_ViewSend->trigger();
         QHeaderView* header = u.LV_View->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},

@@ -41,6 +41,8 @@ struct TestMachine {
         return *app;
     }
     MainWindow& Window() { return app->Window(); }
+    const MailBox* SendBox() const { return app->Post().MailBoxOf(Box::Send); } // read-only, as the window
+    const MailBox* ReceiveBox() const { return app->Post().MailBoxOf(Box::Receive); }
     // The window's widgets, actions and timers by name.
     MainWindowParts Parts() { return MainWindowParts(Window()); }
 

@@ -193,6 +193,29 @@ QByteArray CheckpointFrame(qint64 size, const QByteArray& digest) {
     return Frame(Named('C', size, digest));
 }
 
+namespace {
+
+// The payload of the whole frame at p, when one stands there: its length fits, its CRC matches and
+// its kind is one this journal writes.
+bool FrameAt(QByteArrayView bytes, qsizetype p, QByteArrayView& payload) {
+    if (bytes.size() - p < kFrameHead)
+        return false;
+    const quint32 length = qFromLittleEndian<quint32>(bytes.data() + p);
+    if (length == 0 || length > quint64(bytes.size() - p - kFrameHead))
+        return false;
+    const QByteArrayView body = bytes.sliced(p + kFrameHead, length);
+    const char kind = body[0];
+    const bool named = body.size() == 1 + 8 + kDigestSize;
+    if (!((kind == 'E' && body.size() >= 9) || ((kind == 'B' || kind == 'C') && named)))
+        return false;
+    if (Crc32(Crc32(0, bytes.sliced(p, 4)), body) != qFromLittleEndian<quint32>(bytes.data() + p + 4))
+        return false;
+    payload = body;
+    return true;
+}
+
+} // namespace
+
 Parsed Parse(QByteArrayView bytes) {
     Parsed parsed;
     if (bytes.size() < kMagicSize || bytes.first(kMagicSize) != QByteArrayView(kMagic, kMagicSize)) {
@@ -201,46 +224,54 @@ Parsed Parse(QByteArrayView bytes) {
     }
     qsizetype p = kMagicSize;
     for (;;) {
-        parsed.validLength = parsed.started ? p : 0;
-        if (bytes.size() - p < kFrameHead)
+        if (parsed.started || !parsed.damage.empty())
+            parsed.validLength = p;
+        if (p == bytes.size())
             break;
-        const quint32 length = qFromLittleEndian<quint32>(bytes.data() + p);
-        const quint32 crc = qFromLittleEndian<quint32>(bytes.data() + p + 4);
-        if (length == 0 || length > quint64(bytes.size() - p - kFrameHead))
-            break;
-        const QByteArrayView payload = bytes.sliced(p + kFrameHead, length);
-        if (Crc32(Crc32(0, bytes.sliced(p, 4)), payload) != crc)
-            break;
-        const char kind = payload[0];
-        const bool named = payload.size() == 1 + 8 + kDigestSize;
-        if (!parsed.started && (kind != 'B' || !named))
-            break;
+        QByteArrayView payload;
+        bool whole = FrameAt(bytes, p, payload);
+        const char kind = whole ? payload[0] : 0;
+        // A base frame anywhere but first, or anything before it, is not one this journal wrote.
+        const bool begun = parsed.started || !parsed.damage.empty();
+        if (whole && (kind == 'B' ? begun : !begun))
+            whole = false;
+        if (whole && kind != 'E' && qFromLittleEndian<qint64>(payload.data() + 1) < 0)
+            whole = false;
+        if (!whole) {
+            // Damage when a whole frame follows; otherwise the torn end of the last write.
+            qsizetype next = p + 1;
+            while (next <= bytes.size() - kFrameHead && !FrameAt(bytes, next, payload))
+                ++next;
+            if (next > bytes.size() - kFrameHead)
+                break;
+            parsed.damage.push_back(Damage{p, next - p, parsed.edits.size()});
+            p = next;
+            continue;
+        }
         if (kind == 'B' || kind == 'C') {
-            if (!named || (kind == 'B') == parsed.started)
-                break;
             const qint64 size = qFromLittleEndian<qint64>(payload.data() + 1);
-            if (size < 0)
-                break;
             parsed.marks.push_back(Mark{size, payload.sliced(9).toByteArray(), parsed.edits.size()});
-            parsed.started = true;
-        } else if (kind == 'E' && payload.size() >= 9) {
+            parsed.started = parsed.started || kind == 'B';
+        } else {
             const quint32 at = qFromLittleEndian<quint32>(payload.data() + 1);
             const quint32 removed = qFromLittleEndian<quint32>(payload.data() + 5);
             parsed.edits.push_back(Edit{qsizetype(at), qsizetype(removed), payload.sliced(9)});
-        } else {
-            break;
         }
-        p += kFrameHead + length;
+        p += kFrameHead + payload.size();
     }
     parsed.torn = parsed.validLength < bytes.size();
     return parsed;
 }
 
 bool Replay(QByteArrayView base, const std::vector<Edit>& edits, size_t from, QByteArray& out) {
-    if (from > edits.size())
+    return Replay(base, edits, from, edits.size(), out);
+}
+
+bool Replay(QByteArrayView base, const std::vector<Edit>& edits, size_t from, size_t to, QByteArray& out) {
+    if (from > to || to > edits.size())
         return false;
-    Rope rope(base, edits.size() - from);
-    for (size_t k = from; k < edits.size(); ++k) {
+    Rope rope(base, to - from);
+    for (size_t k = from; k < to; ++k) {
         const Edit& edit = edits[k];
         const qsizetype size = rope.Size();
         if (edit.at < 0 || edit.removed < 0 || edit.at > size || edit.removed > size - edit.at)

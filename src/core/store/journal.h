@@ -18,8 +18,10 @@ namespace varnel::journal {
 //   'E'  one edit: position (4 bytes), number of bytes removed there (4 bytes), the bytes put in.
 //   'C'  a checkpoint: size (8 bytes) and digest of the text that the edits before it make. Written
 //        just before the mailbox file is rewritten with that text.
-// A frame cut short or failing its CRC ends the journal: it was being written when the program
-// stopped, its write never completed, and so nothing it holds was ever acknowledged.
+// A frame cut short or failing its CRC with nothing whole after it ends the journal: it was being
+// written when the program stopped, its write never completed, and so nothing it holds was ever
+// acknowledged. One that fails its check with whole frames after it is damage (a bad disk block, a
+// changed byte): the frames after it are read on, and the stretch is reported.
 
 // One edit as it stands in the journal; the inserted bytes point into the parsed journal.
 struct Edit {
@@ -35,12 +37,20 @@ struct Mark {
     size_t editsBefore = 0;
 };
 
+// A stretch of the journal between two whole frames that is not a whole frame itself.
+struct Damage {
+    qsizetype at = 0;
+    qsizetype length = 0;
+    size_t editsBefore = 0; // the edits read before it
+};
+
 struct Parsed {
     bool started = false;      // the magic and the base frame are whole
     qsizetype validLength = 0; // up to the end of the last whole frame
     bool torn = false;         // bytes follow validLength
     std::vector<Mark> marks;   // the base first, then every checkpoint in order
     std::vector<Edit> edits;
+    std::vector<Damage> damage;
 };
 
 inline constexpr qsizetype kStartSize = 8 + 8 + 1 + 8 + 32; // magic, frame head, 'B', size, digest
@@ -56,5 +66,7 @@ Parsed Parse(QByteArrayView bytes);
 // Applies edits [from, end) to base, in order. False (out untouched) when an edit does not fit the
 // text it meets. Costs about the log of the number of edits per edit, whatever the text's size.
 bool Replay(QByteArrayView base, const std::vector<Edit>& edits, size_t from, QByteArray& out);
+// The same for edits [from, to).
+bool Replay(QByteArrayView base, const std::vector<Edit>& edits, size_t from, size_t to, QByteArray& out);
 
 } // namespace varnel::journal

@@ -3,6 +3,7 @@
 #include "store/journal.h"
 #include "store/mailbox.h"
 #include "store/mailboxfiles.h"
+#include "store/recovery.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,37 +22,24 @@ qint64 FoldThreshold(qint64 textSize) {
     return std::max(kMinFold, textSize / 2);
 }
 
-// A value as the person can read it in a box: a very long one is shortened, with its length.
-QString Shown(const QString& value) {
-    if (value.size() <= 80)
-        return value;
-    return QStringLiteral("%1…（全 %2 文字）").arg(value.left(60)).arg(value.size());
-}
-
-QString Refused(const QString& setting, const QString& value, const QString& why, const QString& fallback) {
-    return QStringLiteral("設定 %1 の値「%2」はメールボックスのファイル名に使えません（%3）。\n"
-                          "今回は既定の %4 を使います。")
-        .arg(setting, Shown(value), why, fallback);
-}
-
 } // namespace
 
-QString MailboxNameProblem(const QString& name) {
+NameProblem MailboxNameProblem(const QString& name) {
     if (name.trimmed().isEmpty())
-        return QStringLiteral("名前が空です");
+        return {NameProblem::Empty};
     // The journal and the copies made aside of it add up to 16 bytes to the file's own name.
     constexpr qsizetype kMaxPart = 255 - 16;
     constexpr qsizetype kMaxPath = 4095 - 16;
     const QByteArray encoded = QFile::encodeName(name);
     if (encoded.size() > kMaxPath)
-        return QStringLiteral("長すぎます。%1 バイトまでです").arg(kMaxPath);
+        return {NameProblem::TooLong, kMaxPath};
     for (const QByteArray& part : encoded.split('/')) {
         if (part.size() > kMaxPart)
-            return QStringLiteral("ファイル名の部分が長すぎます。%1 バイトまでです").arg(kMaxPart);
+            return {NameProblem::PartTooLong, kMaxPart};
     }
     const QString last = name.section(u'/', -1);
     if (last.isEmpty() || last == QStringLiteral(".") || last == QStringLiteral(".."))
-        return QStringLiteral("フォルダを指しています");
+        return {NameProblem::NamesFolder};
     return {};
 }
 
@@ -64,18 +52,37 @@ MailStore::~MailStore() {
     }
 }
 
-QStringList MailStore::Open(const QString& sendName, const QString& receiveName, MailBox& sendBox,
-                            MailBox& receiveBox) {
+StoreNotice MailStore::NoticeFor(StoreNotice::Kind kind, const Kept& kept) const {
+    StoreNotice notice;
+    notice.kind = kind;
+    notice.path = m_files.PathOf(kept.name);
+    notice.journal = m_files.JournalPathOf(kept.name);
+    return notice;
+}
+
+std::vector<StoreNotice> MailStore::Open(const QString& sendName, const QString& receiveName,
+                                         MailBox& sendBox, MailBox& receiveBox) {
     const QString settings[] = {QStringLiteral("SendFina"), QStringLiteral("ReadFina")};
     const QString defaults[] = {QStringLiteral("vnsend.txt"), QStringLiteral("vnread.txt")};
     QString names[] = {sendName, receiveName};
-    QStringList notices;
+    std::vector<StoreNotice> notices;
+    const auto refuse = [&](int i, NameProblem problem, const QString& path = {}) {
+        StoreNotice notice;
+        notice.kind = StoreNotice::NameRefused;
+        notice.setting = settings[i];
+        notice.value = names[i];
+        notice.problem = problem;
+        notice.fallback = defaults[i];
+        notice.path = path;
+        notices.push_back(notice);
+        names[i] = defaults[i];
+    };
     for (int i = 0; i < 2; ++i) {
-        const QString problem = m_files.NameProblem(names[i]);
-        if (!problem.isEmpty()) {
-            notices.append(Refused(settings[i], names[i], problem, defaults[i]));
-            names[i] = defaults[i];
-        }
+        const NameProblem problem = m_files.ProblemOf(names[i]);
+        // A folder where the default file belongs cannot give way to that same name: the file is
+        // used as it is, and reading it says why it fails.
+        if (problem && !(problem.code == NameProblem::IsFolder && m_files.ProblemOf(defaults[i])))
+            refuse(i, problem);
     }
     // Two mailboxes in one file would overwrite each other's journal. The name that is not its
     // default gives way (the receive box's when neither is); a default meeting the other name then
@@ -85,11 +92,7 @@ QStringList MailStore::Open(const QString& sendName, const QString& receiveName,
     };
     for (int round = 0; round < 2 && same(); ++round) {
         const int i = (round == 0 && names[1] != defaults[1]) || names[0] == defaults[0] ? 1 : 0;
-        notices.append(Refused(settings[i], names[i],
-                               QStringLiteral("もう一方のメールボックスと同じファイル %1 になります")
-                                   .arg(m_files.PathOf(names[i])),
-                               defaults[i]));
-        names[i] = defaults[i];
+        refuse(i, {NameProblem::SameFile}, m_files.PathOf(names[i]));
     }
 
     MailBox* boxes[] = {&sendBox, &receiveBox};
@@ -97,16 +100,16 @@ QStringList MailStore::Open(const QString& sendName, const QString& receiveName,
         m_kept[i] = Kept{};
         m_kept[i].box = boxes[i];
         m_kept[i].name = names[i];
-        notices += Load(m_kept[i]);
+        for (StoreNotice& notice : Load(m_kept[i]))
+            notices.push_back(std::move(notice));
         Attach(m_kept[i]);
     }
     return notices;
 }
 
-QStringList MailStore::Load(Kept& kept) {
-    QStringList notices;
+std::vector<StoreNotice> MailStore::Load(Kept& kept) {
+    std::vector<StoreNotice> notices;
     MailBox& box = *kept.box;
-    const QString path = m_files.PathOf(kept.name);
     const MailboxFiles::Loaded loaded = m_files.Load(kept.name);
     QByteArray base = loaded.exists ? loaded.bytes : QByteArray();
     const bool tooLarge = loaded.tooLarge || base.size() > box.Cap();
@@ -114,85 +117,111 @@ QStringList MailStore::Load(Kept& kept) {
         base.clear();
 
     // A file that cannot be taken in whole is copied aside before anything replaces it.
-    QString problem;
-    if (tooLarge)
-        problem = QStringLiteral("大きすぎて読み込めませんでした（%1 バイト、%2 バイトまでです）")
-                      .arg(loaded.size)
-                      .arg(box.Cap());
-    else if (!loaded.error.isEmpty())
-        problem = QStringLiteral("読み込めませんでした（%1）").arg(loaded.error);
-    else if (loaded.cutAtZero)
-        problem = QStringLiteral("途中にゼロのバイトがあり、最後まで読み込めませんでした");
-    QString copy;
-    QString copyError;
+    StoreNotice damaged = NoticeFor(StoreNotice::FileDamaged, kept);
+    damaged.damage = tooLarge                  ? StoreNotice::TooLarge
+                     : !loaded.error.isEmpty() ? StoreNotice::Unreadable
+                     : loaded.cutAtZero        ? StoreNotice::CutAtZero
+                                               : StoreNotice::NoDamage;
+    damaged.reason = loaded.error;
+    damaged.size = loaded.size;
+    damaged.cap = box.Cap();
     bool copied = false;
-    if (!problem.isEmpty()) {
-        copied = m_files.KeepAside(kept.name, false, copy, copyError);
+    if (damaged.damage != StoreNotice::NoDamage) {
+        copied = m_files.KeepAside(kept.name, false, damaged.copy, damaged.copyReason);
+        if (!copied)
+            damaged.copy.clear();
         kept.keepFile = !copied;
     }
 
-    const QByteArray digest = journal::Digest(base);
     QByteArray text = base;
-    QByteArray journalBytes;
-    QString journalError;
-    if (m_files.ReadJournal(kept.name, journalBytes, journalError)) {
-        const journal::Parsed parsed = journal::Parse(journalBytes);
-        // The journal goes on from the last text it names that the file holds: its start, or a
-        // checkpoint written just before the file was rewritten (the journal was then not yet gone).
-        std::optional<size_t> from;
-        for (auto mark = parsed.marks.rbegin(); mark != parsed.marks.rend() && !from; ++mark) {
-            if (mark->size == base.size() && mark->digest == digest)
-                from = mark->editsBefore;
-        }
-        QByteArray replayed;
-        if (from && journal::Replay(base, parsed.edits, *from, replayed) && replayed.size() <= box.Cap()) {
-            text = std::move(replayed);
-            kept.journalSize = parsed.validLength; // a torn tail is cut off by the next write
-        } else if (!parsed.started && journalBytes.size() < journal::kStartSize) {
-            // Its very first write never completed: nothing in it was ever acknowledged.
-        } else {
-            QString journalCopy;
-            kept.keepJournal = !m_files.KeepAside(kept.name, true, journalCopy, journalError);
-            notices.append(QStringLiteral("メールボックス %1 の変更記録 %2 は今のファイルに合わないため、"
-                                          "読み込みませんでした。\n")
-                               .arg(path, m_files.JournalPathOf(kept.name)) +
-                           (kept.keepJournal
-                                ? QStringLiteral("変更記録の控えを作れませんでした（%1）。控えができるまで"
-                                                 "変更記録は書き換えず、今回の変更はメモリーに保持します。")
-                                      .arg(journalError)
-                                : QStringLiteral("変更記録は %1 に残しました。").arg(journalCopy)));
-        }
-    } else if (!journalError.isEmpty()) {
-        // A journal that is there but cannot be read must not be written over.
-        kept.keepJournal = true;
-        notices.append(QStringLiteral("メールボックス %1 の変更記録 %2 を読み込めませんでした（%3）。\n"
-                                      "変更記録は書き換えず、今回の変更はメモリーに保持します。")
-                           .arg(path, m_files.JournalPathOf(kept.name), journalError));
-    }
+    TakeJournal(kept, base, text, notices);
     if (!box.SetText(text))
         box.Clear();
     kept.baseSize = base.size();
-    kept.baseDigest = digest;
-    kept.foldAt = std::max(FoldThreshold(text.size()), kept.journalSize + 1);
+    kept.baseDigest = journal::Digest(base);
+    kept.foldAt = std::max(FoldThreshold(box.Text().size()), kept.journalSize + 1);
+    // What the journal held but the file did not becomes the first entry of a new journal, so it is
+    // on disk even before the fold below.
+    const bool recovered = kept.journalSize == 0 && box.Text() != base;
+    if (recovered)
+        kept.pending = journal::EditFrame(0, base.size(), box.Text());
 
-    if (!problem.isEmpty()) {
-        QString notice = QStringLiteral("メールボックス %1 は%2。\n").arg(path, problem);
-        notice += box.Text().isEmpty() ? QStringLiteral("このメールボックスは空で始めます。\n")
-                                       : QStringLiteral("読み込めた %1 通（%2 バイト）を使います。\n")
-                                             .arg(box.MarkCount())
-                                             .arg(box.Text().size());
-        notice += copied ? QStringLiteral("元のファイルは %1 に残しました。").arg(copy)
-                         : QStringLiteral("元のファイルの控えを作れませんでした（%1）。控えができるまで元の"
-                                          "ファイルは書き換えず、変更は %2 に記録します。")
-                               .arg(copyError, m_files.JournalPathOf(kept.name));
-        notices.append(notice);
-        // With its copy made, the damaged file gives way to what was kept, so the same damage is not
-        // found again at the next start.
-        QString error;
-        if (copied)
-            Fold(kept, error);
+    if (damaged.damage != StoreNotice::NoDamage) {
+        damaged.mails = box.MarkCount();
+        damaged.bytes = box.Text().size();
+        notices.insert(notices.begin(), damaged);
     }
+    // With its copy made, a damaged file (or one short of what its journal held) gives way to what
+    // was kept, so the same damage is not found again at the next start.
+    Failure failure;
+    if (copied || (recovered && !kept.keepFile))
+        Fold(kept, failure);
     return notices;
+}
+
+// Takes in the journal beside the file: replayed when it belongs to the file; otherwise (or when it
+// is damaged) copied aside, and every whole mail it holds taken back into text.
+void MailStore::TakeJournal(Kept& kept, const QByteArray& base, QByteArray& text,
+                            std::vector<StoreNotice>& notices) {
+    const MailboxFiles::Journal read = m_files.ReadJournal(kept.name);
+    if (read.state == MailboxFiles::Journal::Missing)
+        return;
+    if (read.state == MailboxFiles::Journal::Link) {
+        kept.noJournal = true;
+        notices.push_back(NoticeFor(StoreNotice::JournalIsLink, kept));
+        return;
+    }
+    if (read.state == MailboxFiles::Journal::Unreadable) {
+        // A journal that is there but cannot be read must not be written over.
+        kept.keepJournal = true;
+        StoreNotice notice = NoticeFor(StoreNotice::JournalUnreadable, kept);
+        notice.reason = read.reason;
+        notices.push_back(notice);
+        return;
+    }
+    const journal::Parsed parsed = journal::Parse(read.bytes);
+    if (!parsed.started && parsed.damage.empty() && read.bytes.size() < journal::kStartSize)
+        return; // its very first write never completed: nothing in it was ever acknowledged
+    // The journal goes on from the last text it names that the file holds: its start, or a
+    // checkpoint written just before the file was rewritten (the journal was then not yet gone).
+    const QByteArray digest = journal::Digest(base);
+    std::optional<size_t> from;
+    for (auto mark = parsed.marks.rbegin(); mark != parsed.marks.rend() && !from; ++mark) {
+        if (mark->size == base.size() && mark->digest == digest)
+            from = mark->editsBefore;
+    }
+    // Edits replay up to the first damage after their start: the ones after it were made on a text
+    // that the damaged stretch changed.
+    size_t to = parsed.edits.size();
+    for (const journal::Damage& damage : parsed.damage) {
+        if (from && damage.editsBefore >= *from) {
+            to = damage.editsBefore;
+            break;
+        }
+    }
+    QByteArray replayed;
+    const bool fits = from && journal::Replay(base, parsed.edits, *from, to, replayed) &&
+                      replayed.size() <= kept.box->Cap();
+    if (fits && parsed.damage.empty()) {
+        text = std::move(replayed);
+        kept.journalSize = parsed.validLength; // a torn tail is cut off by the next write
+        return;
+    }
+
+    StoreNotice notice =
+        NoticeFor(parsed.damage.empty() ? StoreNotice::JournalForeign : StoreNotice::JournalDamaged, kept);
+    const recovery::TakenBack taken =
+        recovery::TakeBack(fits ? replayed : base, parsed.edits, fits ? to : 0, kept.box->Cap());
+    text = taken.text;
+    notice.recovered = taken.mails;
+    notice.unapplied = taken.unapplied;
+    notice.damagedSpans = int(parsed.damage.size());
+    for (const journal::Damage& damage : parsed.damage)
+        notice.damagedBytes += damage.length;
+    kept.keepJournal = !m_files.KeepAside(kept.name, true, notice.copy, notice.copyReason);
+    if (kept.keepJournal)
+        notice.copy.clear();
+    notices.push_back(notice);
 }
 
 void MailStore::Attach(Kept& kept) {
@@ -210,30 +239,38 @@ bool MailStore::Commit() {
     return all;
 }
 
-QString MailStore::TakeNotice() {
-    return std::exchange(m_notice, QString());
+std::vector<StoreNotice> MailStore::TakeNotices() {
+    return std::exchange(m_notices, {});
 }
 
-void MailStore::Failed(Kept& kept, const QString& error) {
+void MailStore::Failed(Kept& kept, const Failure& failure) {
     if (kept.failing)
         return;
     kept.failing = true;
-    if (!m_notice.isEmpty())
-        m_notice += QStringLiteral("\n\n");
-    m_notice +=
-        QStringLiteral("メールボックス %1 に書き込めません（%2）。\n"
-                       "届いたメールと変更はメモリーに保持し、メールを確認するたびに書き込みを試します。"
-                       "書き込めるまで、届いたメールに配達通知は返しません。\n"
-                       "空き容量やフォルダの権限を確かめてください。")
-            .arg(m_files.PathOf(kept.name), error);
+    StoreNotice notice = NoticeFor(StoreNotice::WriteFailing, kept);
+    notice.step = failure.step;
+    notice.reason = failure.reason;
+    m_notices.push_back(notice);
 }
 
 bool MailStore::Write(Kept& kept) {
-    QString error;
+    Failure failure;
+    if (kept.noJournal) {
+        // Without a journal, each change is on disk once the whole file is.
+        if (kept.pending.isEmpty())
+            return true;
+        if (!Fold(kept, failure)) {
+            Failed(kept, failure);
+            return false;
+        }
+        kept.failing = false;
+        return true;
+    }
     if (kept.keepJournal) {
         QString copy;
-        if (!m_files.KeepAside(kept.name, true, copy, error)) {
-            Failed(kept, QStringLiteral("変更記録の控えを作れません: %1").arg(error));
+        if (!m_files.KeepAside(kept.name, true, copy, failure.reason)) {
+            failure.step = StoreNotice::CopyingJournal;
+            Failed(kept, failure);
             return kept.pending.isEmpty();
         }
         kept.keepJournal = false;
@@ -243,8 +280,8 @@ bool MailStore::Write(Kept& kept) {
         const QByteArray bytes = kept.journalSize == 0
                                      ? journal::Start(kept.baseSize, kept.baseDigest) + kept.pending
                                      : kept.pending;
-        if (!m_files.WriteJournal(kept.name, kept.journalSize, bytes, error)) {
-            Failed(kept, error);
+        if (!m_files.WriteJournal(kept.name, kept.journalSize, bytes, failure.reason)) {
+            Failed(kept, failure);
             return false;
         }
         kept.journalSize += bytes.size();
@@ -253,23 +290,23 @@ bool MailStore::Write(Kept& kept) {
     kept.failing = false;
     // A fold that fails costs nothing but time: the journal holds everything. It is tried again
     // once the journal has grown as much again.
-    if (kept.journalSize >= kept.foldAt && !Fold(kept, error))
+    if (kept.journalSize >= kept.foldAt && !Fold(kept, failure))
         kept.foldAt = kept.journalSize * 2;
     return true;
 }
 
-bool MailStore::Fold(Kept& kept, QString& error) {
+bool MailStore::Fold(Kept& kept, Failure& failure) {
     if (kept.keepFile) {
         QString copy;
-        if (!m_files.KeepAside(kept.name, false, copy, error)) {
-            error = QStringLiteral("元のファイルの控えを作れません: %1").arg(error);
+        if (!m_files.KeepAside(kept.name, false, copy, failure.reason)) {
+            failure.step = StoreNotice::CopyingFile;
             return false;
         }
         kept.keepFile = false;
     }
     const QByteArray& text = kept.box->Text();
     const QByteArray digest = journal::Digest(text);
-    if (kept.journalSize > 0 && !kept.keepJournal) {
+    if (kept.journalSize > 0 && !kept.keepJournal && !kept.noJournal) {
         // Should the program stop between the new file and the journal's end, the checkpoint tells
         // the next start that the journal up to here is in the file.
         kept.pending += journal::CheckpointFrame(text.size(), digest);
@@ -279,14 +316,15 @@ bool MailStore::Fold(Kept& kept, QString& error) {
             kept.pending.clear();
         }
     }
-    if (!m_files.Save(kept.name, text, error))
+    failure.step = StoreNotice::Writing;
+    if (!m_files.Save(kept.name, text, failure.reason))
         return false;
     kept.pending.clear();
     kept.baseSize = text.size();
     kept.baseDigest = digest;
     kept.foldAt = FoldThreshold(text.size());
     QString ignored;
-    if (!kept.keepJournal) {
+    if (!kept.keepJournal && !kept.noJournal) {
         kept.journalSize = 0;
         m_files.RemoveJournal(kept.name, ignored); // a journal left over is cut off by the next write
     }
@@ -296,36 +334,27 @@ bool MailStore::Fold(Kept& kept, QString& error) {
 MailStore::Closing MailStore::Close(MailBox& box) {
     Kept& kept = Find(box);
     Write(kept);
-    QString error;
-    if (Fold(kept, error))
+    Failure failure;
+    if (Fold(kept, failure))
         return {};
-    const QString path = m_files.PathOf(kept.name);
     if (kept.pending.isEmpty() && kept.journalSize == 0 && !kept.keepJournal)
         return {}; // nothing changed in this run: the file as it stands is the mailbox
-    if (kept.pending.isEmpty() && !kept.keepJournal) {
-        return {Closing::KeptInJournal,
-                QStringLiteral("メールボックス %1 を書き込めませんでした（%2）。\n"
-                               "変更はすべて %3 に記録してあり、次に起動したときに読み込みます。")
-                    .arg(path, error, m_files.JournalPathOf(kept.name))};
-    }
-    return {Closing::NotOnDisk,
-            QStringLiteral("メールボックス %1 を保存できませんでした。\n%2\n\n"
-                           "もう一度試しますか？ 試さない場合、内容を別の場所に保存します。")
-                .arg(path, error)};
+    const bool inJournal = kept.pending.isEmpty() && !kept.keepJournal && !kept.noJournal;
+    Closing closing{inJournal ? Closing::KeptInJournal : Closing::NotOnDisk,
+                    NoticeFor(inJournal ? StoreNotice::ClosedInJournal : StoreNotice::NotClosed, kept)};
+    closing.notice.step = failure.step;
+    closing.notice.reason = failure.reason;
+    if (failure.step == StoreNotice::Writing)
+        closing.notice.target = m_files.LinkTargetOf(kept.name);
+    return closing;
 }
 
-QString MailStore::Rescue(MailBox& box) {
+StoreNotice MailStore::Rescue(MailBox& box) {
     Kept& kept = Find(box);
-    QString where;
-    QString error;
-    if (m_files.Rescue(kept.name, box.Text(), where, error)) {
-        return QStringLiteral("メールボックス %1 の内容を %2 に保存しました。\n"
-                              "元の場所に書き込めるようになったら、このファイルを戻してください。")
-            .arg(m_files.PathOf(kept.name), where);
-    }
-    return QStringLiteral("メールボックス %1 の内容をどこにも保存できませんでした（%2）。\n"
-                          "今回届いたメールと変更は失われます。")
-        .arg(m_files.PathOf(kept.name), error);
+    StoreNotice notice = NoticeFor(StoreNotice::Rescued, kept);
+    if (!m_files.Rescue(kept.name, box.Text(), notice.copy, notice.reason))
+        notice.kind = StoreNotice::NotRescued;
+    return notice;
 }
 
 QString MailStore::NameOf(const MailBox& box) const {

@@ -28,10 +28,6 @@ QByteArray PartOf(QByteArrayView header, int n) {
     return part;
 }
 
-QByteArrayView UpToZero(QByteArrayView text) {
-    return text.first(TextFields::TextLength(text));
-}
-
 // A received mail is stored only when it is exactly one record: one record mark in front, one
 // header end mark at the end of the header, no record mark in the body. Anything else would add
 // or shift marks in the receive box, and every later record would be cut at the wrong place.
@@ -66,10 +62,10 @@ qint64 Courier::NowMs() const {
 Courier::Refusal Courier::CheckSize(const Recipient& row, QByteArrayView body) {
     // The send time is not known yet: counted at the longest the clock writes it.
     const QByteArray header =
-        BuildHeader('S', row.title, row.sender, row.recipient, QByteArrayView("yyyy/MM/dd HH:mm:ss"));
+        BuildHeader(StatusLetter(Sent), row.title, row.sender, row.recipient, kLongestTime);
     if (header.size() > kMaxHeader)
         return Refusal::HeaderTooLong;
-    if (header.size() + UpToZero(body).size() + 1 > kMaxOutgoingMail)
+    if (header.size() + TextFields::UpToZero(body).size() + 1 > kMaxOutgoingMail)
         return Refusal::MailTooLong;
     return Refusal::Ok;
 }
@@ -82,7 +78,7 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
     // One send time for every copy: the copies of one mail share it, and with it their keys differ
     // only in the recipient.
     const QByteArray sendTime = m_clock.TimeText();
-    const QByteArrayView text = UpToZero(body);
+    const QByteArrayView text = TextFields::UpToZero(body);
     QList<QByteArray> mails;
     for (const Recipient& row : rows) {
         QByteArray mail = BuildHeader('S', row.title, row.sender, row.recipient, sendTime);
@@ -215,15 +211,15 @@ Courier::CheckResult Courier::CheckMail() {
 }
 
 void Courier::TakeBatch(CheckResult& result) {
-    for (int k = 0; k <= m_slot.LastIndex; ++k) {
-        const QByteArray& header = m_slot.Headers[k];
+    for (int k = 0; k <= m_slot.LastIndex(); ++k) {
+        const QByteArray& header = m_slot.Header(k);
         switch (m_slot.StatusOf(k)) {
         case Sent: {
-            if (!IsOneRecord(header, m_slot.Bodies[k]))
+            if (!IsOneRecord(header, m_slot.Body(k)))
                 break;
             m_schedule->Answered(PartOf(header, 2));
             // A mail sent again by its sender: answered with what became of it here, not stored twice.
-            if (const RecordPlaces::Id stored = StoredCopyOf(m_slot.Keys[k], m_slot.Bodies[k])) {
+            if (const RecordPlaces::Id stored = StoredCopyOf(m_slot.Key(k), m_slot.Body(k))) {
                 QByteArray answer = m_received->HeaderOf(stored);
                 if (answer.size() >= 2 && StatusFromLetter(answer[1]) != Opened)
                     answer[1] = StatusLetter(Delivered);
@@ -232,7 +228,7 @@ void Courier::TakeBatch(CheckResult& result) {
             }
             // Stored straight away as Delivered: the same as storing it and then setting the status
             // by its key, without the risk of the key naming an older record.
-            QByteArray record = header + m_slot.Bodies[k];
+            QByteArray record = header + m_slot.Body(k);
             record[1] = StatusLetter(Delivered);
             if (!m_receiveBox.Prepend(record)) {
                 // Not stored, so not acknowledged: the sender must not see it as delivered.
@@ -258,7 +254,7 @@ void Courier::TakeBatch(CheckResult& result) {
             break;
         default:
             if (header.size() >= 2 && header[1] == kAcknowledged) {
-                const QByteArray& key = m_slot.Keys[k];
+                const QByteArray& key = m_slot.Key(k);
                 m_readReceipts.removeIf(
                     [&key](const PendingReceipt& p) { return KeyOfHeader(p.header) == key; });
                 if (const QByteArray sender = PartOf(header, 2);

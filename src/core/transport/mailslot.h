@@ -16,7 +16,6 @@ class MailSlot {
 public:
     static constexpr int kTableSize = 10;
     static constexpr qsizetype kReadBuffer = 63000; // a datagram this size or larger is dropped
-    static constexpr qsizetype kMaxHeader = 255;
     // One batch reads at most this many datagrams, stored or dropped (some 20 ms of reading): a
     // flood of malformed ones must not hold the window for long. The rest waits for the next batch.
     static constexpr int kMaxReadsPerBatch = 5000;
@@ -52,12 +51,21 @@ public:
     // ReadOne/ReadAll takes it in again (texts held back are served first, oldest first).
     void HoldBack(const QByteArray& text);
 
-    int LastIndex = -1;
-    std::array<QByteArray, kTableSize> Headers;
-    std::array<QByteArray, kTableSize> Keys;
-    std::array<QByteArray, kTableSize> Bodies;
+    // The received table as the last ReadAll left it: entries 0..LastIndex (-1: none), each cut into
+    // header, record key and body. Outside the table the parts are empty.
+    int LastIndex() const { return m_lastIndex; }
+    const QByteArray& Header(int k) const { return Part(m_headers, k); }
+    const QByteArray& Key(int k) const { return Part(m_keys, k); }
+    const QByteArray& Body(int k) const { return Part(m_bodies, k); }
 
 private:
+    using Table = std::array<QByteArray, kTableSize>;
+    static const QByteArray& Part(const Table& table, int k);
+
+    int m_lastIndex = -1;
+    Table m_headers;
+    Table m_keys;
+    Table m_bodies;
     Endpoint& m_endpoint;
     std::deque<QByteArray> m_heldBack;
     bool m_lastFromEndpoint = false; // the text last read came from the endpoint, not held back

@@ -72,11 +72,17 @@ public:
         ++journalWrites;
         return true;
     }
-    bool ReadJournal(const QString& name, QByteArray& bytes, QString& error) override {
-        error.clear();
+    Journal ReadJournal(const QString& name) override {
         const QString entry = name + QStringLiteral(".journal");
-        bytes = files.value(entry);
-        return files.contains(entry);
+        Journal journal;
+        if (unreadable.contains(entry)) {
+            journal.state = Journal::Unreadable;
+            journal.reason = QStringLiteral("Permission denied");
+        } else if (files.contains(entry)) {
+            journal.state = Journal::Read;
+            journal.bytes = files.value(entry);
+        }
+        return journal;
     }
     bool RemoveJournal(const QString& name, QString& error) override {
         error.clear();
@@ -92,8 +98,14 @@ public:
         where = PathOf(QStringLiteral("rescued/") + name);
         return true;
     }
-    QString NameProblem(const QString& name) const override { return MailboxNameProblem(name); }
+    FolderLock Lock() override {
+        FolderLock answer = lock;
+        answer.folder = QStringLiteral("/fake");
+        return answer;
+    }
+    NameProblem ProblemOf(const QString& name) const override { return MailboxNameProblem(name); }
     QString PathOf(const QString& name) const override { return QStringLiteral("/fake/") + name; }
+    QString LinkTargetOf(const QString&) const override { return {}; }
 
     // Refuses every write to a mailbox: its file and its journal.
     void Fail(const QString& name) {
@@ -109,6 +121,7 @@ public:
     QSet<QString> refuse;     // entries whose writes fail; "copies", "rescue" for those writes
     QSet<QString> unreadable; // entries that exist but cannot be read
     QString reason = QStringLiteral("ディスクがいっぱいです");
+    FolderLock lock; // what Lock answers
     QStringList saves;
     int loads = 0;
     int journalWrites = 0;
