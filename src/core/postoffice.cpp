@@ -145,6 +145,11 @@ bool PostOffice::Delete(Box box, int i) {
     return mailbox && mailbox->DeleteRecord(i);
 }
 
+bool PostOffice::DeleteMany(Box box, const std::vector<int>& records) {
+    MailBox* mailbox = Mutable(box);
+    return mailbox && mailbox->DeleteRecords(records);
+}
+
 void PostOffice::DeleteAll(Box box) {
     if (MailBox* mailbox = Mutable(box))
         mailbox->Clear();

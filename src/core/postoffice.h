@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace varnel {
 
@@ -92,6 +93,9 @@ public:
     // header goes back to the sender as the read receipt. True when it was opened now.
     bool Open(int i);
     bool Delete(Box box, int i);
+    // Deletes all the records named at once (repeats and indices without a record passed over);
+    // false when none was there.
+    bool DeleteMany(Box box, const std::vector<int>& records);
     void DeleteAll(Box box);
 
     // The header of a reply to received mail i: its sender as recipient, its title, and the room a

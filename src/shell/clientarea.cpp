@@ -67,15 +67,14 @@ ClientArea::ClientArea(QWidget* parent)
     m_mailList->setUniformRowHeights(true); // keeps a refill of a large mailbox cheap
     m_mailList->setAllColumnsShowFocus(true);
     m_mailList->setSortingEnabled(false);
-    m_mailList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_mailList->setSelectionMode(QAbstractItemView::ExtendedSelection); // Shift, Ctrl, Ctrl+A
     m_mailList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_mailList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::SelectedClicked);
     m_mailList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_mailList->setModel(m_mailModel);
     QHeaderView* header = m_mailList->header();
-    header->setSectionsClickable(false);
-    header->setSortIndicatorShown(false);
+    header->setSortIndicatorShown(false); // sorting by a column is the MailFinder's
     header->setStretchLastSection(false);
     const std::array<int, MailListModel::kColumns> widths = {100, 80, 80, 110, 110};
     for (int col = 0; col < MailListModel::kColumns; ++col)

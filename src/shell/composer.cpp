@@ -100,7 +100,11 @@ void Composer::SendFromList() {
 // With no recipient rows nothing is stored and the text stays.
 void Composer::SaveWithoutSending() {
     if (m_views.CurrentView() == View::Send) {
-        if (m_app.Post().KeepUnsent(m_views.SelectedRow()))
+        // Every selected copy on its way is kept unsent: its tries stop.
+        bool kept = false;
+        for (const int r : m_views.SelectedRecords())
+            kept = m_app.Post().KeepUnsent(r) || kept;
+        if (kept)
             m_views.RefillKeepingSelection();
         return;
     }
@@ -259,15 +263,24 @@ bool Composer::SendComposed() {
     return true;
 }
 
+// Every selected copy goes again; those that could not leave are named in one box.
 bool Composer::SendSelected() {
-    const int r = m_views.SelectedRow();
-    if (!m_app.Post().CanSend() || r < 0)
+    const std::vector<int> selected = m_views.SelectedRecords();
+    if (!m_app.Post().CanSend() || selected.empty())
         return false;
-    if (m_app.Post().SendAgain(r))
-        return true;
-    if (m_app.Post().StatusOf(Box::Send, r) == Sent)
-        TellUnsent({m_app.Post().HeaderOf(Box::Send, r).recipient});
-    return false;
+    QList<QByteArray> unsent;
+    int sent = 0;
+    for (int r : selected) {
+        if (m_app.Post().SendAgain(r))
+            ++sent;
+        else if (m_app.Post().StatusOf(Box::Send, r) == Sent) // waits, goes with the retries
+            unsent.append(m_app.Post().HeaderOf(Box::Send, r).recipient);
+    }
+    if (selected.size() > 1 && sent > 0)
+        m_views.RefillKeepingSelection(); // the copies show as sent
+    if (!unsent.isEmpty())
+        TellUnsent(unsent);
+    return sent > 0;
 }
 
 bool Composer::KnownStopped(const QByteArray& host) const {

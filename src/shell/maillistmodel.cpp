@@ -14,11 +14,21 @@ void MailListModel::Forget(bool composing) {
     m_rows.clear();
     m_cells.clear();
     m_images.clear();
+    m_order.clear();
+    m_rowOf.clear();
     m_count = 0;
     m_box.reset();
 }
 
 void MailListModel::ShowMailBox(const MailBox* box) {
+    Fill(box, nullptr);
+}
+
+void MailListModel::ShowMailBox(const MailBox* box, const std::vector<int>& order) {
+    Fill(box, &order);
+}
+
+void MailListModel::Fill(const MailBox* box, const std::vector<int>* order) {
     beginResetModel();
     Forget(false);
     if (box) {
@@ -29,7 +39,29 @@ void MailListModel::ShowMailBox(const MailBox* box) {
             ++m_count;
         }
     }
+    m_rowOf.assign(size_t(m_count), -1);
+    if (!order) { // newest first, as the box holds them
+        for (int record = 0; record < m_count; ++record)
+            m_rowOf[size_t(record)] = record;
+        m_order = m_rowOf;
+    } else {
+        m_order.reserve(order->size());
+        for (int record : *order) {
+            if (record >= 0 && record < m_count && m_rowOf[size_t(record)] < 0) {
+                m_rowOf[size_t(record)] = int(m_order.size());
+                m_order.push_back(record);
+            }
+        }
+    }
     endResetModel();
+}
+
+int MailListModel::RecordAt(int row) const {
+    return !m_composing && InRange(row) ? m_order[size_t(row)] : -1;
+}
+
+int MailListModel::RowOf(int record) const {
+    return !m_composing && record >= 0 && record < m_count ? m_rowOf[size_t(record)] : -1;
 }
 
 void MailListModel::ShowCompose() {
@@ -61,20 +93,23 @@ void MailListModel::ClearRows() {
     m_rows.clear();
     m_cells.clear();
     m_images.clear();
+    m_order.clear();
+    m_rowOf.clear();
     m_count = 0;
     m_box.reset();
     endResetModel();
 }
 
 const QStringList& MailListModel::Decoded(int row) const {
-    auto it = m_cells.constFind(row);
+    const int record = RecordAt(row);
+    auto it = m_cells.constFind(record);
     if (it != m_cells.constEnd())
         return *it;
     QStringList cells;
     cells.reserve(kColumns);
     for (int col = 0; col < kColumns; ++col)
-        cells.append(cp932::Decode(m_box->FieldOf(row, col)));
-    return *m_cells.insert(row, cells);
+        cells.append(cp932::Decode(m_box->FieldOf(record, col)));
+    return *m_cells.insert(record, cells);
 }
 
 QString MailListModel::CellText(int row, int col) const {
@@ -110,7 +145,7 @@ QByteArray MailListModel::RecipientBytes(int row) const {
 int MailListModel::Image(int row) const {
     if (!InRange(row))
         return -1;
-    return m_composing ? m_rows.at(row).image : int(m_images[size_t(row)]);
+    return m_composing ? m_rows.at(row).image : int(m_images[size_t(RecordAt(row))]);
 }
 
 void MailListModel::SetImage(int row, int image) {
@@ -119,7 +154,7 @@ void MailListModel::SetImage(int row, int image) {
     if (m_composing)
         m_rows[row].image = image;
     else
-        m_images[size_t(row)] = static_cast<signed char>(image);
+        m_images[size_t(RecordAt(row))] = static_cast<signed char>(image);
     const QModelIndex cell = index(row, 0);
     Q_EMIT dataChanged(cell, cell, {Qt::DecorationRole});
 }
@@ -127,16 +162,17 @@ void MailListModel::SetImage(int row, int image) {
 void MailListModel::ReloadRow(int row, const MailBox& box) {
     if (m_composing || !InRange(row))
         return;
+    const int record = RecordAt(row);
     QStringList cells;
     for (int col = 0; col < kColumns; ++col)
-        cells.append(cp932::Decode(box.FieldOf(row, col)));
-    m_cells.insert(row, cells);
+        cells.append(cp932::Decode(box.FieldOf(record, col)));
+    m_cells.insert(record, cells);
     Q_EMIT dataChanged(index(row, 0), index(row, kColumns - 1), {Qt::DisplayRole});
 }
 
 QByteArray MailListModel::KeyAt(int row) const {
     QByteArray key;
-    if (m_composing || !InRange(row) || !m_box || !m_box->KeyOf(row, key))
+    if (m_composing || !InRange(row) || !m_box || !m_box->KeyOf(RecordAt(row), key))
         return {};
     return key;
 }

@@ -18,7 +18,8 @@
 namespace varnel {
 
 // The rows of the mail list. Two modes:
-// - a mailbox: row r is record r, newest first, with the record's status as its picture. The model
+// - a mailbox: each row shows one record, with the record's status as its picture; newest first (row
+//   r is record r) unless an order is given, which names the records to show, row by row. The model
 //   keeps its own copy of the mailbox as it was at ShowMailBox (the text is shared, not copied), so
 //   the list shows what it was filled with until the next refill, and never reads a mailbox that
 //   has gone away. Cells are decoded from CP932 only when a row is first asked for, so a refill
@@ -33,6 +34,15 @@ public:
 
     // Mailbox mode: one row per record while StatusOf(i) is not -1. A null box gives an empty list.
     void ShowMailBox(const MailBox* box);
+    // Mailbox mode, the records of order in that order (those the box does not list are left out).
+    void ShowMailBox(const MailBox* box, const std::vector<int>& order);
+    // Mailbox mode: the mailbox as the list was filled from it; null otherwise.
+    const MailBox* Shown() const { return m_box ? &*m_box : nullptr; }
+    // How many records the mailbox lists, shown or not.
+    int ListedRecords() const { return m_composing ? 0 : m_count; }
+    // Mailbox mode: the record a row shows, -1 outside the list; the row that shows a record, or -1.
+    int RecordAt(int row) const;
+    int RowOf(int record) const;
     // Compose mode: an empty list of recipient rows.
     void ShowCompose();
     bool Composing() const { return m_composing; }
@@ -53,7 +63,7 @@ public:
     int Image(int row) const;
     // Changes the picture in the list only; the mailbox is not touched.
     void SetImage(int row, int image);
-    // Mailbox mode: takes the row's cells anew from record row of box (same record, changed header).
+    // Mailbox mode: takes the row's cells anew from its record in box (same record, changed header).
     void ReloadRow(int row, const MailBox& box);
     // Mailbox mode: the record key of the row as the list was filled; empty outside the list.
     QByteArray KeyAt(int row) const;
@@ -77,10 +87,12 @@ private:
         int image = 0;
     };
 
+    // Mailbox mode: the box's records in the order given, or all of them newest first.
+    void Fill(const MailBox* box, const std::vector<int>* order);
     // Drops every row and the mailbox copy, for a refill in the given mode.
     void Forget(bool composing);
     bool InRange(int row) const { return row >= 0 && row < RowTotal(); }
-    int RowTotal() const { return m_composing ? int(m_rows.size()) : m_count; }
+    int RowTotal() const { return m_composing ? int(m_rows.size()) : int(m_order.size()); }
     const QStringList& Decoded(int row) const;
     QIcon StatusIcon(int image) const;
 
@@ -88,8 +100,10 @@ private:
     // Mailbox mode.
     std::optional<MailBox> m_box;
     int m_count = 0;
-    std::vector<signed char> m_images;
-    mutable QHash<int, QStringList> m_cells;
+    std::vector<int> m_order;                // row -> record
+    std::vector<int> m_rowOf;                // record -> row, -1 when not shown
+    std::vector<signed char> m_images;       // by record
+    mutable QHash<int, QStringList> m_cells; // by record
     // Compose mode.
     QList<Recipient> m_rows;
 

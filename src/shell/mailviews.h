@@ -6,26 +6,35 @@
 #include <QByteArray>
 
 #include <QObject>
+#include <memory>
+#include <vector>
 
 class QPlainTextEdit;
 class QTreeView;
 
 namespace varnel {
 
+class MailFinder;
 class MailListModel;
 class Varnel;
 enum class Box;
 
-// The mail list and the memo under it: which view is shown, filling the list for it, showing the
-// selected mail (and opening an unread one), deleting one row or all.
+// The mail list and the memo under it: which view is shown, filling the list for it (through the
+// search and the order of the MailFinder), showing the mail under the cursor (and opening an unread
+// one when it alone is selected), deleting the selected rows or all.
 class MailViews final : public QObject {
     Q_OBJECT
 public:
-    MailViews(Varnel& app, QTreeView& list, MailListModel& model, QPlainTextEdit& memo);
+    MailViews(Varnel& app, QWidget& toolPanel, QTreeView& list, MailListModel& model, QPlainTextEdit& memo);
+    ~MailViews() override;
 
     View CurrentView() const { return m_view; }
-    // Index of the first selected row of the mail list, or -1.
+    // The selected mail (the one under the cursor when several are selected) as its record index in
+    // the mailbox, or in the new-message view its row; -1 when none is selected.
     int SelectedRow() const;
+    // Every selected one the same way, small to large.
+    std::vector<int> SelectedRecords() const;
+    MailFinder& Finder() { return *m_finder; }
 
     // Marks the view as current (menu check mark and tool button follow through ViewChanged).
     void SetView(View view);
@@ -39,7 +48,8 @@ public:
     // are read.
     void BeginOnSendBox();
 
-    // Refills the mailbox view after arrivals or receipts; the selected mail stays selected and shown.
+    // Refills the mailbox view after arrivals or receipts, or for a new search or order; the selected
+    // mails stay selected and the one shown stays shown.
     void RefillKeepingSelection();
     // Shows the receive box with the (first) mail of this record key selected and opened.
     bool ShowReceivedMail(const QByteArray& key);
@@ -49,6 +59,7 @@ public:
     Draft CurrentDraft() const;
     void SetDraft(const Draft& draft);
 
+    // Every selected row; two or more mails only after one question (いいえ by default).
     void DeleteSelected();
     // Asks first (いいえ by default) when there is anything to delete.
     void DeleteAll();
@@ -63,11 +74,17 @@ private:
     void PutDraft(const Draft& draft);
     bool ConfirmDeleteAll();
     void SelectRowQuietly(int row);
+    // Selects the rows (and makes the row current) without showing anything.
+    void SelectRowsQuietly(const std::vector<int>& rows, int current);
+    int RecordOfRow(int row) const;
+    // How many rows are selected.
+    int SelectedCount() const;
 
     Varnel& m_app;
     QTreeView& m_list;
     MailListModel& m_model;
     QPlainTextEdit& m_memo;
+    std::unique_ptr<MailFinder> m_finder;
     View m_view = View::Send;
     bool m_showing = false; // guards the showing steps against re-entry from change notices
     Draft m_draft;          // the mail being written, while another view is shown

@@ -77,8 +77,8 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     BuildToolBar();
     BuildMenus();
 
-    m_views =
-        std::make_unique<MailViews>(app, *m_client->MailList(), *m_client->MailModel(), *m_client->Memo());
+    m_views = std::make_unique<MailViews>(app, *m_client->ToolPanel(), *m_client->MailList(),
+                                          *m_client->MailModel(), *m_client->Memo());
     m_network = std::make_unique<NetworkTree>(app, *m_client->NetworkTree());
     m_tray = std::make_unique<WindowTray>(*this, app.Platform().tray);
     m_arrivalNotice = std::make_unique<ArrivalNotice>(app, *this, *m_views, *m_tray);

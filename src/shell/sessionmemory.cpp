@@ -1,6 +1,7 @@
 #include "shell/sessionmemory.h"
 
 #include "shell/clientarea.h"
+#include "shell/mailfinder.h"
 #include "shell/mailviews.h"
 #include "shell/varnel.h"
 
@@ -16,6 +17,7 @@ const QString kDraft = QStringLiteral("Draft");
 const QString kGeometry = QStringLiteral("WindowGeometry");
 const QString kPanes = QStringLiteral("Panes");
 const QString kColumns = QStringLiteral("Columns");
+const QString kListOrder = QStringLiteral("ListOrder");
 
 QString NumbersText(const QList<int>& numbers) {
     QStringList parts;
@@ -60,6 +62,8 @@ void SessionMemory::Restore() {
         m_client.SetPanes({panes[0], panes[1], QSize(panes[2], panes[3])});
     if (const QList<int> columns = TextNumbers(store.Value(kColumns), 5); !columns.isEmpty())
         m_client.SetColumnWidths(columns);
+    if (const QVariant order = store.Value(kListOrder); order.typeId() == QMetaType::QString)
+        m_views.Finder().SetOrderText(order.toString());
     store.CloseKey();
 }
 
@@ -73,6 +77,7 @@ void SessionMemory::Save() {
     store.SetValue(kPanes, NumbersText({panes.treeWidth, panes.listHeight, panes.client.width(),
                                         panes.client.height()}));
     store.SetValue(kColumns, NumbersText(m_client.ColumnWidths()));
+    store.SetValue(kListOrder, m_views.Finder().OrderText());
     store.CloseKey();
 }
 

@@ -10,7 +10,8 @@ class Varnel;
 
 // What the window remembers from one run to the next, in the settings file beside the five settings:
 // the mail being written ("Draft"), the window's place and size ("WindowGeometry"), the panes
-// ("Panes") and the list's column widths ("Columns"). A value that cannot be read is passed over.
+// ("Panes"), the list's column widths ("Columns") and its sort ("ListOrder"). A value that cannot be read is
+// passed over.
 class SessionMemory {
 public:
     SessionMemory(Varnel& app, QMainWindow& window, ClientArea& client, MailViews& views);

@@ -386,8 +386,11 @@ void ExpectSameLookups(const MailBox& box, const Reference& ref) {
         ASSERT_EQ(box.RecordStart(i), ref.Mark(7, i)) << i;
         ASSERT_EQ(box.HeaderEnd(i), ref.Mark(8, i)) << i;
         ASSERT_EQ(box.StatusOf(i), ref.StatusOf(i)) << i;
-        for (int n = -2; n <= 6; ++n)
+        const bool header = ref.HeaderOf(i, want);
+        for (int n = -2; n <= 6; ++n) {
             ASSERT_EQ(box.FieldOf(i, n), ref.FieldOf(i, n)) << i << "," << n;
+            ASSERT_EQ(box.FieldView(i, n), header ? ref.FieldOf(i, n) : QByteArray()) << i << "," << n;
+        }
         ASSERT_EQ(box.HeaderOf(i, got), ref.HeaderOf(i, want)) << i;
         ASSERT_EQ(got, want);
         ASSERT_EQ(box.KeyOf(i, got), ref.KeyOf(i, want)) << i;
@@ -420,7 +423,7 @@ TEST(MailBoxPropertyTest, IndexedAnswersEqualTheFromTheStartScan) {
                                                       "\\" + bytes.left(int(rng() % 2)) + "\x08"
                                                 : bytes;
             bool got = true, want = true;
-            switch (rng() % 5) {
+            switch (rng() % 6) {
             case 0:
                 got = box.Prepend(bytes);
                 ref.text = bytes + ref.text;
@@ -434,8 +437,19 @@ TEST(MailBoxPropertyTest, IndexedAnswersEqualTheFromTheStartScan) {
             case 3:
                 got = box.ReplaceHeaderByKey(header), want = ref.ReplaceHeaderByKey(header);
                 break;
-            default:
+            case 4:
                 got = box.InsertReadTime(i, bytes.left(3)), want = ref.InsertReadTime(i, bytes.left(3));
+                break;
+            default: {
+                // Several at once, in any order and with repeats: as deleting them one by one, the last
+                // first.
+                std::vector<int> many = {i, int(rng() % 6) - 1, int(rng() % 6) - 1, i};
+                got = box.DeleteRecords(many);
+                std::sort(many.rbegin(), many.rend());
+                want = false;
+                for (size_t k = 0; k < many.size(); ++k)
+                    want = ((k == 0 || many[k] != many[k - 1]) && ref.DeleteRecord(many[k])) || want;
+            }
             }
             ASSERT_EQ(got, want) << "round " << round << " step " << step;
             ExpectSameLookups(box, ref);

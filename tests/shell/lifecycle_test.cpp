@@ -160,8 +160,8 @@ private Q_SLOTS:
         // The five settings, and beside them what the window keeps for the next run.
         QCOMPARE(QStringList(pc.store.values.keyBegin(), pc.store.values.keyEnd()),
                  (QStringList{QStringLiteral("Columns"), QStringLiteral("Draft"), QStringLiteral("Front"),
-                              QStringLiteral("Panes"), QStringLiteral("Popup"), QStringLiteral("ReadFina"),
-                              QStringLiteral("SendFina"), QStringLiteral("Tray"),
+                              QStringLiteral("ListOrder"), QStringLiteral("Panes"), QStringLiteral("Popup"),
+                              QStringLiteral("ReadFina"), QStringLiteral("SendFina"), QStringLiteral("Tray"),
                               QStringLiteral("WindowGeometry")}));
         QCOMPARE(pc.store.values.value(QStringLiteral("Tray")), QVariant(0));
         QCOMPARE(pc.store.values.value(QStringLiteral("SendFina")), QVariant(QStringLiteral("vnsend.txt")));
@@ -204,7 +204,7 @@ private Q_SLOTS:
         }
         QCOMPARE(pc.finished->count(), 1);
         QCOMPARE(pc.files.saves.size(), 2);
-        QCOMPARE(pc.store.writes, 5 + 4); // the settings and the window's four
+        QCOMPARE(pc.store.writes, 5 + 5); // the settings and the window's five
         QVERIFY(!ui.Tm_CheckMail->isActive());
         // A second request before the loop ends: the settings again, no mailbox twice.
         w.RequestClose();

@@ -138,18 +138,30 @@ QByteArray MailBox::FieldOf(int i, int n) const {
     const int e = HeaderEnd(i);
     if (s < 0 || e < 0 || s > e)
         return QByteArray("-1");
+    return FieldView(i, n).toByteArray();
+}
+
+QByteArrayView MailBox::FieldView(int i, int n) const {
+    const int s = RecordStart(i);
+    const int e = HeaderEnd(i);
+    if (s < 0 || e < 0 || s > e)
+        return {};
     // Every mark between the two counts as a separator too. The counter starts below field 0 so
-    // that the status letter belongs to no field; once it passes n nothing more can be copied.
-    QByteArray field;
+    // that the status letter belongs to no field; the field is the bytes after the n-th separator
+    // up to the next one (or the header end).
+    const char* text = m_text.constData();
     int counter = -1;
-    for (int p = s + 1; p < e && counter <= n; ++p) {
-        const char c = m_text[p];
-        if (c == kSeparator || IsMark(c))
-            ++counter;
-        else if (counter == n)
-            field.append(c);
+    int from = s + 1;
+    for (int p = s + 1; p < e; ++p) {
+        const char c = text[p];
+        if (c != kSeparator && !IsMark(c))
+            continue;
+        if (counter == n)
+            return QByteArrayView(text + from, p - from);
+        if (++counter == n)
+            from = p + 1;
     }
-    return field;
+    return counter == n ? QByteArrayView(text + from, e - from) : QByteArrayView();
 }
 
 MailHeader MailBox::Header(int i) const {
@@ -225,13 +237,17 @@ bool MailBox::BodyLine(int i, int j, QByteArray& out) const {
 }
 
 QByteArray MailBox::Body(int i) const {
+    return BodyView(i).toByteArray();
+}
+
+QByteArrayView MailBox::BodyView(int i) const {
     const int s = RecordStart(i);
     const int e = HeaderEnd(i);
     int from = 0;
     int to = 0;
     if (s < 0 || e < s || !BodySpan(i, from, to))
         return {};
-    return m_text.sliced(from, to - from);
+    return QByteArrayView(m_text).sliced(from, to - from);
 }
 
 bool MailBox::Prepend(QByteArrayView records) {
@@ -257,6 +273,36 @@ bool MailBox::DeleteRecord(int i) {
     m_text.remove(s, length);
     Spliced(s, length, 0);
     Changed(s, length, {});
+    return true;
+}
+
+bool MailBox::DeleteRecords(std::vector<int> records) {
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    // Each deleted record as the bytes [from, to), front to back; each runs to the next record mark.
+    std::vector<std::pair<int, int>> spans;
+    for (int i : records) {
+        const int s = RecordStart(i);
+        if (s < 0)
+            continue;
+        const int next = RecordStart(i + 1);
+        spans.emplace_back(s, next < 0 ? int(m_text.size()) : next);
+    }
+    if (spans.empty())
+        return false;
+    QByteArray kept;
+    kept.reserve(m_text.size());
+    int from = 0;
+    for (const auto& [s, e] : spans) {
+        kept.append(QByteArrayView(m_text).sliced(from, s - from));
+        from = e;
+    }
+    kept.append(QByteArrayView(m_text).sliced(from));
+    m_text.swap(kept);
+    Reindex();
+    // The last first, so each position is still that of the text the previous ones left.
+    for (auto span = spans.rbegin(); span != spans.rend(); ++span)
+        Changed(span->first, span->second - span->first, {});
     return true;
 }
 

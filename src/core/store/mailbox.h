@@ -48,6 +48,9 @@ public:
     int HeaderEnd(int i) const;
     int StatusOf(int i) const;
     QByteArray FieldOf(int i, int n) const;
+    // The bytes of FieldOf in the text (valid until the next edit), without a copy; empty where
+    // FieldOf gives "-1" for a missing record.
+    QByteArrayView FieldView(int i, int n) const;
     // The header fields of record i by name, each as FieldOf gives it.
     MailHeader Header(int i) const;
     bool HeaderOf(int i, QByteArray& out) const;
@@ -57,10 +60,16 @@ public:
     // record mark or the end (or, in a malformed text, a stray header end mark first). Empty when
     // record i has no header. The same bytes that BodyLine cuts into lines.
     QByteArray Body(int i) const;
+    // The same bytes in the text, valid until the next edit.
+    QByteArrayView BodyView(int i) const;
 
     // Edits. Each returns false when it was refused (the cap) or found nothing to change.
     bool Prepend(QByteArrayView records);
     bool DeleteRecord(int i);
+    // Deletes every record named (in any order; repeats and indices without a record are passed
+    // over) in one pass over the text, so a thousand cost about what one does. False when none was
+    // there. The edit hook hears one deletion per record, the last first.
+    bool DeleteRecords(std::vector<int> records);
     bool SetStatusByKey(QByteArrayView key, int status);
     // Sets the status letter of record i itself (not the first record with its key). False when
     // there is no record i or status is not one of the four.
