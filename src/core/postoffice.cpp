@@ -8,7 +8,7 @@
 namespace varnel {
 
 PostOffice::PostOffice(Endpoint& endpoint, NetProvider& provider, MailboxFiles& files, const Clock& clock)
-    : m_clock(clock), m_files(files), m_mailSlot(endpoint), m_netBrowser(provider) {}
+    : m_clock(clock), m_provider(provider), m_files(files), m_mailSlot(endpoint), m_netBrowser(provider) {}
 
 PostOffice::~PostOffice() {
     m_courier.reset();
@@ -21,7 +21,11 @@ bool PostOffice::OpenEndpoint() {
 }
 
 bool PostOffice::ListNetwork() {
-    return m_netBrowser.Enumerate() != 0;
+    const bool found = m_netBrowser.Enumerate() != 0;
+    // Every machine may be reachable now: the copies waiting for each go again at once.
+    if (m_courier)
+        m_courier->NetworkDetected();
+    return found;
 }
 
 bool PostOffice::DetectLocalHost() {
@@ -39,7 +43,8 @@ std::vector<StoreNotice> PostOffice::OpenMailBoxes(const QString& sendName, cons
     std::vector<StoreNotice> notices = m_store->Open(sendName, receiveName, *m_sendBox, *m_receiveBox);
     m_courier = std::make_unique<Courier>(
         m_mailSlot, *m_sendBox, *m_receiveBox, m_clock, [this] { return m_netBrowser.NetworkFound(); },
-        [this] { return m_store && m_store->Commit(); });
+        [this] { return m_store && m_store->Commit(); },
+        [this](QByteArrayView host) { return m_provider.PresenceOf(host); });
     return notices;
 }
 
@@ -93,6 +98,22 @@ Courier::ComposeResult PostOffice::SendNew(const QList<Recipient>& rows, QByteAr
 
 bool PostOffice::SendAgain(int i) {
     return m_courier && m_courier->SendSelected(i);
+}
+
+bool PostOffice::KeepUnsent(int i) {
+    return m_courier && m_courier->KeepUnsent(i);
+}
+
+int PostOffice::WaitingCount() const {
+    return m_courier ? m_courier->Schedule().WaitingCount() : 0;
+}
+
+RetrySchedule::Waiting PostOffice::WaitingState(QByteArrayView key) const {
+    return m_courier ? m_courier->Schedule().StateOf(key) : RetrySchedule::Waiting{};
+}
+
+RetrySchedule::Notices PostOffice::TakeDeliveryNotices() {
+    return m_courier ? m_courier->TakeNotices() : RetrySchedule::Notices{};
 }
 
 PostOffice::SaveResult PostOffice::SaveWithoutSending(const QList<Recipient>& rows, QByteArrayView body) {

@@ -72,10 +72,19 @@ public:
 
     // Why a new mail cannot travel as it stands, or Ok.
     static Courier::Refusal CheckSize(const Recipient& row, QByteArrayView body);
-    // Sends a new mail to every row; each copy stays in the send box, Sent or Saved.
+    // Sends a new mail to every row; each copy stays in the send box on its way (Sent), and one that
+    // could not leave now goes with the retries.
     Courier::ComposeResult SendNew(const QList<Recipient>& rows, QByteArrayView body);
-    // Sends record i of the send box again; true when it left.
+    // Sends record i of the send box again; true when it left (else it waits on its way).
     bool SendAgain(int i);
+    // Saves copy i of the send box without sending, when it is on its way: its tries stop.
+    bool KeepUnsent(int i);
+
+    // The copies on their way: how many wait, how one waits (by its key), and what the person must
+    // learn once (a day without answer, a copy that gives up, a machine that seems cut off).
+    int WaitingCount() const;
+    RetrySchedule::Waiting WaitingState(QByteArrayView key) const;
+    RetrySchedule::Notices TakeDeliveryNotices();
     struct SaveResult {
         int stored = 0;       // copies put in front of the send box, one per row from the first
         bool boxFull = false; // the send box refused the next copy
@@ -121,6 +130,7 @@ private:
     MailBox* Mutable(Box box) const;
 
     const Clock& m_clock;
+    NetProvider& m_provider;
     MailboxFiles& m_files;
     MailSlot m_mailSlot;
     NetBrowser m_netBrowser;

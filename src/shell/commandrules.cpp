@@ -16,7 +16,8 @@ ViewPopupState ViewPopupRules(View view, bool rowSelected, bool networkFound) {
     ViewPopupState s{false, false, false, true};
     if (rowSelected) {
         s.send = view != View::Read;
-        s.save = view == View::Make;
+        // In the send box: a copy on its way is kept unsent, and its tries stop.
+        s.save = view != View::Read;
         s.remove = true;
     } else {
         s.save = view == View::Make;

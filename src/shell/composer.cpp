@@ -1,6 +1,7 @@
 #include "shell/composer.h"
 
 #include "network/netprovider.h"
+#include "shell/deliverytexts.h"
 #include "shell/maillistmodel.h"
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
@@ -100,6 +101,15 @@ void Composer::SendFromList() {
 
 // With no recipient rows nothing is stored and the text stays.
 bool Composer::SaveWithoutSending() {
+    if (m_views.CurrentView() == View::Send) {
+        // Every selected copy on its way is kept unsent: its tries stop.
+        bool kept = false;
+        for (const int r : m_views.SelectedRecords())
+            kept = m_app.Post().KeepUnsent(r) || kept;
+        if (kept)
+            m_views.RefillKeepingSelection();
+        return kept;
+    }
     if (m_views.CurrentView() != View::Make || !m_app.Post().MailBoxesOpen())
         return false;
     QList<Recipient> rows;
@@ -225,8 +235,8 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
     return true;
 }
 
-// Sends the new mail to every recipient row. Copies that left are stored as Sent, copies that did
-// not as Saved, so none is lost; then the rows and the text are cleared.
+// Sends the new mail to every recipient row. Every copy is stored as on its way (Sent): those that
+// could not leave now go with the retries, and are named; then the rows and the text are cleared.
 bool Composer::SendComposed() {
     if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make)
         return false;
@@ -306,7 +316,7 @@ bool Composer::SendSelected() {
     for (int r : selected) {
         if (m_app.Post().SendAgain(r))
             ++sent;
-        else if (m_app.Post().StatusOf(Box::Send, r) == Saved)
+        else if (m_app.Post().StatusOf(Box::Send, r) == Sent) // waits, goes with the retries
             unsent.append(m_app.Post().HeaderOf(Box::Send, r).recipient);
     }
     if (selected.size() > 1 && sent > 0)
@@ -323,29 +333,7 @@ bool Composer::KnownStopped(const QByteArray& host) const {
 }
 
 void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped) {
-    const auto lines = [this](const QList<QByteArray>& hosts) {
-        QStringList list;
-        for (const QByteArray& host : hosts) {
-            QString line = QStringLiteral("・") + cp932::Decode(host);
-            if (KnownStopped(host))
-                line += QStringLiteral("（この相手の Varnel は起動していません）");
-            list.append(line);
-        }
-        return list.join(u'\n');
-    };
-    QStringList parts;
-    if (!recipients.isEmpty())
-        parts.append(QStringLiteral("次の宛先へはメールを送れませんでした。\n%1\n"
-                                    "このメールは送信BOXに「保存」として残してあります。"
-                                    "送信BOXで選んで「送信」すると、送り直せます。")
-                         .arg(lines(recipients)));
-    if (!stopped.isEmpty())
-        parts.append(
-            QStringLiteral("次の宛先では Varnel が起動していないため、メールは届かないかもしれません。\n%1\n"
-                           "届くと送信BOXの絵が封筒に変わります。変わらないときは、相手が起動してから"
-                           "送信BOXで選んで「送信」してください。")
-                .arg(lines(stopped)));
-    Warn(parts.join(QStringLiteral("\n\n")));
+    Warn(delivery::AfterSending(recipients, stopped));
 }
 
 void Composer::Reply() {

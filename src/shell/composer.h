@@ -48,8 +48,8 @@ private:
     // Refuses a field or body that cannot travel; tells the person why. True when all is well.
     bool CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending);
     void RefuseCharacter(const QString& ch, const QString& where);
-    // One box naming every recipient whose copy could not leave (each stays in the send box as Saved)
-    // and those whose copy left for a machine where the program is known not to run.
+    // One box naming every recipient whose copy could not leave now and those whose copy left for a
+    // machine where the program is known not to run: each waits in the send box and goes by itself.
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
     // After 送信, in the status bar: how many copies left, and how many stayed behind as saved.

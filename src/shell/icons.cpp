@@ -100,6 +100,10 @@ QIcon Status(int status) {
     return QIcon(Path(files[status]));
 }
 
+QIcon Waiting() {
+    return QIcon(Path("status-waiting.svg"));
+}
+
 QFont UiFont() {
     QFont font;
     font.setFamilies(

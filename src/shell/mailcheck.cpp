@@ -60,6 +60,8 @@ void MailCheck::Tick() {
     if (result.takenIn && m_views.CurrentView() != View::Make)
         m_views.RefillKeepingSelection();
     ShowUnread();
+    if (afterCheck)
+        afterCheck();
 }
 
 void MailCheck::ShowUnread() {

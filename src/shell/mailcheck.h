@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class QTimer;
 class QWidget;
@@ -24,6 +25,9 @@ public:
     void Stop();
     // Which icon the last check chose: true when unread mail waits.
     bool UnreadIcon() const { return m_unreadIcon; }
+    // Runs at the end of every check.
+    std::function<void()> afterCheck;
+
     // Counts the unread mail anew and shows it by the icons (UnreadChanged when the count changed):
     // at every check, and when a mail has been opened.
     void ShowUnread();

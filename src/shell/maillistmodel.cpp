@@ -1,6 +1,8 @@
 #include "shell/maillistmodel.h"
 
+#include "shell/deliverytexts.h"
 #include "shell/icons.h"
+#include "store/mailrecord.h"
 #include "text/cp932.h"
 
 namespace varnel {
@@ -200,9 +202,16 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
         return CellText(index.row(), index.column());
     case Qt::DecorationRole:
-        if (index.column() == 0)
-            return StatusIcon(Image(index.row()));
-        return {};
+    case Qt::ToolTipRole: {
+        if (index.column() != 0)
+            return {};
+        RetrySchedule::Waiting waiting;
+        if (!m_composing && m_waiting && Image(index.row()) == Sent)
+            waiting = m_waiting(KeyAt(index.row()));
+        if (role == Qt::ToolTipRole)
+            return waiting.waiting ? QVariant(delivery::WaitingTip(waiting)) : QVariant();
+        return waiting.waiting ? icons::Waiting() : StatusIcon(Image(index.row()));
+    }
     default:
         return {};
     }

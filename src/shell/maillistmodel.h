@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/mailbox.h"
+#include "transport/retryschedule.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -65,6 +67,10 @@ public:
     void ReloadRow(int row, const MailBox& box);
     // Mailbox mode: the record key of the row as the list was filled; empty outside the list.
     QByteArray KeyAt(int row) const;
+    // Whether a copy on its way waits, and how: a row that waits shows it in its picture and tooltip.
+    void SetWaitingLookup(std::function<RetrySchedule::Waiting(const QByteArray& key)> lookup) {
+        m_waiting = std::move(lookup);
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -102,6 +108,7 @@ private:
     QList<Recipient> m_rows;
 
     mutable std::array<QIcon, 4> m_icons;
+    std::function<RetrySchedule::Waiting(const QByteArray& key)> m_waiting;
 };
 
 } // namespace varnel

@@ -3,6 +3,7 @@
 #include "shell/arrivalnotice.h"
 #include "shell/clientarea.h"
 #include "shell/composer.h"
+#include "shell/deliveryview.h"
 #include "shell/dialogsupport.h"
 #include "shell/helpwindow.h"
 #include "shell/icons.h"
@@ -89,6 +90,8 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     m_lifecycle = std::make_unique<Lifecycle>(app, *this, *m_network, *m_views, *m_mailCheck, *m_tray);
     m_memory = std::make_unique<SessionMemory>(app, *this, *m_client, *m_views);
     m_lifecycle->rememberWindow = [this] { m_memory->Save(); };
+    m_delivery = std::make_unique<DeliveryView>(app, *this, *m_client->MailModel());
+    m_mailCheck->afterCheck = [this] { m_delivery->Update(); };
 
     // The status bar: the unread count always, and a word after a command.
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
@@ -100,8 +103,8 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
 
     WireCommands();
 
-    // The design sizes are those of the client area; the menu bar comes on top of it and the status
-    // bar below.
+    // The design sizes are those of the client area; the menu bar comes on top of it, the status
+    // bar (the unread count, the count of waiting copies) below.
     const QSize design = m_client->FirstSize();
     resize(design.width(),
            design.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());

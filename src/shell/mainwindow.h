@@ -24,6 +24,7 @@ class NetworkTree;
 class SessionMemory;
 class Varnel;
 class WindowTray;
+class DeliveryView;
 
 // The main window (Form1): lays out the client area, the menus, the pop-up menus and the tool bar,
 // routes every command to the part that does the work, and applies the enabling rules.
@@ -123,6 +124,7 @@ private:
     std::unique_ptr<Composer> m_composer;
     std::unique_ptr<Lifecycle> m_lifecycle;
     std::unique_ptr<SessionMemory> m_memory;
+    std::unique_ptr<DeliveryView> m_delivery;
 };
 
 } // namespace varnel

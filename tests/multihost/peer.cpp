@@ -13,6 +13,9 @@
 //   expect SECS BYTES                 wait up to SECS for a datagram equal to BYTES (consumed)
 //   absent SECS BYTES                 fail when a datagram equal to BYTES arrives within SECS
 //   collect SECS                      take in datagrams for SECS seconds
+//   relay SECS PERCENT A B            for SECS seconds, pass what comes from address A on to B and
+//                                     what comes from B on to A (both at the mail port), dropping
+//                                     PERCENT % of them (the same ones every run); prints the counts
 //   sleep SECS
 // BYTES use C escapes: \a \b \r \n \t \0 \\ \xHH. Every datagram taken in is printed on stdout as
 // "recv ADDRESS:PORT BYTES" in the same notation, so the output can be compared in a shell script.
@@ -288,6 +291,52 @@ public:
         }
     }
 
+    // A lossy stretch of line between two machines that address each other at this peer.
+    bool Relay(double seconds, int percent, const std::string& a, const std::string& b) {
+        const auto addressA = Resolve(a);
+        const auto addressB = Resolve(b);
+        if (!addressA || !addressB) {
+            std::fprintf(stderr, "peer: cannot resolve %s or %s\n", a.c_str(), b.c_str());
+            return false;
+        }
+        unsigned state = 20595;
+        long passed = 0;
+        long dropped = 0;
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        std::vector<char> buffer(kMaxDatagram);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                break;
+            pollfd fd{m_socket, POLLIN, 0};
+            if (poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t got = recvfrom(m_socket, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &length);
+            if (got < 0)
+                continue;
+            const sockaddr_in* to = nullptr;
+            if (from.sin_addr.s_addr == addressA->sin_addr.s_addr)
+                to = &*addressB;
+            else if (from.sin_addr.s_addr == addressB->sin_addr.s_addr)
+                to = &*addressA;
+            if (to == nullptr)
+                continue;
+            state = state * 1103515245u + 12345u;
+            if (int((state >> 16) % 100) < percent) {
+                ++dropped;
+                continue;
+            }
+            sendto(m_socket, buffer.data(), std::size_t(got), 0, reinterpret_cast<const sockaddr*>(to),
+                   sizeof *to);
+            ++passed;
+        }
+        std::printf("relay %s %s passed %ld dropped %ld\n", a.c_str(), b.c_str(), passed, dropped);
+        return true;
+    }
+
     bool InBacklog(const Bytes& bytes) const {
         for (const auto& item : m_backlog)
             if (item.bytes == bytes)
@@ -328,7 +377,8 @@ int Usage() {
     std::fprintf(stderr, "usage: peer [-b ADDRESS] [-p PORT] STEP...\n"
                          "steps: send HOST BYTES | sendfile HOST FILE | flood HOST COUNT SECS BYTES |\n"
                          "       floodmix HOST COUNT SECS BYTES BYTES |\n"
-                         "       expect SECS BYTES | absent SECS BYTES | collect SECS | sleep SECS\n");
+                         "       expect SECS BYTES | absent SECS BYTES | collect SECS | sleep SECS |\n"
+                         "       relay SECS PERCENT A B\n");
     return 2;
 }
 
@@ -399,6 +449,14 @@ int main(int argc, char** argv) {
             }
             what += " " + args[i + 1] + " " + Escape(*bytes);
             i += 3;
+        } else if (step == "relay" && need(4)) {
+            const auto seconds = Seconds(args[i + 1]);
+            const int percent = std::atoi(args[i + 2].c_str());
+            if (!seconds || percent < 0 || percent > 100)
+                return Usage();
+            ok = peer.Relay(*seconds, percent, args[i + 3], args[i + 4]);
+            what += " " + args[i + 1] + " " + args[i + 2] + " " + args[i + 3] + " " + args[i + 4];
+            i += 5;
         } else if ((step == "collect" || step == "sleep") && need(1)) {
             const auto seconds = Seconds(args[i + 1]);
             if (!seconds)

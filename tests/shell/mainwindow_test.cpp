@@ -405,7 +405,7 @@ private Q_SLOTS:
         for (bool net : {true, false}) {
             QTest::addRow("row, new message, net %d", net)
                 << View::Make << true << net << net << true << true;
-            QTest::addRow("row, send box, net %d", net) << View::Send << true << net << net << false << true;
+            QTest::addRow("row, send box, net %d", net) << View::Send << true << net << net << true << true;
             QTest::addRow("row, receive box, net %d", net)
                 << View::Read << true << net << false << false << true;
             QTest::addRow("no row, new message, net %d", net)

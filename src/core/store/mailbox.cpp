@@ -95,8 +95,21 @@ void MailBox::Spliced(qsizetype at, qsizetype removed, qsizetype inserted) {
 }
 
 void MailBox::Changed(qsizetype at, qsizetype removed, QByteArrayView inserted) {
-    if (m_hook && (removed > 0 || !inserted.isEmpty()))
+    if (removed == 0 && inserted.isEmpty())
+        return;
+    if (m_hook)
         m_hook(at, removed, inserted);
+    for (const auto& [id, watcher] : m_watchers.list)
+        watcher(at, removed, inserted);
+}
+
+int MailBox::AddWatcher(EditHook watcher) {
+    m_watchers.list.emplace_back(m_watchers.next, std::move(watcher));
+    return m_watchers.next++;
+}
+
+void MailBox::RemoveWatcher(int id) {
+    std::erase_if(m_watchers.list, [id](const auto& entry) { return entry.first == id; });
 }
 
 int MailBox::MarkAt(const std::vector<int>& fromEnd, int i) const {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace varnel {
@@ -29,6 +30,10 @@ public:
     // the old text gives the new one.
     using EditHook = std::function<void(qsizetype at, qsizetype removed, QByteArrayView inserted)>;
     void SetEditHook(EditHook hook) { m_hook = std::move(hook); }
+    // Further listeners to the same changes (indexes kept beside the text), told after the edit
+    // hook. AddWatcher returns the id that RemoveWatcher takes.
+    int AddWatcher(EditHook watcher);
+    void RemoveWatcher(int id);
 
     // The whole text (no terminating zero is part of it).
     const QByteArray& Text() const { return m_text; }
@@ -91,6 +96,15 @@ private:
     std::vector<int> m_starts;
     std::vector<int> m_ends;
     EditHook m_hook;
+    // Watchers belong to one mailbox: a copy of it starts without any (it is no one's index).
+    struct Watchers {
+        Watchers() = default;
+        Watchers(const Watchers&) {}
+        Watchers& operator=(const Watchers&) { return *this; }
+        std::vector<std::pair<int, EditHook>> list;
+        int next = 0;
+    };
+    Watchers m_watchers;
 };
 
 } // namespace varnel

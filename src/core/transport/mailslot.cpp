@@ -98,7 +98,12 @@ bool MailSlot::ReadAll() {
     m_lastIndex = -1;
 
     QByteArray text;
-    for (int reads = 0; reads < kMaxReadsPerBatch && m_lastIndex < kTableSize - 1 && ReadOne(text); ++reads) {
+    m_drained = false;
+    for (int reads = 0; reads < kMaxReadsPerBatch && m_lastIndex < kTableSize - 1; ++reads) {
+        if (!ReadOne(text)) {
+            m_drained = true;
+            break;
+        }
         // The header runs from the first record mark to the last header end mark.
         const qsizetype len = text.size();
         const qsizetype b = text.indexOf(kRecordMark);

@@ -43,6 +43,8 @@ public:
     bool LastFromThisMachine() const;
     // Fills the received table with up to ten new entries; true when at least one was stored.
     bool ReadAll();
+    // Whether the last ReadAll found the queue empty: nothing more waits for another batch.
+    bool Drained() const { return m_drained; }
     // Status code of entry k: 0..3 for K, S, G, R; -1 for other letters or no such entry.
     int StatusOf(int k) const;
     // Puts a text read by ReadOne back in front of the waiting datagrams, so that the next
@@ -67,6 +69,7 @@ private:
     Endpoint& m_endpoint;
     std::deque<QByteArray> m_heldBack;
     bool m_lastFromEndpoint = false; // the text last read came from the endpoint, not held back
+    bool m_drained = true;
 };
 
 } // namespace varnel

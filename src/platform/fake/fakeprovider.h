@@ -61,10 +61,13 @@ public:
     QString notice;                 // given once by TakeNotice
     QSet<QByteArray> failingGroups; // second-level listings of these fail to open
     Presence PresenceOf(QByteArrayView host) override {
+        if (running.contains(host.toByteArray()))
+            return Presence::Running;
         return notRunning.contains(host.toByteArray()) ? Presence::NotRunning : Presence::Unknown;
     }
 
     QSet<QByteArray> notRunning; // machines whose copy discovery knows to be stopped
+    QSet<QByteArray> running;    // machines whose copy discovery lists
     bool failGroups = false;     // the first level fails to open
 
     int groupListings = 0;
