@@ -1,6 +1,7 @@
 #include "transport/courier.h"
 
 #include "clock.h"
+#include "seal/sealmarks.h"
 #include "store/mailbox.h"
 #include "store/mailrecord.h"
 #include "transport/mailslot.h"
@@ -71,6 +72,8 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
         QByteArray& mail = mails[r];
         if (m_slot.Send(rows[r].recipient, mail)) {
             ++result.sent;
+            if (m_marks)
+                m_marks->Sent(KeyOfHeader(mail), m_slot.LastSendSealed());
         } else {
             // Kept as saved, so the user can send it again from the send box.
             mail[1] = StatusLetter(Saved);
@@ -101,6 +104,8 @@ bool Courier::SendSelected(int i) {
         return false;
     if (!m_slot.Send(recipient, header + body))
         return false;
+    if (m_marks)
+        m_marks->Sent(KeyOfHeader(header), m_slot.LastSendSealed());
     // The key is unchanged, so receipts for this copy still find the record.
     m_sendBox.ReplaceHeaderByKey(header);
     m_keep();
@@ -159,6 +164,8 @@ Courier::CheckResult Courier::CheckMail() {
                 result.receiveBoxFull = true;
                 break;
             }
+            if (m_marks)
+                m_marks->Arrived(KeyOfHeader(header), m_slot.SealOf(k));
             // Answered below, once the mail is on disk.
             m_held.append(record.first(header.size()));
             ++result.newCount;
@@ -166,7 +173,10 @@ Courier::CheckResult Courier::CheckMail() {
         }
         case Delivered:
         case Opened:
-            // A receipt for a mail no longer in the send box finds nothing and changes nothing.
+            // A receipt for a mail no longer in the send box finds nothing and changes nothing; one
+            // for a copy that went sealed counts only when it came sealed by the recipient.
+            if (m_marks && m_marks->WentSealed(KeyOfHeader(header)) && m_slot.SealOf(k) != Seal::Pinned)
+                break;
             m_sendBox.ReplaceHeaderByKey(header);
             break;
         default:

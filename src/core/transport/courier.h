@@ -10,6 +10,7 @@ namespace varnel {
 class Clock;
 class MailBox;
 class MailSlot;
+class SealMarks;
 
 // One recipient row of a new mail, as CP932 bytes.
 struct Recipient {
@@ -64,6 +65,10 @@ public:
     // send box, puts every change on disk and then answers the new mail. A new mail that is not
     // exactly one record (a stray record or header end mark) is neither stored nor answered.
     CheckResult CheckMail();
+    // Where to note which copies went sealed and which mail came sealed. With marks, a receipt that
+    // did not come sealed under the pinned key never changes a copy that went sealed.
+    void SetSealMarks(SealMarks* marks) { m_marks = marks; }
+
     // True when the receive box holds a record that is Delivered (arrived, not yet opened).
     bool HasUnread() const;
 
@@ -78,6 +83,7 @@ private:
     const Clock& m_clock;
     std::function<bool()> m_networkFound;
     std::function<bool()> m_keep;
+    SealMarks* m_marks = nullptr;
     QList<QByteArray> m_held; // headers with their receipt letter, waiting for the disk
 };
 

@@ -44,11 +44,17 @@ public:
     bool LastFromThisMachine() const;
     // Fills the received table with up to ten new entries; true when at least one was stored.
     bool ReadAll();
+    // How entry k arrived (plain for no such entry).
+    Seal SealOf(int k) const { return k >= 0 && k <= LastIndex ? m_seals[k] : Seal::Plain; }
+    // How the text last read by ReadOne arrived, and whether the text last sent went sealed.
+    Seal LastSeal() const { return m_lastSeal; }
+    bool LastSendSealed() const { return m_endpoint.LastSendSealed(); }
     // Status code of entry k: 0..3 for K, S, G, R; -1 for other letters or no such entry.
     int StatusOf(int k) const;
     // Puts a text read by ReadOne back in front of the waiting datagrams, so that the next
     // ReadOne/ReadAll takes it in again (texts held back are served first, oldest first).
-    void HoldBack(const QByteArray& text);
+    // A held-back text keeps the way it arrived.
+    void HoldBack(const QByteArray& text, Seal seal = Seal::Plain);
 
     int LastIndex = -1;
     std::array<QByteArray, kTableSize> Headers;
@@ -57,7 +63,9 @@ public:
 
 private:
     Endpoint& m_endpoint;
-    std::deque<QByteArray> m_heldBack;
+    std::deque<std::pair<QByteArray, Seal>> m_heldBack;
+    std::array<Seal, kTableSize> m_seals{};
+    Seal m_lastSeal = Seal::Plain;
     bool m_lastFromEndpoint = false; // the text last read came from the endpoint, not held back
 };
 
