@@ -64,16 +64,15 @@ QList<Keyring::Change> Keyring::TakeUntold() {
     return changes;
 }
 
-QByteArray Keyring::Text() {
+QByteArray Keyring::Text() const {
     QByteArray text;
     for (const QByteArray& id : std::as_const(m_order)) {
-        const Entry& entry = m_entries[id];
+        const Entry& entry = *m_entries.constFind(id);
         text += entry.name.toBase64() + ' ' + entry.pinned.toBase64();
         if (!entry.candidate.isEmpty())
             text += ' ' + entry.candidate.toBase64() + (entry.told ? " 1" : " 0");
         text += '\n';
     }
-    m_dirty = false;
     return text;
 }
 

@@ -34,10 +34,11 @@ public:
     QList<Change> TakeUntold();
     // Whether something changed since the last Text.
     bool Dirty() const { return m_dirty; }
+    void Saved() { m_dirty = false; }
 
     // One machine a line: name, pinned key, and when there is one the candidate with a told flag,
     // each field in base64. Lines that cannot be used are skipped and counted.
-    QByteArray Text();
+    QByteArray Text() const;
     int Load(QByteArrayView text);
 
 private:

@@ -46,7 +46,7 @@ void SealMarks::Keep(const std::function<bool(const QByteArray&)>& received,
     m_dirty |= m_sent.removeIf([&](const auto& it) { return !sent(it.key()); }) > 0;
 }
 
-QByteArray SealMarks::Text() {
+QByteArray SealMarks::Text() const {
     // In key order, so the same marks always give the same file.
     QList<QByteArray> lines;
     for (auto it = m_received.cbegin(); it != m_received.cend(); ++it)
@@ -54,7 +54,6 @@ QByteArray SealMarks::Text() {
     for (auto it = m_sent.cbegin(); it != m_sent.cend(); ++it)
         lines.append("S " + it.key().toBase64());
     std::sort(lines.begin(), lines.end());
-    m_dirty = false;
     QByteArray text;
     for (const QByteArray& line : lines)
         text += line + '\n';

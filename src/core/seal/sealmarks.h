@@ -22,10 +22,11 @@ public:
     void Keep(const std::function<bool(const QByteArray& key)>& received,
               const std::function<bool(const QByteArray& key)>& sent);
     bool Dirty() const { return m_dirty; }
+    void Saved() { m_dirty = false; }
 
     // One mark a line: 'P' (came sealed under the pinned key), 'U' (sealed under another key) or
     // 'S' (went sealed), a space, the record key in base64. Unusable lines are skipped and counted.
-    QByteArray Text();
+    QByteArray Text() const;
     int Load(QByteArrayView text);
 
 private:
