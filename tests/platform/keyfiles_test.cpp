@@ -53,8 +53,7 @@ TEST(KeyFiles, KeyringIsWrittenWhenChangedAndReadBack) {
     Keyring loaded;
     EXPECT_EQ(files.LoadKeyring(loaded), 0);
     EXPECT_EQ(loaded.Pinned("PC01"), QByteArray(32, 'a'));
-    EXPECT_EQ(QFile::permissions(files.KeyringPath()) & 0x0777,
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(ModeOf(files.KeyringPath()), 0600u);
 }
 
 } // namespace
