@@ -151,6 +151,17 @@ bool UdpEndpoint::Open() {
             return false;
         }
     }
+    // Each datagram tells the interface it arrived on: only one over loopback is from this machine.
+    const int on = 1;
+    if (family == AF_INET6)
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on);
+    if (family == AF_INET || dualStack)
+        ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    m_loopbackInterfaces.clear();
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        if (interface.flags().testFlag(QNetworkInterface::IsLoopBack))
+            m_loopbackInterfaces.append(interface.index());
+    }
     // The kernel may grant less (net.core.rmem_max); what it grants is good enough.
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
 
@@ -224,16 +235,36 @@ bool UdpEndpoint::ReadNext(QByteArray& datagram) {
         return false;
     ssize_t n = -1;
     sockaddr_storage source{};
-    socklen_t sourceLength = sizeof source;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo)) + CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{};
+    iovec buffer{m_readBuffer.data(), m_readBuffer.size()};
     do {
-        sourceLength = sizeof source;
-        n = ::recvfrom(m_socket, m_readBuffer.data(), m_readBuffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                       reinterpret_cast<sockaddr*>(&source), &sourceLength);
+        message = msghdr{};
+        message.msg_name = &source;
+        message.msg_namelen = sizeof source;
+        message.msg_iov = &buffer;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        n = ::recvmsg(m_socket, &message, MSG_DONTWAIT | MSG_TRUNC);
     } while (n < 0 && errno == EINTR);
+    m_lastSource.clear();
+    m_lastInterface = 0;
     if (n < 0)
         return false;
     datagram = QByteArray(m_readBuffer.data(), qsizetype(std::min<size_t>(size_t(n), m_readBuffer.size())));
     m_lastSource = Unmapped(QHostAddress(reinterpret_cast<const sockaddr*>(&source)));
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            m_lastInterface = info.ipi_ifindex;
+        } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+            in6_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            m_lastInterface = int(info.ipi6_ifindex);
+        }
+    }
     return true;
 }
 
@@ -241,21 +272,44 @@ bool UdpEndpoint::LastFromThisMachine() const {
     const QHostAddress& source = m_lastSource;
     if (source.isNull())
         return false;
+    // What this machine sends to itself, to whichever of its addresses, arrives over loopback; a
+    // frame from the wire never does, whatever source address it claims.
+    if (!m_loopbackInterfaces.contains(m_lastInterface))
+        return false;
     // An endpoint bound to one address stands for a machine of that one address.
     if (m_bindAddress != QHostAddress(QHostAddress::Any))
         return SameAddress(source, Unmapped(m_bindAddress));
-    if (source.isLoopback())
-        return true;
-    // Asked for probes only; the interfaces' addresses are read again at most once a second, so a
-    // flood of probes does not become a flood of interface listings.
+    return true;
+}
+
+void UdpEndpoint::RefreshInterfaces() const {
+    // Asked for answers only; read again at most once a second, so a flood of mail does not become
+    // a flood of interface listings.
     const NameResolver::TimePoint now = m_now();
-    if (m_ownAddressesRead == NameResolver::TimePoint() ||
-        now - m_ownAddressesRead >= std::chrono::seconds(1)) {
-        m_ownAddresses = QNetworkInterface::allAddresses();
-        m_ownAddressesRead = now;
+    if (m_attachedRead != NameResolver::TimePoint() && now - m_attachedRead < std::chrono::seconds(1))
+        return;
+    m_attached.clear();
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        for (const QNetworkAddressEntry& entry : interface.addressEntries())
+            m_attached.append({entry.ip(), entry.prefixLength()});
     }
-    return std::any_of(m_ownAddresses.begin(), m_ownAddresses.end(),
-                       [&](const QHostAddress& address) { return SameAddress(source, Unmapped(address)); });
+    m_attachedRead = now;
+}
+
+bool UdpEndpoint::MayAnswer(QByteArrayView host, const QList<QHostAddress>& addresses) const {
+    if (m_addresses.Names(host.toByteArray()))
+        return true;
+    RefreshInterfaces();
+    return std::all_of(addresses.begin(), addresses.end(), [&](const QHostAddress& target) {
+        const QHostAddress address = Unmapped(target);
+        if (address.isLoopback())
+            return true;
+        return std::any_of(m_attached.begin(), m_attached.end(), [&](const Attached& net) {
+            const QHostAddress ip = Unmapped(net.address);
+            return ip.protocol() == address.protocol() && net.prefix >= 0 &&
+                   address.isInSubnet(ip, net.prefix);
+        });
+    });
 }
 
 bool UdpEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
@@ -267,7 +321,7 @@ bool UdpEndpoint::SendWhenResolved(QByteArrayView host, QByteArrayView datagram)
     QList<QHostAddress> addresses;
     switch (AddressesOf(host, addresses)) {
     case Known::Addresses:
-        return SendToAny(addresses, datagram);
+        return MayAnswer(host, addresses) && SendToAny(addresses, datagram);
     case Known::Failed:
         return false;
     case Known::Pending:
@@ -345,8 +399,9 @@ void UdpEndpoint::SendHeld() {
             ++it;
             continue;
         }
+        const bool may = known == Known::Addresses && MayAnswer(it.key(), addresses);
         for (const QByteArray& datagram : std::as_const(*it)) {
-            if (known == Known::Addresses)
+            if (may)
                 SendToAny(addresses, datagram);
             m_heldBytes -= datagram.size();
         }
