@@ -208,7 +208,9 @@ SealingEndpoint::Route SealingEndpoint::Prepare(QByteArrayView host, QByteArrayV
         out = datagram.toByteArray();
         return Route::Plain;
     }
-    const QByteArray key = m_keyring.Pinned(host);
+    QByteArray key = m_keyring.Pinned(host);
+    if (key.isEmpty() && m_announced && m_keyring.Learn(host, m_announced(host.toByteArray())))
+        key = m_keyring.Pinned(host);
     if (!key.isEmpty() && !m_localName.isEmpty()) {
         out = SealRecord(key, datagram);
         if (!out.isEmpty()) {

@@ -32,6 +32,11 @@ public:
     // Plain mail and receipts are refused both ways: not sent, and dropped when they arrive.
     void SetSealedOnly(bool sealedOnly) { m_sealedOnly = sealedOnly; }
     bool SealedOnly() const { return m_sealedOnly; }
+    // Where announced keys are found (live discovery): a machine without a pinned key is pinned with
+    // the key it announces, if any, before anything is sent to it.
+    void SetAnnouncedKeys(std::function<QByteArray(const QByteArray& host)> announced) {
+        m_announced = std::move(announced);
+    }
     // Asks a machine for its key (at most once per pause), sending ours along.
     void RequestKey(QByteArrayView host);
 
@@ -76,6 +81,7 @@ private:
     const Identity& m_identity;
     Keyring& m_keyring;
     Now m_now;
+    std::function<QByteArray(const QByteArray&)> m_announced;
     QByteArray m_localName;
     bool m_sealedOnly = false;
     Seal m_lastSeal = Seal::Plain;
