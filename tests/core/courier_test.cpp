@@ -1,5 +1,6 @@
 #include "platform/fake/fakeclock.h"
 #include "platform/fake/fakenetwork.h"
+#include "records.h"
 #include "store/mailbox.h"
 #include "store/mailrecord.h"
 #include "transport/courier.h"
@@ -15,11 +16,8 @@ template <qsizetype N> QByteArray Bytes(const char (&text)[N]) {
     return QByteArray(text, N - 1);
 }
 
-QByteArray Header(char letter, const QByteArray& title, const QByteArray& sender, const QByteArray& recipient,
-                  const QByteArray& sendTime, const QByteArray& readTime = {}) {
-    return "\x07" + QByteArray(1, letter) + "\\" + title + "\\" + sender + "\\" + recipient + "\\" +
-           sendTime + "\\" + readTime + "\x08";
-}
+// Mail{letter, title, sender, recipient, sendTime, readTime}: the shared record builder.
+using test::Mail;
 
 const QByteArray kTime = "1998/02/23 9:05:07"; // the fake clock's first reading
 const QByteArray kTitle = "\x89\xEF\x8B\x63";  // a CP932 title
@@ -75,32 +73,32 @@ TEST_F(SendComposedTest, ThreeRecipientsGetOneMailWithOneSendTime) {
     const QByteArray recipients[] = {"PC02", "PC03", "PC04"};
     for (int r = 0; r < 3; ++r) {
         EXPECT_EQ(network.sent[r].to, recipients[r]);
-        EXPECT_EQ(network.sent[r].bytes, Header('S', kTitle, "PC01", recipients[r], kTime) + body + '\0');
+        EXPECT_EQ(network.sent[r].bytes, (Mail{'S', kTitle, "PC01", recipients[r]}.Header() + body + '\0'));
     }
     // Each copy in front as it left: the last row's copy first.
-    EXPECT_EQ(pc01.sendBox.Text(), Header('S', kTitle, "PC01", "PC04", kTime) + body +
-                                       Header('S', kTitle, "PC01", "PC03", kTime) + body +
-                                       Header('S', kTitle, "PC01", "PC02", kTime) + body);
+    EXPECT_EQ(pc01.sendBox.Text(), (Mail{'S', kTitle, "PC01", "PC04"}.Header() + body +
+                                    Mail{'S', kTitle, "PC01", "PC03"}.Header() + body +
+                                    Mail{'S', kTitle, "PC01", "PC02"}.Header() + body));
 }
 
 TEST_F(SendComposedTest, EmptyTextGoesOutAsAHeaderOnly) {
     ASSERT_TRUE(pc01.courier.SendComposed(Rows({"PC02"}), "").processed);
-    EXPECT_EQ(network.SentTo("PC02"), QList<QByteArray>{Header('S', kTitle, "PC01", "PC02", kTime) + '\0'});
+    EXPECT_EQ(network.SentTo("PC02"), (QList<QByteArray>{Mail{'S', kTitle, "PC01", "PC02"}.Header() + '\0'}));
 }
 
 TEST_F(SendComposedTest, StoredCopyIsExactlyTheTextSent) {
     ASSERT_TRUE(pc01.courier.SendComposed(Rows({"PC02"}), Bytes("before\0after")).processed);
-    EXPECT_EQ(network.SentTo("PC02")[0], Header('S', kTitle, "PC01", "PC02", kTime) + "before" + '\0');
-    EXPECT_EQ(pc01.sendBox.Text(), Header('S', kTitle, "PC01", "PC02", kTime) + "before");
+    EXPECT_EQ(network.SentTo("PC02")[0], (Mail{'S', kTitle, "PC01", "PC02"}.Header() + "before" + '\0'));
+    EXPECT_EQ(pc01.sendBox.Text(), (Mail{'S', kTitle, "PC01", "PC02"}.Header() + "before"));
 }
 
 TEST_F(SendComposedTest, CopyThatFailsToLeaveIsKeptAsSaved) {
     const auto result = pc01.courier.SendComposed(Rows({"PC02", "NOWHERE", "PC04"}), "text\r\n");
     EXPECT_EQ(result.sent, 2);
     EXPECT_EQ(result.failed, 1);
-    EXPECT_EQ(pc01.sendBox.Text(), Header('S', kTitle, "PC01", "PC04", kTime) + "text\r\n" +
-                                       Header('K', kTitle, "PC01", "NOWHERE", kTime) + "text\r\n" +
-                                       Header('S', kTitle, "PC01", "PC02", kTime) + "text\r\n");
+    EXPECT_EQ(pc01.sendBox.Text(), (Mail{'S', kTitle, "PC01", "PC04"}.Header() + "text\r\n" +
+                                    Mail{'K', kTitle, "PC01", "NOWHERE"}.Header() + "text\r\n" +
+                                    Mail{'S', kTitle, "PC01", "PC02"}.Header() + "text\r\n"));
 }
 
 TEST_F(SendComposedTest, FullSendBoxIsCounted) {
@@ -165,18 +163,27 @@ TEST_F(SendComposedTest, WhatCheckSizeAcceptsGoesOut) {
     EXPECT_EQ(pc01.courier.SendComposed({row}, body).sent, 1);
 }
 
+// The datagram of a new mail, its terminating zero included, is at most kMaxOutgoingMail bytes.
+TEST_F(SendComposedTest, AMailOfExactlyTheLimitGoesOutAndOneByteMoreDoesNot) {
+    const qsizetype room = kMaxOutgoingMail - Mail{'S', kTitle, "PC01", "PC02"}.Header().size() - 1;
+    EXPECT_FALSE(pc01.courier.SendComposed(Rows({"PC02"}), QByteArray(room + 1, 'b')).processed);
+    EXPECT_TRUE(network.sent.isEmpty());
+    ASSERT_EQ(pc01.courier.SendComposed(Rows({"PC02"}), QByteArray(room, 'b')).sent, 1);
+    EXPECT_EQ(network.SentTo("PC02").value(0).size(), kMaxOutgoingMail);
+}
+
 // ---- SendSelected -------------------------------------------------------------------------------
 
 using SendSelectedTest = CourierTest;
 
 TEST_F(SendSelectedTest, SavedOrOpenedRecordGoesOutAsNewMailAndBecomesSent) {
-    const QByteArray other = Header('G', "other", "PC01", "PC03", kOldTime) + "x\r\n";
+    const QByteArray other = Mail{'G', "other", "PC01", "PC03", kOldTime}.Header() + "x\r\n";
     const struct {
         const char* name;
         QByteArray stored;
     } cases[] = {
-        {"saved", Header('K', kTitle, "PC01", "PC02", kOldTime)},
-        {"opened", Header('R', kTitle, "PC01", "PC02", kOldTime, "1998/01/06 8:00:00")},
+        {"saved", Mail{'K', kTitle, "PC01", "PC02", kOldTime}.Header()},
+        {"opened", Mail{'R', kTitle, "PC01", "PC02", kOldTime, "1998/01/06 8:00:00"}.Header()},
     };
     // The body goes out as stored: lone LF bytes and a missing final CR LF stay as they are.
     const QByteArray body = "line 1\nline 2\r\nend";
@@ -184,14 +191,14 @@ TEST_F(SendSelectedTest, SavedOrOpenedRecordGoesOutAsNewMailAndBecomesSent) {
         network.sent.clear();
         ASSERT_TRUE(pc01.sendBox.SetText(other + c.stored + body));
         ASSERT_TRUE(pc01.courier.SendSelected(1)) << c.name;
-        const QByteArray header = Header('S', kTitle, "PC01", "PC02", kOldTime);
+        const QByteArray header = Mail{'S', kTitle, "PC01", "PC02", kOldTime}.Header();
         EXPECT_EQ(network.SentTo("PC02"), QList<QByteArray>{header + body + '\0'}) << c.name;
         EXPECT_EQ(pc01.sendBox.Text(), other + header + body) << c.name;
     }
 }
 
 TEST_F(SendSelectedTest, FailedSendLeavesTheRecordAsItWas) {
-    const QByteArray text = Header('K', kTitle, "PC01", "NOWHERE", kOldTime) + "x\r\n";
+    const QByteArray text = Mail{'K', kTitle, "PC01", "NOWHERE", kOldTime}.Header() + "x\r\n";
     ASSERT_TRUE(pc01.sendBox.SetText(text));
     EXPECT_FALSE(pc01.courier.SendSelected(0));
     EXPECT_EQ(pc01.sendBox.Text(), text);
@@ -204,15 +211,16 @@ TEST_F(SendSelectedTest, RefusesWhatCannotOrMustNotGoOut) {
         QByteArray text;
         int index;
     } cases[] = {
-        {"no network", false, Header('K', "t", "PC01", "PC02", kOldTime), 0},
-        {"no such record", true, Header('K', "t", "PC01", "PC02", kOldTime), 1},
-        {"negative index", true, Header('K', "t", "PC01", "PC02", kOldTime), -1},
+        {"no network", false, Mail{'K', "t", "PC01", "PC02", kOldTime}.Header(), 0},
+        {"no such record", true, Mail{'K', "t", "PC01", "PC02", kOldTime}.Header(), 1},
+        {"negative index", true, Mail{'K', "t", "PC01", "PC02", kOldTime}.Header(), -1},
         {"record without header end", true, "\x07K\\t\\PC01\\PC02", 0},
-        {"empty recipient", true, Header('K', "t", "PC01", "", kOldTime), 0},
-        {"recipient of 80 bytes", true, Header('K', "t", "PC01", QByteArray(80, 'h'), kOldTime), 0},
-        {"header of 256 bytes", true, Header('K', QByteArray(256 - 35, 't'), "PC01", "PC02", kOldTime), 0},
+        {"empty recipient", true, Mail{'K', "t", "PC01", "", kOldTime}.Header(), 0},
+        {"recipient of 80 bytes", true, Mail{'K', "t", "PC01", QByteArray(80, 'h'), kOldTime}.Header(), 0},
+        {"header of 256 bytes", true, Mail{'K', QByteArray(256 - 35, 't'), "PC01", "PC02", kOldTime}.Header(),
+         0},
         {"mail of 16001 bytes", true,
-         Header('K', "t", "PC01", "PC02", kOldTime) + QByteArray(16000 - 36, 'b'), 0},
+         Mail{'K', "t", "PC01", "PC02", kOldTime}.Header() + QByteArray(16000 - 36, 'b'), 0},
     };
     for (const auto& c : cases) {
         pc01.networkFound = c.networkFound;
@@ -224,7 +232,7 @@ TEST_F(SendSelectedTest, RefusesWhatCannotOrMustNotGoOut) {
 }
 
 TEST_F(SendSelectedTest, LargestMailGoesOut) {
-    const QByteArray header = Header('K', "t", "PC01", "PC02", kOldTime);
+    const QByteArray header = Mail{'K', "t", "PC01", "PC02", kOldTime}.Header();
     ASSERT_TRUE(pc01.sendBox.SetText(header + QByteArray(16000 - 37, 'b')));
     EXPECT_TRUE(pc01.courier.SendSelected(0));
 }
@@ -234,23 +242,24 @@ TEST_F(SendSelectedTest, LargestMailGoesOut) {
 using ReceiptTest = CourierTest;
 
 TEST_F(ReceiptTest, DeliveryReceiptIsTheHeaderWithGGoingToTheSender) {
-    QByteArray header = Header('S', kTitle, "PC02", "PC01", kTime);
+    QByteArray header = Mail{'S', kTitle, "PC02", "PC01"}.Header();
     ASSERT_TRUE(pc01.courier.SendDeliveryReceipt(header));
-    EXPECT_EQ(header, Header('G', kTitle, "PC02", "PC01", kTime));
+    EXPECT_EQ(header, (Mail{'G', kTitle, "PC02", "PC01"}.Header()));
     EXPECT_EQ(network.SentTo("PC02"), QList<QByteArray>{header + '\0'});
 }
 
 TEST_F(ReceiptTest, ReadReceiptCarriesTheReadTime) {
-    QByteArray header = Header('R', kTitle, "PC03", "PC01", kTime, "1998/02/23 10:00:00");
+    QByteArray header = Mail{'R', kTitle, "PC03", "PC01", kTime, "1998/02/23 10:00:00"}.Header();
     header[1] = 'G';
     ASSERT_TRUE(pc01.courier.SendReadReceipt(header));
-    EXPECT_EQ(network.SentTo("PC03"),
-              QList<QByteArray>{Header('R', kTitle, "PC03", "PC01", kTime, "1998/02/23 10:00:00") + '\0'});
+    EXPECT_EQ(
+        network.SentTo("PC03"),
+        (QList<QByteArray>{Mail{'R', kTitle, "PC03", "PC01", kTime, "1998/02/23 10:00:00"}.Header() + '\0'}));
 }
 
 TEST_F(ReceiptTest, GoesToTheThirdPartWhenTheTitleHoldsASeparator) {
     // "\x95\x5C" is one double-byte character whose second byte is a backslash.
-    QByteArray header = Header('S', "\x95\\PC04", "PC02", "PC01", kTime);
+    QByteArray header = Mail{'S', "\x95\\PC04", "PC02", "PC01"}.Header();
     ASSERT_TRUE(pc01.courier.SendDeliveryReceipt(header));
     EXPECT_EQ(network.sent.size(), 1);
     EXPECT_EQ(network.sent[0].to, "PC04");
@@ -258,7 +267,7 @@ TEST_F(ReceiptTest, GoesToTheThirdPartWhenTheTitleHoldsASeparator) {
 
 TEST_F(ReceiptTest, WaitsForTheSendersNameWhereMailWouldFail) {
     pc01.endpoint.lookingUp = {"PC02"};
-    QByteArray header = Header('S', "t", "PC02", "PC01", kTime);
+    QByteArray header = Mail{'S', "t", "PC02", "PC01"}.Header();
     EXPECT_TRUE(pc01.courier.SendDeliveryReceipt(header));
     EXPECT_TRUE(network.SentTo("PC02").isEmpty());
     // Mail to a name not known yet fails at once: it is kept as saved, to be sent again.
@@ -267,7 +276,7 @@ TEST_F(ReceiptTest, WaitsForTheSendersNameWhereMailWouldFail) {
     EXPECT_EQ(pc01.sendBox.StatusOf(0), Saved);
     pc01.endpoint.AnswerLookups();
     EXPECT_EQ(network.SentTo("PC02").size(), 1);
-    EXPECT_EQ(network.SentTo("PC02").value(0), Header('G', "t", "PC02", "PC01", kTime) + '\0');
+    EXPECT_EQ(network.SentTo("PC02").value(0), (Mail{'G', "t", "PC02", "PC01"}.Header() + '\0'));
 }
 
 TEST_F(ReceiptTest, IsNotSentWithoutAUsableSender) {
@@ -276,10 +285,10 @@ TEST_F(ReceiptTest, IsNotSentWithoutAUsableSender) {
         bool networkFound;
         QByteArray header;
     } cases[] = {
-        {"no network", false, Header('S', "t", "PC02", "PC01", kTime)},
-        {"empty sender", true, Header('S', "t", "", "PC01", kTime)},
+        {"no network", false, Mail{'S', "t", "PC02", "PC01"}.Header()},
+        {"empty sender", true, Mail{'S', "t", "", "PC01"}.Header()},
         {"no sender field", true, "\x07S\\t\x08"},
-        {"sender of 80 bytes", true, Header('S', "t", QByteArray(80, 'h'), "PC01", kTime)},
+        {"sender of 80 bytes", true, Mail{'S', "t", QByteArray(80, 'h'), "PC01"}.Header()},
     };
     for (const auto& c : cases) {
         pc01.networkFound = c.networkFound;
@@ -296,7 +305,7 @@ TEST_F(ReceiptTest, IsNotSentWithoutAUsableSender) {
 using CheckMailTest = CourierTest;
 
 QByteArray MailFrom(const QByteArray& sender, const QByteArray& title, const QByteArray& body = "hi\r\n") {
-    return Header('S', title, sender, "PC01", kTime) + body + '\0';
+    return Mail{'S', title, sender, "PC01"}.Header() + body + '\0';
 }
 
 TEST_F(CheckMailTest, NothingWaitingTakesNothingIn) {
@@ -314,13 +323,13 @@ TEST_F(CheckMailTest, NewMailIsStoredDeliveredAndAnswered) {
     EXPECT_TRUE(result.takenIn);
     EXPECT_EQ(result.newCount, 3);
     EXPECT_FALSE(result.receiveBoxFull);
-    EXPECT_EQ(pc01.receiveBox.Text(), Header('G', "three", "PC02", "PC01", kTime) + "hi\r\n" +
-                                          Header('G', "two", "PC03", "PC01", kTime) + "hi\r\n" +
-                                          Header('G', "one", "PC02", "PC01", kTime) + "hi\r\n");
+    EXPECT_EQ(pc01.receiveBox.Text(), (Mail{'G', "three", "PC02", "PC01"}.Header() + "hi\r\n" +
+                                       Mail{'G', "two", "PC03", "PC01"}.Header() + "hi\r\n" +
+                                       Mail{'G', "one", "PC02", "PC01"}.Header() + "hi\r\n"));
     EXPECT_EQ(network.SentTo("PC02"),
-              (QList<QByteArray>{Header('G', "one", "PC02", "PC01", kTime) + '\0',
-                                 Header('G', "three", "PC02", "PC01", kTime) + '\0'}));
-    EXPECT_EQ(network.SentTo("PC03"), QList<QByteArray>{Header('G', "two", "PC03", "PC01", kTime) + '\0'});
+              (QList<QByteArray>{Mail{'G', "one", "PC02", "PC01"}.Header() + '\0',
+                                 Mail{'G', "three", "PC02", "PC01"}.Header() + '\0'}));
+    EXPECT_EQ(network.SentTo("PC03"), (QList<QByteArray>{Mail{'G', "two", "PC03", "PC01"}.Header() + '\0'}));
     EXPECT_TRUE(pc01.courier.HasUnread());
 }
 
@@ -340,7 +349,7 @@ TEST_F(CheckMailTest, ReceiptsWaitUntilWhatTheyAcknowledgeIsOnDisk) {
     EXPECT_FALSE(result.kept);
     EXPECT_EQ(pc01.receiveBox.MarkCount(), 2); // kept in memory all the same
     // Opened while the disk still fails: its read receipt waits as well.
-    QByteArray opened = Header('R', "two", "PC02", "PC01", kTime, "1998/02/23 9:30:00");
+    QByteArray opened = Mail{'R', "two", "PC02", "PC01", kTime, "1998/02/23 9:30:00"}.Header();
     EXPECT_FALSE(courier.SendReadReceipt(opened));
     EXPECT_TRUE(courier.CheckMail().takenIn == false);
     EXPECT_TRUE(network.SentTo("PC02").isEmpty());
@@ -349,8 +358,8 @@ TEST_F(CheckMailTest, ReceiptsWaitUntilWhatTheyAcknowledgeIsOnDisk) {
     result = courier.CheckMail(); // nothing new: the tick finds everything on disk and answers
     EXPECT_TRUE(result.kept);
     EXPECT_EQ(network.SentTo("PC02"),
-              (QList<QByteArray>{Header('G', "one", "PC02", "PC01", kTime) + '\0',
-                                 Header('G', "two", "PC02", "PC01", kTime) + '\0', opened + '\0'}));
+              (QList<QByteArray>{Mail{'G', "one", "PC02", "PC01"}.Header() + '\0',
+                                 Mail{'G', "two", "PC02", "PC01"}.Header() + '\0', opened + '\0'}));
     EXPECT_EQ(tries, 4);
     courier.CheckMail();
     EXPECT_EQ(network.SentTo("PC02").size(), 3); // each once
@@ -383,26 +392,26 @@ TEST_F(CheckMailTest, MailIsStoredEvenWhenItsReceiptCannotGo) {
 
 TEST_F(CheckMailTest, FullReceiveBoxStoresNothingAndSendsNoReceipt) {
     Machine small(network, "PC09", MailBox::kDefaultCap, 60);
-    small.endpoint.Inject(Header('S', "t", "PC02", "PC09", kTime) + QByteArray(40, 'x') + '\0');
-    small.endpoint.Inject(Header('S', "u", "PC02", "PC09", kTime) + '\0');
+    small.endpoint.Inject(Mail{'S', "t", "PC02", "PC09"}.Header() + QByteArray(40, 'x') + '\0');
+    small.endpoint.Inject(Mail{'S', "u", "PC02", "PC09"}.Header() + '\0');
 
     const auto result = small.courier.CheckMail();
     EXPECT_TRUE(result.takenIn);
     EXPECT_TRUE(result.receiveBoxFull);
     EXPECT_EQ(result.newCount, 1);
-    EXPECT_EQ(small.receiveBox.Text(), Header('G', "u", "PC02", "PC09", kTime));
-    EXPECT_EQ(network.SentTo("PC02"), QList<QByteArray>{Header('G', "u", "PC02", "PC09", kTime) + '\0'});
+    EXPECT_EQ(small.receiveBox.Text(), (Mail{'G', "u", "PC02", "PC09"}.Header()));
+    EXPECT_EQ(network.SentTo("PC02"), (QList<QByteArray>{Mail{'G', "u", "PC02", "PC09"}.Header() + '\0'}));
 }
 
 TEST_F(CheckMailTest, DatagramsThatAreNoMailChangeNothing) {
-    const QByteArray sendBox = Header('S', "t", "PC01", "PC02", kTime) + "x\r\n";
+    const QByteArray sendBox = Mail{'S', "t", "PC01", "PC02"}.Header() + "x\r\n";
     ASSERT_TRUE(pc01.sendBox.SetText(sendBox));
     const QByteArray datagrams[] = {
         Bytes("\x07"
               "check\x08\0"),                                            // host name probe
-        Header('K', "t", "PC01", "PC02", kTime) + '\0',                  // a saved record
-        Header('X', "t", "PC01", "PC02", kTime) + '\0',                  // an unknown letter
-        Header('S', "a", "PC02", "PC01", kTime) + "x\x07y" + '\0',       // a record mark in the body
+        Mail{'K', "t", "PC01", "PC02"}.Header() + '\0',                  // a saved record
+        Mail{'X', "t", "PC01", "PC02"}.Header() + '\0',                  // an unknown letter
+        Mail{'S', "a", "PC02", "PC01"}.Header() + "x\x07y" + '\0',       // a record mark in the body
         "\x07S\\b\\PC02\x07\\PC01\\" + kTime + "\\\x08" + '\0',          // two record marks in the header
         "\x07S\\c\\PC02\\PC01\x08\\" + kTime + "\\\x08" + "body" + '\0', // two header end marks
     };
@@ -419,20 +428,21 @@ TEST_F(CheckMailTest, DatagramsThatAreNoMailChangeNothing) {
 
 TEST_F(CheckMailTest, ReceiptsInOneTickApplyInTheOrderTheyArrived) {
     const QByteArray readTime = "1998/02/23 9:30:00";
-    const QByteArray delivered = Header('G', kTitle, "PC01", "PC02", kTime) + '\0';
-    const QByteArray opened = Header('R', kTitle, "PC01", "PC02", kTime, readTime) + '\0';
+    const QByteArray delivered = Mail{'G', kTitle, "PC01", "PC02"}.Header() + '\0';
+    const QByteArray opened = Mail{'R', kTitle, "PC01", "PC02", kTime, readTime}.Header() + '\0';
     const struct {
         const char* name;
         QByteArray first;
         QByteArray second;
         QByteArray header;
     } cases[] = {
-        {"delivered then opened", delivered, opened, Header('R', kTitle, "PC01", "PC02", kTime, readTime)},
-        {"opened then delivered", opened, delivered, Header('G', kTitle, "PC01", "PC02", kTime)},
+        {"delivered then opened", delivered, opened,
+         Mail{'R', kTitle, "PC01", "PC02", kTime, readTime}.Header()},
+        {"opened then delivered", opened, delivered, Mail{'G', kTitle, "PC01", "PC02"}.Header()},
     };
-    const QByteArray older = Header('S', "older", "PC01", "PC02", kOldTime) + "y\r\n";
+    const QByteArray older = Mail{'S', "older", "PC01", "PC02", kOldTime}.Header() + "y\r\n";
     for (const auto& c : cases) {
-        ASSERT_TRUE(pc01.sendBox.SetText(Header('S', kTitle, "PC01", "PC02", kTime) + "x\r\n" + older));
+        ASSERT_TRUE(pc01.sendBox.SetText(Mail{'S', kTitle, "PC01", "PC02"}.Header() + "x\r\n" + older));
         pc01.endpoint.Inject(c.first);
         pc01.endpoint.Inject(c.second);
         const auto result = pc01.courier.CheckMail();
@@ -443,10 +453,10 @@ TEST_F(CheckMailTest, ReceiptsInOneTickApplyInTheOrderTheyArrived) {
 }
 
 TEST_F(CheckMailTest, ReceiptForADeletedMailChangesNothing) {
-    const QByteArray text = Header('S', "kept", "PC01", "PC02", kTime) + "x\r\n";
+    const QByteArray text = Mail{'S', "kept", "PC01", "PC02"}.Header() + "x\r\n";
     ASSERT_TRUE(pc01.sendBox.SetText(text));
-    pc01.endpoint.Inject(Header('G', "deleted", "PC01", "PC02", kTime) + '\0');
-    pc01.endpoint.Inject(Header('R', "deleted", "PC01", "PC02", kTime, "t") + '\0');
+    pc01.endpoint.Inject(Mail{'G', "deleted", "PC01", "PC02"}.Header() + '\0');
+    pc01.endpoint.Inject(Mail{'R', "deleted", "PC01", "PC02", kTime, "t"}.Header() + '\0');
     EXPECT_TRUE(pc01.courier.CheckMail().takenIn);
     EXPECT_EQ(pc01.sendBox.Text(), text);
 }
@@ -458,10 +468,9 @@ TEST(CourierHasUnread, LooksAtEveryRecordOfTheReceiveBox) {
         bool unread;
     } cases[] = {
         {"empty", "", false},
-        {"all opened", Header('R', "a", "b", "c", "d", "e") + Header('R', "a", "b", "c", "e", "f"), false},
-        {"delivered first", Header('G', "a", "b", "c", "d") + Header('R', "a", "b", "c", "e", "f"), true},
-        {"delivered behind a strange letter",
-         Header('X', "a", "b", "c", "d") + Header('G', "a", "b", "c", "e"), true},
+        {"all opened", Mail{'R', "a"}.Header() + Mail{'R', "b"}.Header(), false},
+        {"delivered first", Mail{'G', "a"}.Header() + Mail{'R', "b"}.Header(), true},
+        {"delivered behind a strange letter", Mail{'X', "a"}.Header() + Mail{'G', "b"}.Header(), true},
     };
     FakeNetwork network;
     Machine pc(network, "PC01");
@@ -498,7 +507,7 @@ TEST(CourierRoundTrip, MailIsDeliveredThenOpenedOnTheSendersCopy) {
 
     pc01.courier.CheckMail();
     EXPECT_EQ(pc01.sendBox.Text(),
-              Header('R', kTitle, "PC01", "PC02", kTime, "1998/02/23 9:10:00") + "hello\r\n");
+              (Mail{'R', kTitle, "PC01", "PC02", kTime, "1998/02/23 9:10:00"}.Header() + "hello\r\n"));
 }
 
 TEST(CourierRoundTrip, MailToOwnMachineComesBackDeliveredOneTickLater) {

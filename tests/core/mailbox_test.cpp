@@ -1,9 +1,11 @@
+#include "records.h"
 #include "store/mailbox.h"
 #include "store/mailrecord.h"
 #include "transport/textfields.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 
@@ -11,10 +13,7 @@ using namespace varnel;
 
 namespace {
 
-QByteArray Record(char letter, const char* title, const char* body, const char* readTime = "") {
-    QByteArray header = BuildHeader(letter, title, "PC01", "PC02", "1998/02/23 9:05:07");
-    return header.insert(header.size() - 1, readTime) + body;
-}
+using test::Mail;
 
 QByteArray Key(const char* title) {
     return QByteArray(title) + "\\PC01\\PC02\\1998/02/23 9:05:07";
@@ -153,8 +152,10 @@ TEST(MailRecordTest, HeaderAndKeyLayout) {
 class WellFormedBox : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(box.SetText(Record('R', "new", "one\r\ntwo\r\n", "1998/02/24 8:00") +
-                                Record('G', "mid", "") + Record('K', "old", "x\r\n")));
+        ASSERT_TRUE(box.SetText(
+            Mail{.letter = 'R', .title = "new", .readTime = "1998/02/24 8:00", .body = "one\r\ntwo\r\n"}
+                .Record() +
+            Mail{.title = "mid"}.Header() + Mail{.letter = 'K', .title = "old", .body = "x\r\n"}.Record()));
     }
     MailBox box;
     QByteArray out;
@@ -198,14 +199,15 @@ TEST_F(WellFormedBox, BodiesAndTheirLines) {
 TEST_F(WellFormedBox, ReceiptsAndStatusChangesFindTheirRecordByKey) {
     EXPECT_TRUE(box.SetStatusByKey(Key("old"), Sent));
     EXPECT_EQ(box.StatusOf(2), Sent);
-    EXPECT_TRUE(box.ReplaceHeaderByKey(Record('R', "mid", "", "1998/02/25 7:00")));
+    const QByteArray opened = Mail{.letter = 'R', .title = "mid", .readTime = "1998/02/25 7:00"}.Header();
+    EXPECT_TRUE(box.ReplaceHeaderByKey(opened));
     EXPECT_TRUE(box.HeaderOf(1, out));
-    EXPECT_EQ(out, Record('R', "mid", "", "1998/02/25 7:00"));
+    EXPECT_EQ(out, opened);
     EXPECT_EQ(box.Body(2), "x\r\n");
     const QByteArray before = box.Text();
     EXPECT_FALSE(box.SetStatusByKey(Key("gone"), Sent));
     EXPECT_FALSE(box.SetStatusByKey(Key("old"), 4)); // no letter for it: nothing written
-    EXPECT_FALSE(box.ReplaceHeaderByKey(Record('G', "gone", "")));
+    EXPECT_FALSE(box.ReplaceHeaderByKey(Mail{.title = "gone"}.Header()));
     // Only one whole header is taken from a receipt, so a peer cannot add or remove marks.
     const QByteArray head = "\x07G\\old\\PC01\\PC02\\1998/02/23 9:05:07\\";
     for (const QByteArray& bad : {QByteArray("\x07"), head, "x" + head.mid(1) + "\x08",
@@ -226,9 +228,9 @@ TEST_F(WellFormedBox, ReadTimeGoesBeforeTheHeaderEndAndKeepsTheKey) {
 TEST_F(WellFormedBox, DeletingTheLastThenTheFirstRecord) {
     EXPECT_TRUE(box.DeleteRecord(2));
     EXPECT_TRUE(box.DeleteRecord(0));
-    EXPECT_EQ(box.Text(), Record('G', "mid", ""));
+    EXPECT_EQ(box.Text(), Mail{.title = "mid"}.Header());
     EXPECT_FALSE(box.DeleteRecord(1));
-    EXPECT_EQ(box.Text(), Record('G', "mid", ""));
+    EXPECT_EQ(box.Text(), Mail{.title = "mid"}.Header());
 }
 
 TEST(MailBoxTest, EmptyMailbox) {
@@ -238,9 +240,9 @@ TEST(MailBoxTest, EmptyMailbox) {
     EXPECT_EQ(box.FieldOf(0, 0), "-1");
     EXPECT_FALSE(box.BodyLine(0, 0, out));
     EXPECT_FALSE(box.SetStatusByKey(Key("a"), Opened));
-    EXPECT_FALSE(box.ReplaceHeaderByKey(Record('G', "a", "")));
-    EXPECT_TRUE(box.Prepend(Record('S', "a", "b\r\n")));
-    EXPECT_EQ(box.Text(), Record('S', "a", "b\r\n"));
+    EXPECT_FALSE(box.ReplaceHeaderByKey(Mail{.title = "a"}.Header()));
+    EXPECT_TRUE(box.Prepend(Mail{.letter = 'S', .title = "a", .body = "b\r\n"}.Record()));
+    EXPECT_EQ(box.Text(), (Mail{.letter = 'S', .title = "a", .body = "b\r\n"}.Record()));
 }
 
 struct MalformedCase {
@@ -278,9 +280,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MailBoxTest, OnlyTheFirstOfTwoCopiesChanges) {
     MailBox box;
-    ASSERT_TRUE(box.SetText(Record('S', "same", "b\r\n") + Record('S', "same", "b\r\n")));
+    ASSERT_TRUE(box.SetText(Mail{.letter = 'S', .title = "same", .body = "b\r\n"}.Record() +
+                            Mail{.letter = 'S', .title = "same", .body = "b\r\n"}.Record()));
     EXPECT_TRUE(box.SetStatusByKey(Key("same"), Delivered));
-    EXPECT_TRUE(box.ReplaceHeaderByKey(Record('R', "same", "", "later")));
+    EXPECT_TRUE(box.ReplaceHeaderByKey(Mail{.letter = 'R', .title = "same", .readTime = "later"}.Header()));
     EXPECT_EQ(box.StatusOf(0), Opened);
     EXPECT_EQ(box.FieldOf(0, 4), "later");
     EXPECT_EQ(box.StatusOf(1), Sent);
@@ -289,7 +292,8 @@ TEST(MailBoxTest, OnlyTheFirstOfTwoCopiesChanges) {
 
 TEST(MailBoxTest, SettingTheStatusOfOneRecordLeavesItsTwinAlone) {
     MailBox box;
-    ASSERT_TRUE(box.SetText(Record('G', "same", "b\r\n") + Record('G', "same", "b\r\n")));
+    ASSERT_TRUE(box.SetText(Mail{.title = "same", .body = "b\r\n"}.Record() +
+                            Mail{.title = "same", .body = "b\r\n"}.Record()));
     EXPECT_TRUE(box.SetStatusAt(1, Opened));
     EXPECT_EQ(box.StatusOf(0), Delivered);
     EXPECT_EQ(box.StatusOf(1), Opened);
@@ -304,25 +308,52 @@ TEST(MailBoxTest, SettingTheStatusOfOneRecordLeavesItsTwinAlone) {
 }
 
 TEST(MailBoxTest, EditsPastTheCapAreRefusedAndChangeNothing) {
-    const QByteArray record = Record('G', "t", "b\r\n");
+    const QByteArray record = Mail{.title = "t", .body = "b\r\n"}.Record();
     MailBox box(record.size() + 4);
     EXPECT_FALSE(box.SetText(record + "12345"));
     EXPECT_TRUE(box.SetText(QByteArrayView(record + QByteArray(9, '\0') + "tail")));
     EXPECT_FALSE(box.Prepend("12345"));
     EXPECT_FALSE(box.InsertReadTime(0, "12345"));
-    EXPECT_FALSE(box.ReplaceHeaderByKey(Record('R', "t", "", "12345")));
+    EXPECT_FALSE(box.ReplaceHeaderByKey(Mail{.letter = 'R', .title = "t", .readTime = "12345"}.Header()));
     EXPECT_EQ(box.Text(), record);
     EXPECT_EQ(box.StatusOf(0), Delivered);
     EXPECT_TRUE(box.InsertReadTime(0, QByteArrayView("1234\0"
                                                      "5",
                                                      6)));
     EXPECT_EQ(box.Text().size(), box.Cap());
-    EXPECT_TRUE(box.ReplaceHeaderByKey(Record('R', "t", "", "9")));
+    EXPECT_TRUE(box.ReplaceHeaderByKey(Mail{.letter = 'R', .title = "t", .readTime = "9"}.Header()));
     EXPECT_EQ(box.FieldOf(0, 4), "9");
     const QByteArray whole = box.Text();
     EXPECT_TRUE(box.SetText(QByteArrayView(box.Text()).sliced(1))); // a piece of its own text
     EXPECT_EQ(box.Text(), whole.mid(1));
     EXPECT_EQ(box.RecordStart(0), -1);
+}
+
+TEST(MailBoxTest, EveryEditFitsExactlyUpToTheCapAndNotOneBytePast) {
+    const Mail mail{.title = "t"};
+    const QByteArray record = mail.Record();
+    const struct {
+        const char* name;
+        std::function<bool(MailBox&, const QByteArray&)> edit; // adds the bytes it is given
+    } edits[] = {
+        {"set text", [&](MailBox& box, const QByteArray& more) { return box.SetText(record + more); }},
+        {"prepend", [](MailBox& box, const QByteArray& more) { return box.Prepend(more); }},
+        {"read time", [](MailBox& box, const QByteArray& more) { return box.InsertReadTime(0, more); }},
+        {"receipt",
+         [&](MailBox& box, const QByteArray& more) {
+             Mail opened = mail;
+             opened.readTime = more;
+             return box.ReplaceHeaderByKey(opened.Header());
+         }},
+    };
+    for (const auto& e : edits) {
+        for (const qsizetype room : {5, 4}) {
+            MailBox box(record.size() + room);
+            ASSERT_TRUE(box.SetText(record));
+            EXPECT_EQ(e.edit(box, "12345"), room == 5) << e.name << " room " << room;
+            EXPECT_EQ(box.Text().size(), room == 5 ? box.Cap() : record.size()) << e.name << " room " << room;
+        }
+    }
 }
 
 QByteArray RandomText(std::mt19937& rng) {

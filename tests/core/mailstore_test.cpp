@@ -1,4 +1,5 @@
 #include "platform/fake/fakemailboxfiles.h"
+#include "records.h"
 #include "store/journal.h"
 #include "store/mailbox.h"
 #include "store/mailstore.h"
@@ -13,7 +14,7 @@ const QString kSend = QStringLiteral("vnsend.txt");
 const QString kRead = QStringLiteral("vnread.txt");
 
 QByteArray Mail(const QByteArray& title, const QByteArray& body = "hi\r\n") {
-    return "\x07G\\" + title + "\\PC02\\PC01\\1998/02/23 9:05:07\\\x08" + body;
+    return test::Mail{.title = title, .body = body}.Record();
 }
 
 // One run of the program over the same (fake) disk: its store and its two mailboxes. A new run
@@ -114,6 +115,39 @@ TEST(MailStore, AFailingWriteIsToldOnceKeepsAllInMemoryAndLosesNothingOnceItWork
     run.receiveBox.Prepend(Mail("fourth"));
     EXPECT_FALSE(run.store->Commit());
     EXPECT_FALSE(run.store->TakeNotice().isEmpty());
+}
+
+TEST(MailStore, ATornTailLeftByACrashIsCutOffSoTheNextRunsCommitsStay) {
+    FakeMailboxFiles files;
+    {
+        Session run(files);
+        run.receiveBox.Prepend(Mail("first"));
+        ASSERT_TRUE(run.store->Commit());
+        files.Fail(kRead);
+        run.receiveBox.Prepend(Mail("torn"));
+        ASSERT_FALSE(run.store->Commit()); // half its frame is on disk; then the crash
+    }
+    files.Heal(kRead);
+    {
+        Session run(files);
+        EXPECT_EQ(run.receiveBox.Text(), Mail("first"));
+        run.receiveBox.Prepend(Mail("later"));
+        ASSERT_TRUE(run.store->Commit()); // and the crash again
+    }
+    EXPECT_EQ(Session(files).receiveBox.Text(), Mail("later") + Mail("first"));
+}
+
+TEST(MailStore, ACommitIsTrueOnlyWhenBothMailboxesWereWritten) {
+    for (const QString& failing : {kSend, kRead}) {
+        FakeMailboxFiles files;
+        Session run(files);
+        files.Fail(failing);
+        run.sendBox.Prepend(Mail("sent"));
+        run.receiveBox.Prepend(Mail("arrived"));
+        EXPECT_FALSE(run.store->Commit()) << failing.toStdString();
+        files.Heal(failing);
+        EXPECT_TRUE(run.store->Commit()) << failing.toStdString();
+    }
 }
 
 TEST(MailStore, TheCloseSaysWhereTheChangesAreWhenTheFileCannotBeWritten) {

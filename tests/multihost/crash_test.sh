@@ -16,13 +16,10 @@
 #
 # Needs root (network namespaces), iproute2, unshare and python3; exits 77 (skipped) without.
 # CRASH_KEEP=1 keeps the work folder.
-set -u
 # shellcheck disable=SC2317  # functions run from traps and lanes
-
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
+set -u
+# shellcheck source=tests/multihost/lib.sh
+. "$(dirname "$0")/lib.sh"
 
 if [ $# -ne 3 ]; then
     echo "usage: $0 VARNEL PEER CRASHPOINT_LIBRARY" >&2
@@ -31,23 +28,20 @@ fi
 VARNEL=$(realpath "$1")
 PEER=$(realpath "$2")
 CRASHPOINT=$(realpath "$3")
+mh_enter python3 "$@"
 
-if [ -z "${VARNEL_CRASH_INNER:-}" ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-    for tool in ip unshare mount hostname python3 timeout realpath; do
-        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-    done
-    unshare -m --propagation private true 2>/dev/null || skip "unshare of a mount namespace is not permitted here"
-    export VARNEL_CRASH_INNER=1
-    exec unshare -m --propagation private -- bash "$0" "$@"
-fi
-
-STARTED=$SECONDS
-W=$(mktemp -d /tmp/varnel-crash.XXXXXX)
-PIDS=()
-NS="vc$$"
+mh_begin crash vc 270
+MH_KEEP=CRASH_KEEP
+MH_STOP="kill -KILL"
 LANES=4
 NET=10.239.0
+mh_count_failures() { FAILURES=$(cat "$W"/lane*/failures 2>/dev/null | wc -l); }
+mh_show_logs() {
+    cat "$W"/lane*/failures
+    for f in "$W"/lane*/*/stderr.log; do
+        [ -s "$f" ] && { echo "--- $f"; tail -n 15 "$f"; }
+    done
+}
 
 # A sanitizer build starts and writes more slowly: fewer rounds there.
 if ldd "$VARNEL" 2>/dev/null | grep -q libasan; then
@@ -60,56 +54,9 @@ fi
 CLOSE_POINTS=14 # every file call of a close
 FOLD_POINTS=10  # every file call from the commit before a fold to its end
 
-log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
-
-cleanup() {
-    local rc=$? pid
-    trap - EXIT INT TERM
-    [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
-    for pid in "${PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    for i in $(seq "$LANES") p b; do ip netns del "$NS$i" 2>/dev/null; done
-    mountpoint -q /etc/hosts && umount /etc/hosts
-    mountpoint -q /run/netns && umount /run/netns
-    local failures
-    failures=$(cat "$W"/lane*/failures 2>/dev/null | wc -l)
-    if [ "$failures" -gt 0 ]; then
-        cat "$W"/lane*/failures
-        for f in "$W"/lane*/*/stderr.log; do
-            [ -s "$f" ] && { echo "--- $f"; tail -n 15 "$f"; }
-        done
-        [ "$rc" -eq 0 ] && rc=1
-    fi
-    if [ -n "${CRASH_KEEP:-}" ]; then echo "work folder kept: $W"; else rm -rf "$W"; fi
-    log "done in $((SECONDS - STARTED)) s, $failures failure(s)"
-    exit "$rc"
-}
-trap cleanup EXIT
-trap 'log "interrupted"; exit 1' INT TERM
-
-(
-    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
-    sleep 270 &
-    nap=$!
-    wait "$nap"
-    log "watchdog: giving up"
-    kill -TERM $$
-) &
-WATCHDOG=$!
-
 # --- Network: a bridge, one namespace per lane's program, one for all the peers -----------------
-mkdir -p /run/netns
-mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add "${NS}b" 2>/dev/null || skip "ip netns is not available"
-ip -n "${NS}b" link add br0 type bridge && ip -n "${NS}b" link set br0 up || skip "no bridge support"
+mh_bridge $(seq "$LANES") p
 hosts='127.0.0.1 localhost\n'
-for i in $(seq "$LANES") p; do
-    ip netns add "$NS$i"
-    ip link add veth0 netns "$NS$i" type veth peer name "p$i" netns "${NS}b" || skip "no veth support"
-    ip -n "${NS}b" link set "p$i" master br0 up
-    ip -n "$NS$i" link set veth0 up
-    ip -n "$NS$i" link set lo up
-done
 for i in $(seq "$LANES"); do
     ip -n "$NS$i" addr add "$NET.$i/24" dev veth0
     ip -n "$NS$i" route add default dev veth0
@@ -168,9 +115,7 @@ lane() {
     # A fresh user (folders, settings, directory file) under $L/$1.
     profile() {
         local h=$L/$1
-        rm -rf "$h"
-        mkdir -p "$h/home" "$h/config/kobu" "$h/data/kobu/varnel" "$h/cache"
-        mkdir -m 700 "$h/run"
+        mh_home "$h"
         printf '[General]\nWorkgroup=OFFICE\nPopup=0\n' >"$h/config/kobu/varnel.conf"
         printf 'OFFICE pc%s %s.%s\nOFFICE peer%s %s.%s\n' "$lane" "$NET" "$lane" "$lane" "$NET" $((100 + lane)) \
             >"$h/config/kobu/network.txt"
@@ -183,19 +128,10 @@ lane() {
     start() {
         local h=$L/$1
         shift
-        ip netns exec "$NS$lane" unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
-            sh "pc$lane" "$h" env HOME="$h/home" XDG_CONFIG_HOME="$h/config" XDG_DATA_HOME="$h/data" \
-            XDG_CACHE_HOME="$h/cache" XDG_RUNTIME_DIR="$h/run" DBUS_SESSION_BUS_ADDRESS=disabled: \
-            QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$@" "$VARNEL" >>"$h/stdout.log" 2>>"$h/stderr.log" &
-        PROGRAM=$!
+        mh_run_copy "$NS$lane" "pc$lane" "$h" "$@"
+        PROGRAM=$LAST_PID
         echo "$PROGRAM" >>"$W/pids"
-        local i
-        for i in $(seq 150); do
-            ip netns exec "$NS$lane" cat /proc/net/udp /proc/net/udp6 2>/dev/null | awk '{print $2}' |
-                grep -qi ':5073$' && return 0
-            kill -0 "$PROGRAM" 2>/dev/null || break
-            sleep 0.05
-        done
+        mh_wait_bound "$NS$lane" "$PROGRAM" 150 0.05 && return 0
         fail "the program did not open its endpoint"
         return 1
     }

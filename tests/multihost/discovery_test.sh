@@ -17,15 +17,12 @@
 #
 # Needs root, iproute2, unshare, dbus-daemon, avahi-daemon, Xvfb and xdotool; exits 77 (skipped) without them.
 # DISCOVERY_KEEP=1 keeps the work folder.
-# shellcheck disable=SC2317  # cleanup and stop_pid run from the trap
 # shellcheck disable=SC2015  # "check && pass || fail": pass never fails
 # shellcheck disable=SC2016  # the inner shell expands its own arguments
+# shellcheck disable=SC2317  # the clean-up hooks run from the trap
 set -u
-
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
+# shellcheck source=tests/multihost/lib.sh
+. "$(dirname "$0")/lib.sh"
 
 if [ $# -ne 1 ]; then
     echo "usage: $0 VARNEL" >&2
@@ -33,90 +30,31 @@ if [ $# -ne 1 ]; then
 fi
 VARNEL=$(realpath "$1")
 [ -x "$VARNEL" ] || { echo "no program at $1" >&2; exit 2; }
+[ -e /usr/share/dbus-1/system.conf ] || skip "no system bus configuration"
+mh_enter "dbus-daemon avahi-daemon avahi-publish mkfifo Xvfb xdotool" "$@"
 
-if [ -z "${VARNEL_DISCOVERY_INNER:-}" ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-    for tool in ip unshare mount umount hostname dbus-daemon avahi-daemon avahi-publish mkfifo timeout realpath Xvfb xdotool; do
-        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-    done
-    [ -e /usr/share/dbus-1/system.conf ] || skip "no system bus configuration"
-    unshare -m --propagation private true 2>/dev/null || skip "unshare of a mount namespace is not permitted here"
-    export VARNEL_DISCOVERY_INNER=1
-    exec unshare -m --propagation private -- bash "$0" "$@"
-fi
-
-STARTED=$SECONDS
-W=$(mktemp -d /tmp/varnel-discovery.XXXXXX)
+# Never hang: the whole run gets a bounded time, well inside the CTest limit.
+mh_begin discovery vd "${DISCOVERY_TIMEOUT:-150}" # namespaces ${NS}b (the bridge), ${NS}1..3
 chmod 755 "$W" # the system buses drop to their own user
-NS=vd$$        # namespace names of this run: ${NS}b (the bridge), ${NS}1..3
-FAILURES=0
+MH_KEEP=DISCOVERY_KEEP
 declare -A PID  # role -> PID of what we started: dbusN, avahiN, pcN, xvfbN
 declare -A DISP # copy -> X display number, for the copies worked by mouse and keys
-
-log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
-fail() {
-    log "FAIL: $*"
-    FAILURES=$((FAILURES + 1))
-}
-pass() { log "ok: $*"; }
-
-stop_pid() {
-    local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for i in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-}
-
-cleanup() {
-    local rc=$? role i
-    trap - EXIT INT TERM
-    [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
+mh_stop_more() {
+    local role
     for role in pc1 pc2 pc3 publish avahi1 avahi2 avahi3 dbus1 dbus2 dbus3 xvfb1 xvfb2; do
         [ -n "${PID[$role]:-}" ] && stop_pid "${PID[$role]}"
     done
-    wait 2>/dev/null
-    for i in 1 2 3 b; do ip netns del "$NS$i" 2>/dev/null; done
-    for f in /etc/hosts /etc/resolv.conf /run/netns; do mountpoint -q "$f" && umount "$f"; done
-    if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
-        for f in "$W"/pc*/stderr.log "$W"/pc*/stdout.log "$W"/n*/avahi.log; do
-            [ -s "$f" ] && { echo "--- $f"; tail -n 15 "$f"; }
-        done
-    fi
-    if [ -n "${DISCOVERY_KEEP:-}" ]; then echo "work folder kept: $W"; else rm -rf "$W"; fi
-    [ "$rc" -eq 0 ] && [ "$FAILURES" -gt 0 ] && rc=1
-    log "done in $((SECONDS - STARTED)) s, $FAILURES failure(s)"
-    exit "$rc"
 }
-trap cleanup EXIT
-trap 'log "interrupted"; exit 1' INT TERM
-
-# Never hang: the whole run gets a bounded time, well inside the CTest limit.
-(
-    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
-    sleep "${DISCOVERY_TIMEOUT:-150}" &
-    nap=$!
-    wait "$nap"
-    log "watchdog: giving up"
-    kill -TERM $$
-) &
-WATCHDOG=$!
+mh_show_logs() {
+    for f in "$W"/pc*/stderr.log "$W"/pc*/stdout.log "$W"/n*/avahi.log; do
+        [ -s "$f" ] && { echo "--- $f"; tail -n 15 "$f"; }
+    done
+}
 
 # --- Three hosts on a bridge; no name of theirs is known to any resolver -------------------------
-mkdir -p /run/netns
-mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add "${NS}b" 2>/dev/null || skip "ip netns is not available"
-ip -n "${NS}b" link add br0 type bridge && ip -n "${NS}b" link set br0 up || skip "no bridge support"
+mh_bridge 1 2 3
 for i in 1 2 3; do
-    ip netns add "$NS$i"
-    ip link add veth0 netns "$NS$i" type veth peer name p$i netns "${NS}b" || skip "no veth support"
-    ip -n "${NS}b" link set p$i master br0 up
     ip -n "$NS$i" addr add 10.231.0.$i/24 dev veth0
-    ip -n "$NS$i" link set veth0 up
-    ip -n "$NS$i" link set lo up
     ip -n "$NS$i" route add default dev veth0
 done
 printf '127.0.0.1 localhost\n' >"$W/hosts"
@@ -168,8 +106,7 @@ log "three Avahi daemons running"
 # pc1 and pc2 are set to OFFICE; pc3 has no setting and no file: WORKGROUP.
 for i in 1 2 3; do
     h=$W/pc$i
-    mkdir -p "$h/home" "$h/config/kobu" "$h/data" "$h/cache"
-    mkdir -m 700 "$h/run"
+    mh_home "$h"
     mkfifo "$h/ctl"
     if [ "$i" -ne 3 ]; then
         printf '[General]\nWorkgroup=OFFICE\nPopup=0\n' >"$h/config/kobu/varnel.conf"
@@ -179,15 +116,12 @@ for i in 1 2 3; do
 done
 
 start_copy() {
-    local i=$1 h=$W/pc$1 screen=(QT_QPA_PLATFORM=offscreen)
+    local i=$1 screen=()
     [ -n "${DISP[$i]:-}" ] && screen=(QT_QPA_PLATFORM=xcb DISPLAY=":${DISP[$i]}")
-    : >"$h/stdout.log"
-    ip netns exec "$NS$i" unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
-        sh "pc$i" "$h" env HOME="$h/home" XDG_CONFIG_HOME="$h/config" XDG_DATA_HOME="$h/data" \
-        XDG_CACHE_HOME="$h/cache" XDG_RUNTIME_DIR="$h/run" DBUS_SESSION_BUS_ADDRESS=disabled: \
-        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/n$i/bus" VARNEL_NETWORK_DEBUG="$h/ctl" \
-        "${screen[@]}" LC_ALL=C.UTF-8 "$VARNEL" >>"$h/stdout.log" 2>>"$h/stderr.log" &
-    PID[pc$i]=$!
+    : >"$W/pc$i/stdout.log"
+    mh_run_copy "$NS$i" "pc$i" "$W/pc$i" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/n$i/bus" \
+        VARNEL_NETWORK_DEBUG="$W/pc$i/ctl" "${screen[@]}"
+    PID[pc$i]=$LAST_PID
 }
 
 # The copy's tree line in a fixed form: workgroups sorted, the machines of each sorted, self last.

@@ -14,81 +14,26 @@
 #
 # Needs root, iproute2, unshare, Xvfb, xdotool and python3; exits 77 (skipped) without them.
 # LOAD_KEEP=1 keeps the work folder (logs, mailboxes).
-# shellcheck disable=SC2317  # cleanup and stop_pid run from the trap
 # shellcheck disable=SC2015  # "check && pass || fail": pass never fails
 # shellcheck disable=SC2016  # the inner shell expands its own arguments
+# shellcheck disable=SC2317  # the clean-up hooks run from the trap
 set -u
+# shellcheck source=tests/multihost/lib.sh
+. "$(dirname "$0")/lib.sh"
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
 [ $# -eq 2 ] || { echo "usage: $0 VARNEL PEER" >&2; exit 2; }
 VARNEL=$(realpath "$1")
 PEER=$(realpath "$2")
+mh_enter "Xvfb xdotool python3" "$@"
 
-if [ -z "${VARNEL_LOAD_INNER:-}" ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-    for tool in ip unshare mount hostname Xvfb xdotool python3 timeout; do
-        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-    done
-    unshare -m --propagation private true 2>/dev/null || skip "unshare of a mount namespace is not permitted here"
-    export VARNEL_LOAD_INNER=1
-    exec unshare -m --propagation private -- bash "$0" "$@"
-fi
-
-STARTED=$SECONDS
-W=$(mktemp -d /tmp/varnel-load.XXXXXX)
-NS=vl$$      # namespace names of this run, so two runs never meet
-PIDS=()
-FAILURES=0
-log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
-fail() {
-    log "FAIL: $*"
-    FAILURES=$((FAILURES + 1))
-}
-pass() { log "ok: $*"; }
-
-stop_pid() {
-    local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for i in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-}
-cleanup() {
-    local rc=$? pid ns
-    trap - EXIT INT TERM
-    for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
-    wait 2>/dev/null
-    for ns in ${NS}1 ${NS}3; do ip netns del "$ns" 2>/dev/null; done
-    if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
-        for f in "$W"/*.log; do [ -s "$f" ] && { echo "--- $f"; grep -v '^recv ' "$f" | tail -n 15; }; done
-    fi
-    if [ -n "${LOAD_KEEP:-}" ]; then echo "work folder kept: $W"; else rm -rf "$W"; fi
-    [ "$rc" -eq 0 ] && [ "$FAILURES" -gt 0 ] && rc=1
-    log "done in $((SECONDS - STARTED)) s, $FAILURES failure(s)"
-    exit "$rc"
-}
-trap cleanup EXIT
-trap 'log "interrupted"; exit 1' INT TERM
 # Never hang: the whole run gets 200 s.
-(
-    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
-    sleep 200 &
-    nap=$!
-    wait "$nap"
-    log "watchdog: giving up"
-    kill -TERM $$
-) &
-PIDS+=($!)
+mh_begin load vl 200
+MH_KEEP=LOAD_KEEP
+mh_show_logs() {
+    for f in "$W"/*.log; do [ -s "$f" ] && { echo "--- $f"; grep -v '^recv ' "$f" | tail -n 15; }; done
+}
 
 # --- Network: pc1 and pc3 on one link; names only in /etc/hosts; an unreachable name server --------
-mkdir -p /run/netns
-mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
 ip netns add ${NS}1 2>/dev/null && ip netns add ${NS}3 || skip "ip netns is not available"
 ip link add veth0 netns ${NS}1 type veth peer name veth0 netns ${NS}3 || skip "no veth support"
 for i in 1 3; do
@@ -105,8 +50,7 @@ for f in hosts resolv.conf nsswitch.conf; do
 done
 
 H=$W/pc1
-mkdir -p "$H/home" "$H/config/kobu" "$H/data/kobu/varnel" "$H/cache"
-mkdir -m 700 "$H/run"
+mh_home "$H"
 {
     # Listed before this machine, so probed first; three names, so that a double-click on any of
     # the first rows of the tree picks one of them.
@@ -132,13 +76,9 @@ elapsed_ms() { python3 -c "import sys; print(round((float(sys.argv[2]) - float(s
 # A sanitizer build keeps what is freed aside for a while: a small quarantine, so that the memory
 # figures say what the program holds.
 start_program() {
-    ip netns exec ${NS}1 unshare --uts -- sh -c 'hostname pc1 && cd "$1" && shift && exec "$@"' sh "$H" \
-        env HOME="$H/home" XDG_CONFIG_HOME="$H/config" XDG_DATA_HOME="$H/data" XDG_CACHE_HOME="$H/cache" \
-        XDG_RUNTIME_DIR="$H/run" DBUS_SESSION_BUS_ADDRESS=disabled: DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/none" \
-        QT_QPA_PLATFORM=xcb DISPLAY="$DISPLAY" LC_ALL=C.UTF-8 \
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16" \
-        "$VARNEL" >>"$H/stdout.log" 2>>"$H/stderr.log" &
-    PC1=$!
+    mh_run_copy ${NS}1 pc1 "$H" QT_QPA_PLATFORM=xcb DISPLAY="$DISPLAY" \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16"
+    PC1=$LAST_PID
     PIDS+=("$PC1")
 }
 # Visible windows titled as the main window and the arrival boxes are.

@@ -9,14 +9,11 @@
 #
 # Needs root (network namespaces), iproute2, unshare, Xvfb and xdotool; exits 77 (skipped) without.
 # MULTIHOST_KEEP=1 keeps the work folder (logs, mailboxes) for a look afterwards.
+# shellcheck disable=SC2317  # the clean-up hooks run from the trap
 set -u
-# shellcheck disable=SC2317  # cleanup and stop_pid run from the trap
 # shellcheck disable=SC2015  # "check && pass || fail": pass never fails
-
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
+# shellcheck source=tests/multihost/lib.sh
+. "$(dirname "$0")/lib.sh"
 
 if [ $# -ne 2 ]; then
     echo "usage: $0 VARNEL PEER" >&2
@@ -26,99 +23,26 @@ VARNEL=$(realpath "$1")
 PEER=$(realpath "$2")
 [ -x "$VARNEL" ] || { echo "no program at $1" >&2; exit 2; }
 [ -x "$PEER" ] || { echo "no peer at $2" >&2; exit 2; }
-
-# Everything below runs in a private mount namespace, so the bind-mounted hosts file and the
-# namespace names stay invisible to the rest of the machine.
-if [ -z "${VARNEL_MULTIHOST_INNER:-}" ]; then
-    [ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-    for tool in ip unshare mount umount hostname Xvfb xdotool cmp xxd timeout realpath; do
-        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-    done
-    unshare -m --propagation private true 2>/dev/null || skip "unshare of a mount namespace is not permitted here"
-    export VARNEL_MULTIHOST_INNER=1
-    exec unshare -m --propagation private -- bash "$0" "$@"
-fi
-
-STARTED=$SECONDS
-W=$(mktemp -d /tmp/varnel-multihost.XXXXXX)
-NS=vm$$      # namespace names of this run, so two runs never meet
-PIDS=()        # every process we started, by PID
-FAILURES=0
-XVFB_PID=""
-
-log() { printf '[%3ds] %s\n' $((SECONDS - STARTED)) "$*"; }
-fail() {
-    log "FAIL: $*"
-    FAILURES=$((FAILURES + 1))
-}
-pass() { log "ok: $*"; }
-
-# Kills one process we started: TERM, a bounded wait, then KILL.
-stop_pid() {
-    local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for i in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-}
-
-cleanup() {
-    local rc=$? pid ns
-    trap - EXIT INT TERM
-    [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
-    for pid in "${PIDS[@]}"; do stop_pid "$pid"; done
-    [ -n "$XVFB_PID" ] && stop_pid "$XVFB_PID"
-    wait 2>/dev/null
-    for ns in ${NS}1 ${NS}2 ${NS}3 ${NS}br; do ip netns del "$ns" 2>/dev/null; done
-    mountpoint -q /etc/hosts && umount /etc/hosts
-    mountpoint -q /run/netns && umount /run/netns
-    if [ "$FAILURES" -gt 0 ] || [ "$rc" -ne 0 ]; then
-        for f in "$W"/pc*/stderr.log; do
-            [ -s "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }
-        done
-    fi
-    if [ -n "${MULTIHOST_KEEP:-}" ]; then
-        echo "work folder kept: $W"
-    else
-        rm -rf "$W"
-    fi
-    [ "$rc" -eq 0 ] && [ "$FAILURES" -gt 0 ] && rc=1
-    log "done in $((SECONDS - STARTED)) s, $FAILURES failure(s)"
-    exit "$rc"
-}
-trap cleanup EXIT
-trap 'log "interrupted"; exit 1' INT TERM
+mh_enter "Xvfb xdotool cmp xxd" "$@"
 
 # Never hang: the whole run gets 180 s, well inside the CTest limit.
-# (Its sleep is killed with it, so that nothing holds our output open afterwards.)
-(
-    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
-    sleep 180 &
-    nap=$!
-    wait "$nap"
-    log "watchdog: giving up"
-    kill -TERM $$
-) &
-WATCHDOG=$!
+mh_begin multihost vm 180
+MH_KEEP=MULTIHOST_KEEP
+XVFB_PID=""
+mh_stop_more() { [ -n "$XVFB_PID" ] && stop_pid "$XVFB_PID"; }
+mh_show_logs() {
+    for f in "$W"/pc*/stderr.log; do
+        [ -s "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }
+    done
+}
 
 # Bytes in the peer's notation (\a \b \r \n \\ \xHH, \0 at the end only) written to a file.
 bytes() { printf '%b' "$1"; }
 
 # --- The network: three hosts and a bridge, visible only in this mount namespace -------------------
-mkdir -p /run/netns
-mount -t tmpfs -o size=1m,mode=755 tmpfs /run/netns || skip "cannot mount a private /run/netns"
-ip netns add ${NS}br 2>/dev/null || skip "ip netns is not available"
-ip -n ${NS}br link add br0 type bridge && ip -n ${NS}br link set br0 up || skip "no bridge support"
+mh_bridge 1 2 3
 for i in 1 2 3; do
-    ip netns add ${NS}$i
-    ip link add veth0 netns ${NS}$i type veth peer name p$i netns ${NS}br || skip "no veth support"
-    ip -n ${NS}br link set p$i master br0 up
     ip -n ${NS}$i addr add 10.231.0.$i/24 dev veth0
-    ip -n ${NS}$i link set veth0 up
-    ip -n ${NS}$i link set lo up
     ip -n ${NS}$i route add default dev veth0
 done
 printf '127.0.0.1 localhost\n10.231.0.1 pc1\n10.231.0.2 pc2\n10.231.0.3 pc3\n' >"$W/hosts"
@@ -128,8 +52,7 @@ log "namespaces ${NS}1..${NS}3 up"
 # --- Per-host user folders ------------------------------------------------------------------------
 for i in 1 2; do
     h=$W/pc$i
-    mkdir -p "$h/home" "$h/config/kobu" "$h/data/kobu/varnel" "$h/cache"
-    mkdir -m 700 "$h/run"
+    mh_home "$h"
     printf '[General]\nWorkgroup=OFFICE\nPopup=0\n' >"$h/config/kobu/varnel.conf"
     printf '# the office\nOFFICE pc1 10.231.0.1\nOFFICE pc2 10.231.0.2\nOFFICE pc3 10.231.0.3\n' \
         >"$h/config/kobu/network.txt"
@@ -152,30 +75,10 @@ bytes "$OLD_READ" >"$READ1"
 
 # Runs the program as host pcN in namespace vnN. Extra environment words come first.
 start_program() {
-    local i=$1 h=$W/pc$1
-    shift
-    ip netns exec ${NS}$i unshare --uts -- sh -c 'hostname "$1" && cd "$2" && shift 2 && exec "$@"' \
-        sh pc$i "$h" env HOME="$h/home" XDG_CONFIG_HOME="$h/config" XDG_DATA_HOME="$h/data" \
-        XDG_CACHE_HOME="$h/cache" XDG_RUNTIME_DIR="$h/run" DBUS_SESSION_BUS_ADDRESS=disabled: \
-        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/no-system-bus" LC_ALL=C.UTF-8 "$@" "$VARNEL" \
-        >>"$h/stdout.log" 2>>"$h/stderr.log" &
-    LAST_PID=$!
+    mh_run_copy "${NS}$1" "pc$1" "$W/pc$1" "${@:2}"
     PIDS+=("$LAST_PID")
 }
-
-# True once something in namespace vnN owns UDP port 20595.
-port_bound() {
-    ip netns exec "${NS}$1" cat /proc/net/udp /proc/net/udp6 2>/dev/null | awk '{print $2}' | grep -qi ':5073$'
-}
-wait_bound() {
-    local i
-    for i in $(seq 100); do
-        port_bound "$1" && return 0
-        kill -0 "$2" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
+wait_bound() { mh_wait_bound "${NS}$1" "$2"; }
 
 # Runs the peer as host pc3; its log goes to $W/NAME.log and is shown on failure.
 peer() {

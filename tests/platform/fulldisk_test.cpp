@@ -7,6 +7,7 @@
 #include "platform/fake/fakeclock.h"
 #include "platform/fake/fakenetwork.h"
 #include "platform/filemailboxes.h"
+#include "records.h"
 #include "store/mailbox.h"
 #include "store/mailstore.h"
 #include "transport/courier.h"
@@ -43,7 +44,7 @@ struct Tmpfs {
 };
 
 QByteArray Mail(const QByteArray& title) {
-    return "\x07S\\" + title + "\\PC02\\PC01\\1998/02/23 9:05:07\\\x08" + QByteArray(3000, 'm') + "\r\n";
+    return test::Mail{'S', title, "PC02", "PC01"}.Header() + QByteArray(3000, 'm') + "\r\n";
 }
 
 // This machine (PC01) as the program runs it: files on disk, store, mailboxes and courier; PC02

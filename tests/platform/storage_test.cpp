@@ -1,5 +1,6 @@
 #include "platform/filemailboxes.h"
 #include "platform/qsettingsstore.h"
+#include "records.h"
 #include "settings/settingslogic.h"
 
 #include <QDir>
@@ -30,7 +31,7 @@ TEST(MailboxFiles, AFileWrittenAndReadBackIsTheSameTextByteForByte) {
     QByteArray text;
     for (int b = 1; b < 256; ++b)
         text.append(char(b)); // every byte but zero, marks and CR LF included
-    text += QByteArray("\x07G\\\x8a\x4a\x8b\x63\\pc1\\pc2\\1998/02/23 9:05:07\\\x08line\r\n");
+    text += test::Mail{.title = "\x8a\x4a\x8b\x63", .body = "line\r\n"}.Record();
     QString error;
     ASSERT_TRUE(files.Save(QStringLiteral("vnread.txt"), text, error)) << error.toStdString();
     const MailboxFiles::Loaded loaded = files.Load(QStringLiteral("vnread.txt"));
@@ -53,8 +54,7 @@ TEST(MailboxFiles, RelativeNamesLiveInTheDataFolderAbsoluteOnesStand) {
 TEST(MailboxFiles, AFileCutAtAZeroByteIsReportedAndCanBeKeptAside) {
     QTemporaryDir dir;
     FileMailboxes files(dir.path());
-    static const char kFile[] = "\x07K\\a\\b\\c\\d\\\x08x\r\n\0tail";
-    const QByteArray original(kFile, sizeof kFile - 1);
+    const QByteArray original = test::Mail{.letter = 'K'}.Record() + '\0' + "tail";
     Write(files.PathOf(QStringLiteral("box.txt")), original);
     const MailboxFiles::Loaded loaded = files.Load(QStringLiteral("box.txt"));
     EXPECT_TRUE(loaded.cutAtZero);

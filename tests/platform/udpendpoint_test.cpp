@@ -1,5 +1,6 @@
 #include "platform/hostaddresses.h"
 #include "platform/udpendpoint.h"
+#include "records.h"
 
 #include <gtest/gtest.h>
 
@@ -84,9 +85,7 @@ TEST_F(UdpEndpointTest, OpenTwiceAndCloseTwiceAreHarmless) {
 }
 
 TEST_F(UdpEndpointTest, TwoEndpointsExchangeDatagramsByHostName) {
-    const QByteArray mail = QByteArray("\x07S\\t\\PCA\\PCB\\x\\\x08"
-                                       "hi\r\n") +
-                            '\0';
+    const QByteArray mail = test::Mail{.letter = 'S', .sender = "PCA", .recipient = "PCB"}.Datagram();
     ASSERT_TRUE(a->SendTo("pcb", mail));
     ASSERT_EQ(WaitForDatagram(*b), mail.size());
     QByteArray datagram;
@@ -94,7 +93,7 @@ TEST_F(UdpEndpointTest, TwoEndpointsExchangeDatagramsByHostName) {
     EXPECT_EQ(datagram, mail);
     EXPECT_EQ(b->PendingSize(), -1);
 
-    const QByteArray receipt = QByteArray("\x07G\\t\\PCA\\PCB\\x\\\x08") + '\0';
+    const QByteArray receipt = test::Mail{.sender = "PCA", .recipient = "PCB"}.Header() + '\0';
     ASSERT_TRUE(b->SendTo("PCA", receipt));
     ASSERT_EQ(WaitForDatagram(*a), receipt.size());
     ASSERT_TRUE(a->ReadNext(datagram));
