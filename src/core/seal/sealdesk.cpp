@@ -10,6 +10,13 @@ SealDesk::SealDesk(const Identity& identity, Keyring& keyring, SealMarks& marks,
         m_keep = [] { return true; };
 }
 
+void SealDesk::RequestKeys(const QList<QByteArray>& hosts) {
+    for (const QByteArray& host : hosts) {
+        if (m_keyring.Pinned(host).isEmpty())
+            m_endpoint.RequestKey(host);
+    }
+}
+
 QByteArray SealDesk::FingerprintOf(const QByteArray& host) const {
     const QByteArray key = m_keyring.Pinned(host);
     return key.isEmpty() ? QByteArray() : Fingerprint(key);

@@ -21,6 +21,8 @@ public:
              std::function<bool()> keep);
 
     void SetLocalName(const QByteArray& name) { m_endpoint.SetLocalName(name); }
+    // Asks every listed machine without a pinned key for its key (each at most once per pause).
+    void RequestKeys(const QList<QByteArray>& hosts);
     SealMarks& Marks() { return m_marks; }
 
     QByteArray OwnFingerprint() const { return Fingerprint(m_identity.PublicKey()); }
