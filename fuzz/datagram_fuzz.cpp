@@ -54,12 +54,12 @@ void Require(bool condition) {
 }
 
 void CheckTable(const MailSlot& slot) {
-    Require(slot.LastIndex >= -1 && slot.LastIndex < MailSlot::kTableSize);
+    Require(slot.LastIndex() >= -1 && slot.LastIndex() < MailSlot::kTableSize);
     for (int k = 0; k < MailSlot::kTableSize; ++k) {
-        const QByteArray& header = slot.Headers[k];
-        const QByteArray& key = slot.Keys[k];
-        const QByteArray& body = slot.Bodies[k];
-        if (k > slot.LastIndex) {
+        const QByteArray& header = slot.Header(k);
+        const QByteArray& key = slot.Key(k);
+        const QByteArray& body = slot.Body(k);
+        if (k > slot.LastIndex()) {
             Require(header.isEmpty() && key.isEmpty() && body.isEmpty());
             Require(slot.StatusOf(k) == -1);
             continue;
@@ -79,9 +79,9 @@ void CheckTable(const MailSlot& slot) {
         const int status = slot.StatusOf(k);
         Require(status >= -1 && status <= 3);
         for (int j = 0; j < k; ++j)
-            Require(slot.Headers[j] != header);
+            Require(slot.Header(j) != header);
     }
-    Require(slot.StatusOf(-1) == -1 && slot.StatusOf(slot.LastIndex + 1) == -1);
+    Require(slot.StatusOf(-1) == -1 && slot.StatusOf(slot.LastIndex() + 1) == -1);
 }
 
 } // namespace
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             slot.HoldBack(take(next()));
             break;
         case 3:
-            Require(slot.ReadAll() == (slot.LastIndex >= 0));
+            Require(slot.ReadAll() == (slot.LastIndex() >= 0));
             CheckTable(slot);
             break;
         default: {

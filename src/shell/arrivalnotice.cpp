@@ -2,6 +2,7 @@
 
 #include "shell/mailviews.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
@@ -22,7 +23,7 @@ ArrivalNotice::ArrivalNotice(Varnel& app, QWidget& window, MailViews& views, Win
     connect(m_wait, &QTimer::timeout, this, [this] { ShowBoxWhenTypingRests(); });
     // Keys go to whichever widget has the focus; the application sees them all first.
     qApp->installEventFilter(this);
-    if (TrayService* service = app.services.tray)
+    if (TrayService* service = app.Platform().tray)
         connect(service, &TrayService::MessageClicked, this, [this] { ShowNotifiedMail(); });
 }
 
@@ -41,7 +42,7 @@ void ArrivalNotice::Announce(int count) {
     if (count <= 0)
         return;
     NotifyDesktop(count);
-    if (!m_app.Settings.Popup)
+    if (!m_app.Settings().Popup)
         return;
     m_waiting += count;
     ShowBoxWhenTypingRests();
@@ -57,23 +58,25 @@ void ArrivalNotice::ShowBoxWhenTypingRests() {
     }
     const int count = m_waiting;
     m_waiting = 0;
-    m_app.services.prompt->Notice(
-        &m_window, QString::number(count) + QStringLiteral("通のメールが届きました"),
-        QStringLiteral("Varnel for Windows95"), QMessageBox::Information, m_app.Settings.Front);
+    m_app.Platform().prompt->Notice(&m_window,
+                                    QString::number(count) + QStringLiteral("通のメールが届きました"),
+                                    texts::Caption(), QMessageBox::Information, m_app.Settings().Front);
 }
 
 // Names the sender and title of the newest mail and how many came since the window was last used.
 void ArrivalNotice::NotifyDesktop(int count) {
-    TrayService* service = m_app.services.tray;
-    if (!service || !m_app.receiveBox || (m_window.isVisible() && m_window.isActiveWindow()))
+    TrayService* service = m_app.Platform().tray;
+    const PostOffice& post = m_app.Post();
+    if (!service || !post.MailBoxesOpen() || (m_window.isVisible() && m_window.isActiveWindow()))
         return;
     m_unseen += count;
-    const MailBox& box = *m_app.receiveBox;
-    if (!box.KeyOf(0, m_notifiedKey))
+    m_notifiedKey = post.KeyOf(Box::Receive, 0);
+    if (m_notifiedKey.isEmpty())
         return;
+    const MailHeader newest = post.HeaderOf(Box::Receive, 0);
     const QString title = QString::number(m_unseen) + QStringLiteral("通のメールが届きました");
-    const QString text = cp932::Decode(box.FieldOf(0, 1)) + QStringLiteral("さんから「") +
-                         cp932::Decode(box.FieldOf(0, 0)) + QStringLiteral("」");
+    const QString text = cp932::Decode(newest.sender) + QStringLiteral("さんから「") +
+                         cp932::Decode(newest.title) + QStringLiteral("」");
     service->ShowMessage(title, text);
 }
 

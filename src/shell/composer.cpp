@@ -5,10 +5,10 @@
 #include "shell/mailviews.h"
 #include "shell/networktree.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/titlecheck.h"
 #include "shell/titledialog.h"
 #include "shell/varnel.h"
-#include "store/mailrecord.h"
 #include "text/cp932.h"
 
 #include <QPlainTextEdit>
@@ -17,8 +17,6 @@
 
 namespace varnel {
 namespace {
-
-const QString kTitle = QStringLiteral("Varnel for Windows95");
 
 // The character of text whose CP932 form holds the byte at bytePos.
 QString CharacterAt(const QString& text, qsizetype bytePos) {
@@ -100,7 +98,7 @@ void Composer::SendFromList() {
 
 // With no recipient rows nothing is stored and the text stays.
 void Composer::SaveWithoutSending() {
-    if (m_views.CurrentView() != View::Make || !m_app.sendBox)
+    if (m_views.CurrentView() != View::Make || !m_app.Post().MailBoxesOpen())
         return;
     QList<Recipient> rows;
     QByteArray body;
@@ -113,14 +111,8 @@ void Composer::SaveWithoutSending() {
     }
     if (!CheckOutgoing(rows, body, false))
         return;
-    const QByteArray time = m_app.services.clock->TimeText();
-    for (const Recipient& row : rows) {
-        const QByteArray record = BuildHeader('K', row.title, row.sender, row.recipient, time) + body;
-        if (!m_app.sendBox->Prepend(record)) {
-            TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
-            break;
-        }
-    }
+    if (m_app.Post().SaveWithoutSending(rows, body).boxFull)
+        TellBoxFull(*m_app.Platform().prompt, &m_owner, texts::SendBoxName());
     m_views.ShowView();
 }
 
@@ -132,7 +124,7 @@ void Composer::AddRecipient() {
     const int host = m_network.CurrentHost();
     if (host < 0)
         return;
-    const QByteArray& name = m_app.netBrowser.HostNames[host];
+    const QByteArray name = m_app.Post().HostName(host);
     for (int r = 0; r < m_model.rowCount(); ++r) {
         if (m_model.RecipientBytes(r) == name)
             return;
@@ -140,11 +132,11 @@ void Composer::AddRecipient() {
     TitleDialog& title = m_app.TitleWindow();
     if (m_model.rowCount() == 0)
         title.exec();
-    m_model.AppendRow(title.Title(), m_app.LocalHostName, name);
+    m_model.AppendRow(title.Title(), m_app.Post().LocalHostName(), name);
 }
 
 void Composer::Warn(const QString& text) {
-    m_app.services.prompt->Show(&m_owner, text, kTitle, QMessageBox::Warning);
+    m_app.Platform().prompt->Show(&m_owner, text, texts::Caption(), QMessageBox::Warning);
 }
 
 void Composer::RefuseCharacter(const QString& ch, const QString& where) {
@@ -193,7 +185,7 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
                      .arg(fieldNames[f], text, Describe(ch), verb));
             return false;
         }
-        const Courier::Refusal size = Courier::CheckSize(row, body);
+        const Courier::Refusal size = PostOffice::CheckSize(row, body);
         if (size == Courier::Refusal::HeaderTooLong) {
             Warn(QStringLiteral("タイトルが長すぎるため%1できません。\n"
                                 "見出し（タイトル・送信者・受信者・時刻）は合わせて %2 "
@@ -227,8 +219,7 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
 // Sends the new mail to every recipient row. Copies that left are stored as Sent, copies that did
 // not as Saved, so none is lost; then the rows and the text are cleared.
 bool Composer::SendComposed() {
-    if (!m_app.courier || !m_app.netBrowser.NetworkFound || m_views.CurrentView() != View::Make ||
-        m_model.rowCount() == 0)
+    if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make || m_model.rowCount() == 0)
         return false;
     QList<Recipient> rows;
     QByteArray body;
@@ -241,18 +232,18 @@ bool Composer::SendComposed() {
     }
     if (!CheckOutgoing(rows, body, true))
         return false;
-    const Courier::ComposeResult result = m_app.courier->SendComposed(rows, body);
+    const Courier::ComposeResult result = m_app.Post().SendNew(rows, body);
     if (!result.processed)
         return false;
     if (result.notStored > 0)
-        TellBoxFull(*m_app.services.prompt, &m_owner, QStringLiteral("送信BOX"));
+        TellBoxFull(*m_app.Platform().prompt, &m_owner, texts::SendBoxName());
     QList<QByteArray> unsent;
     QList<QByteArray> stopped;
     for (qsizetype r = 0; r < rows.size(); ++r) {
         const QByteArray& host = rows.at(r).recipient;
         if (result.failedRows.contains(int(r)))
             unsent.append(host);
-        else if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+        else if (KnownStopped(host))
             stopped.append(host);
     }
     m_model.ClearRows();
@@ -263,16 +254,19 @@ bool Composer::SendComposed() {
 }
 
 bool Composer::SendSelected() {
-    if (!m_app.courier || !m_app.netBrowser.NetworkFound)
-        return false;
     const int r = m_views.SelectedRow();
-    if (r < 0 || !m_app.sendBox)
+    if (!m_app.Post().CanSend() || r < 0)
         return false;
-    if (m_app.courier->SendSelected(r))
+    if (m_app.Post().SendAgain(r))
         return true;
-    if (m_app.sendBox->StatusOf(r) == Saved)
-        TellUnsent({m_app.sendBox->FieldOf(r, 2)});
+    if (m_app.Post().StatusOf(Box::Send, r) == Saved)
+        TellUnsent({m_app.Post().HeaderOf(Box::Send, r).recipient});
     return false;
+}
+
+bool Composer::KnownStopped(const QByteArray& host) const {
+    NetProvider* provider = m_app.Platform().provider;
+    return provider && provider->PresenceOf(host) == Presence::NotRunning;
 }
 
 void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped) {
@@ -280,7 +274,7 @@ void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByte
         QStringList list;
         for (const QByteArray& host : hosts) {
             QString line = QStringLiteral("・") + cp932::Decode(host);
-            if (m_app.services.provider && m_app.services.provider->PresenceOf(host) == Presence::NotRunning)
+            if (KnownStopped(host))
                 line += QStringLiteral("（この相手の Varnel は起動していません）");
             list.append(line);
         }
@@ -303,19 +297,13 @@ void Composer::TellUnsent(const QList<QByteArray>& recipients, const QList<QByte
 
 void Composer::Reply() {
     const int r = m_views.SelectedRow();
-    if (m_views.CurrentView() != View::Read || r < 0 || !m_app.receiveBox)
+    if (m_views.CurrentView() != View::Read || r < 0 || !m_app.Post().MailBoxesOpen())
         return;
-    const QByteArray sender = m_app.receiveBox->FieldOf(r, 1);
-    // Room for the title: the header's limit less everything else in it, the send time counted at its
-    // longest and the read time that the recipient writes in when the reply is opened.
-    const QByteArray longestTime("yyyy/MM/dd HH:mm:ss");
-    const qsizetype rest =
-        BuildHeader('S', "", m_app.LocalHostName, sender, longestTime).size() + longestTime.size();
-    const QString title =
-        ReplyTitle(cp932::Decode(m_app.receiveBox->FieldOf(r, 0)), std::max<qsizetype>(0, kMaxHeader - rest));
+    const PostOffice::ReplyHeader reply = m_app.Post().ReplyTo(r);
+    const QString title = ReplyTitle(cp932::Decode(reply.title), reply.titleRoom);
     m_views.SwitchTo(View::Make);
     m_model.ClearRows();
-    m_model.AppendRow(title, m_app.LocalHostName, sender);
+    m_model.AppendRow(title, m_app.Post().LocalHostName(), reply.recipient);
     m_app.TitleWindow().SetTitle(title);
     m_memo.setFocus(Qt::ShortcutFocusReason);
 }

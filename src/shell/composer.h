@@ -49,6 +49,8 @@ private:
     // and those whose copy left for a machine where the program is known not to run.
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
+    // Discovery knows that the program is not running on this host.
+    bool KnownStopped(const QByteArray& host) const;
 
     Varnel& m_app;
     QWidget& m_owner;

@@ -2,6 +2,7 @@
 
 #include "shell/dialogsupport.h"
 #include "shell/icons.h"
+#include "shell/texts.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -37,7 +38,7 @@ InfoDialog::InfoDialog(QWidget* parent)
     bevel->setObjectName(QStringLiteral("Bevel1"));
     bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bevel->setGeometry(8, 8, 177, 65);
-    AddLabel(QStringLiteral("Label1"), QStringLiteral("Varnel for Windows95"), QPoint(32, 16), this);
+    AddLabel(QStringLiteral("Label1"), texts::Caption(), QPoint(32, 16), this);
     const QLabel* date =
         AddLabel(QStringLiteral("Label2"), QStringLiteral("1998.02.23"), QPoint(40, 32), this);
     // In a font wider than the one the dialog was drawn for, the version moves right rather than

@@ -24,6 +24,8 @@ public:
     // The close steps, then the end of the program.
     void RequestClose();
     bool Closed() const { return m_closed; }
+    // The settings were read in this run (and so are written back at the close).
+    bool SettingsRead() const { return m_settingsRead; }
 
     // Runs first among the close steps, when the settings were read in this run: what the window
     // keeps for the next run is written beside them.
@@ -41,6 +43,7 @@ private:
     MailCheck& m_mailCheck;
     WindowTray& m_tray;
     bool m_closed = false;
+    bool m_settingsRead = false;
 };
 
 } // namespace varnel

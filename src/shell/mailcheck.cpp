@@ -4,6 +4,7 @@
 #include "shell/icons.h"
 #include "shell/mailviews.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
 
@@ -34,28 +35,31 @@ void MailCheck::Stop() {
 }
 
 void MailCheck::Tick() {
-    if (m_stopped || !m_app.courier)
+    PostOffice& post = m_app.Post();
+    if (m_stopped || !post.MailBoxesOpen())
         return;
-    const Courier::CheckResult result = m_app.courier->CheckMail();
+    const PostOffice::CheckOutcome outcome = post.CheckMail();
+    const Courier::CheckResult& result = outcome.mail;
     // A write to disk that began to fail is told once; the store tries again at every tick.
-    if (const QString notice = m_app.store ? m_app.store->TakeNotice() : QString(); !notice.isEmpty()) {
-        m_app.services.prompt->Show(&m_window, notice, QStringLiteral("ﾛｰｶﾙｴﾗｰ"), QMessageBox::Warning);
-        if (m_stopped || !m_app.courier)
+    if (!outcome.storeNotice.isEmpty()) {
+        m_app.Platform().prompt->Show(&m_window, outcome.storeNotice, texts::LocalError(),
+                                      QMessageBox::Warning);
+        if (m_stopped || !post.MailBoxesOpen())
             return;
     }
     if (result.receiveBoxFull && !m_fullTold) {
         m_fullTold = true;
-        TellBoxFull(*m_app.services.prompt, &m_window, QStringLiteral("受信BOX"));
+        TellBoxFull(*m_app.Platform().prompt, &m_window, texts::ReceiveBoxName());
     }
     if (result.newCount > 0) {
         // Ticks and commands go on while a box is up; this run is done with what it read.
         m_notice.Announce(result.newCount);
-        if (m_stopped || !m_app.courier)
+        if (m_stopped || !post.MailBoxesOpen())
             return;
     }
     if (result.takenIn && m_views.CurrentView() != View::Make)
         m_views.RefillKeepingSelection();
-    ApplyIcon(m_app.courier->HasUnread());
+    ApplyIcon(post.HasUnread());
     m_tray.UpdateIcon();
 }
 

@@ -2,9 +2,9 @@
 
 #include "shell/maillistmodel.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/titledialog.h"
 #include "shell/varnel.h"
-#include "store/mailrecord.h"
 #include "text/cp932.h"
 
 #include <QItemSelectionModel>
@@ -24,6 +24,10 @@ MailViews::MailViews(Varnel& app, QTreeView& list, MailListModel& model, QPlainT
     connect(m_list.selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { ShowSelectedMail(); });
     connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { ShowSelectedMail(); });
+}
+
+Box MailViews::ShownBox() const {
+    return m_view == View::Send ? Box::Send : Box::Receive;
 }
 
 int MailViews::SelectedRow() const {
@@ -90,7 +94,7 @@ void MailViews::ShowView() {
         m_memo.clear();
         m_memo.setReadOnly(false);
     } else {
-        m_model.ShowMailBox(m_view == View::Send ? m_app.sendBox.get() : m_app.receiveBox.get());
+        m_model.ShowMailBox(m_app.Post().MailBoxOf(ShownBox()));
         m_list.setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_memo.clear();
         m_memo.setReadOnly(true);
@@ -118,7 +122,7 @@ void MailViews::RefillKeepingSelection() {
     int occurrence = 0;
     for (int r = 0; r < selected; ++r)
         occurrence += m_model.KeyAt(r) == key ? 1 : 0;
-    MailBox* box = m_view == View::Send ? m_app.sendBox.get() : m_app.receiveBox.get();
+    const MailBox* box = m_app.Post().MailBoxOf(ShownBox());
     {
         QScopedValueRollback guard(m_showing, true);
         m_model.ShowMailBox(box);
@@ -137,7 +141,7 @@ void MailViews::RefillKeepingSelection() {
 }
 
 bool MailViews::ShowReceivedMail(const QByteArray& key) {
-    if (!m_app.receiveBox)
+    if (!m_app.Post().MailBoxesOpen())
         return false;
     SwitchTo(View::Read);
     for (int r = 0; r < m_model.rowCount(); ++r) {
@@ -160,7 +164,7 @@ void MailViews::ShowSelectedMail() {
     QScopedValueRollback guard(m_showing, true);
     m_memo.clear();
     const int r = SelectedRow();
-    MailBox* box = m_view == View::Send ? m_app.sendBox.get() : m_app.receiveBox.get();
+    const MailBox* box = m_app.Post().MailBoxOf(ShownBox());
     if (r < 0 || !box)
         return;
 
@@ -173,13 +177,8 @@ void MailViews::ShowSelectedMail() {
     if (m_view != View::Read || m_model.Image(r) != Delivered)
         return;
     m_model.SetImage(r, Opened);
-    const QByteArray time = m_app.services.clock->TimeText();
-    box->SetStatusAt(r, Opened);
-    box->InsertReadTime(r, time);
+    m_app.Post().Open(r);
     m_model.ReloadRow(r, *box); // its read time shows at once
-    QByteArray header;
-    if (box->HeaderOf(r, header) && m_app.courier)
-        m_app.courier->SendReadReceipt(header);
 }
 
 void MailViews::DeleteSelected() {
@@ -191,12 +190,8 @@ void MailViews::DeleteSelected() {
         m_model.RemoveRowAt(r);
         return;
     case View::Send:
-        if (m_app.sendBox)
-            m_app.sendBox->DeleteRecord(r);
-        break;
     case View::Read:
-        if (m_app.receiveBox)
-            m_app.receiveBox->DeleteRecord(r);
+        m_app.Post().Delete(ShownBox(), r);
         break;
     }
     ShowView();
@@ -211,19 +206,17 @@ bool MailViews::ConfirmDeleteAll() {
         text = QStringLiteral("作成中のメッセージ（宛先と本文）を全て削除します。よろしいですか？");
         break;
     case View::Send:
-        if (!m_app.sendBox || m_app.sendBox->MarkCount() == 0)
+    case View::Read: {
+        const int count = m_app.Post().Count(ShownBox());
+        if (count == 0)
             return true;
-        text = QStringLiteral("送信BOXのメール（%1通）を全て削除します。元に戻せません。よろしいですか？")
-                   .arg(m_app.sendBox->MarkCount());
-        break;
-    case View::Read:
-        if (!m_app.receiveBox || m_app.receiveBox->MarkCount() == 0)
-            return true;
-        text = QStringLiteral("受信BOXのメール（%1通）を全て削除します。元に戻せません。よろしいですか？")
-                   .arg(m_app.receiveBox->MarkCount());
+        text = QStringLiteral("%1のメール（%2通）を全て削除します。元に戻せません。よろしいですか？")
+                   .arg(m_view == View::Send ? texts::SendBoxName() : texts::ReceiveBoxName())
+                   .arg(count);
         break;
     }
-    return m_app.services.prompt->AskYesNo(m_list.window(), text, QStringLiteral("Varnel for Windows95"));
+    }
+    return m_app.Platform().prompt->AskYesNo(m_list.window(), text, texts::Caption());
 }
 
 void MailViews::DeleteAll() {
@@ -235,12 +228,8 @@ void MailViews::DeleteAll() {
         m_memo.clear();
         break;
     case View::Send:
-        if (m_app.sendBox)
-            m_app.sendBox->Clear();
-        break;
     case View::Read:
-        if (m_app.receiveBox)
-            m_app.receiveBox->Clear();
+        m_app.Post().DeleteAll(ShownBox());
         break;
     }
     ShowView();

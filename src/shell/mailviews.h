@@ -14,6 +14,7 @@ namespace varnel {
 
 class MailListModel;
 class Varnel;
+enum class Box;
 
 // The mail list and the memo under it: which view is shown, filling the list for it, showing the
 // selected mail (and opening an unread one), deleting one row or all.
@@ -56,6 +57,8 @@ Q_SIGNALS:
     void ViewChanged(View view);
 
 private:
+    // The mailbox the list shows in the send and receive views.
+    Box ShownBox() const;
     void ShowSelectedMail();
     void PutDraft(const Draft& draft);
     bool ConfirmDeleteAll();

@@ -13,6 +13,7 @@
 #include "shell/networktree.h"
 #include "shell/sessionmemory.h"
 #include "shell/settingdialog.h"
+#include "shell/texts.h"
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
 #include "shell/windowtray.h"
@@ -37,8 +38,6 @@
 namespace varnel {
 
 namespace {
-
-const QString kCaption = QStringLiteral("Varnel for Windows95");
 
 QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
     QAction* action = menu->addAction(caption);
@@ -67,7 +66,7 @@ QMenu* AddMenu(QWidget* parentMenu, const char* name, const QString& caption) {
 
 MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(kCaption);
+    setWindowTitle(texts::Caption());
     setFont(icons::UiFont());
     setWindowIcon(icons::Window());
 
@@ -79,7 +78,7 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     m_views =
         std::make_unique<MailViews>(app, *m_client->MailList(), *m_client->MailModel(), *m_client->Memo());
     m_network = std::make_unique<NetworkTree>(app, *m_client->NetworkTree());
-    m_tray = std::make_unique<WindowTray>(*this, app.services.tray);
+    m_tray = std::make_unique<WindowTray>(*this, app.Platform().tray);
     m_arrivalNotice = std::make_unique<ArrivalNotice>(app, *this, *m_views, *m_tray);
     m_mailCheck = std::make_unique<MailCheck>(app, *this, *m_views, *m_tray, *m_arrivalNotice);
     m_composer = std::make_unique<Composer>(app, *this, *m_views, *m_client->MailModel(), *m_client->Memo(),
@@ -288,7 +287,7 @@ void MainWindow::WireCommands() {
     });
     connect(&views, &MailViews::ViewChanged, this, [this](View view) { ShowViewMarks(view); });
 
-    if (TrayService* tray = m_app.services.tray) {
+    if (TrayService* tray = m_app.Platform().tray) {
         connect(tray, &TrayService::DoubleClicked, this, [this] { m_tray->RestoreFromTray(); });
         connect(tray, &TrayService::MenuRequested, this,
                 [this](const QPoint& pos) { m_trayMenu->popup(pos); });
@@ -331,8 +330,7 @@ void MainWindow::UpdateEditMenu() {
 }
 
 void MainWindow::UpdateListMenu() {
-    const ViewPopupState s =
-        ViewPopupRules(CurrentView(), SelectedRow() != -1, m_app.netBrowser.NetworkFound);
+    const ViewPopupState s = ViewPopupRules(CurrentView(), SelectedRow() != -1, m_app.Post().NetworkFound());
     m_sendFromList->setEnabled(s.send);
     m_replyFromList->setEnabled(ReplyRule(CurrentView(), SelectedRow() != -1));
     m_saveWithoutSending->setEnabled(s.save);
@@ -354,7 +352,7 @@ void MainWindow::ShowHelp() {
 
 void MainWindow::Start() {
     m_lifecycle->Start();
-    if (!m_lifecycle->Closed() && m_app.settingsRead)
+    if (!m_lifecycle->Closed() && m_lifecycle->SettingsRead())
         m_memory->Restore();
 }
 

@@ -1,6 +1,5 @@
 #include "shell/networktree.h"
 
-#include "network/hostdetect.h"
 #include "shell/varnel.h"
 #include "text/cp932.h"
 
@@ -12,22 +11,23 @@ NetworkTree::NetworkTree(Varnel& app, QTreeWidget& tree) : m_app(app), m_tree(tr
 
 bool NetworkTree::Fill() {
     m_tree.clear();
-    m_hostNodes = QList<QTreeWidgetItem*>(NetBrowser::kTableSize, nullptr);
-    NetBrowser& net = m_app.netBrowser;
-    if (net.Enumerate() == 0)
+    PostOffice& post = m_app.Post();
+    const bool found = post.ListNetwork();
+    m_hostNodes = QList<QTreeWidgetItem*>(post.HostCount() + 1, nullptr);
+    if (!found)
         return false;
-    for (int i = 1; i <= net.GroupCount; ++i) {
-        auto* group = new QTreeWidgetItem(&m_tree, {cp932::Decode(net.GroupNames[i])});
-        for (int j = 1; j <= net.HostCount; ++j) {
-            if (net.HostGroups[j] == i)
-                m_hostNodes[j] = new QTreeWidgetItem(group, {cp932::Decode(net.HostNames[j])});
+    for (int i = 1; i <= post.GroupCount(); ++i) {
+        auto* group = new QTreeWidgetItem(&m_tree, {cp932::Decode(post.GroupName(i))});
+        for (int j = 1; j <= post.HostCount(); ++j) {
+            if (post.GroupOfHost(j) == i)
+                m_hostNodes[j] = new QTreeWidgetItem(group, {cp932::Decode(post.HostName(j))});
         }
     }
     return true;
 }
 
 bool NetworkTree::DetectLocalHostName() {
-    return varnel::DetectLocalHostName(m_app.mailSlot, m_app.netBrowser, m_app.LocalHostName);
+    return m_app.Post().DetectLocalHost();
 }
 
 void NetworkTree::Rescan() {
@@ -39,8 +39,7 @@ int NetworkTree::CurrentHost() const {
     const QTreeWidgetItem* node = m_tree.currentItem();
     if (!node)
         return -1;
-    const NetBrowser& net = m_app.netBrowser;
-    for (int j = 1; j <= net.HostCount && j < m_hostNodes.size(); ++j) {
+    for (int j = 1; j <= m_app.Post().HostCount() && j < m_hostNodes.size(); ++j) {
         if (m_hostNodes[j] == node)
             return j;
     }

@@ -1,4 +1,5 @@
 #include "shell/prompt.h"
+#include "shell/texts.h"
 
 #include <QPushButton>
 
@@ -62,7 +63,7 @@ void MessageBoxPrompt::Notice(QWidget* owner, const QString& text, const QString
 
 void TellBoxFull(Prompt& prompt, QWidget* owner, const QString& box) {
     prompt.Show(owner, QStringLiteral("%1がいっぱいです。不要なメールを削除してください。").arg(box),
-                QStringLiteral("Varnel for Windows95"), QMessageBox::Warning);
+                texts::Caption(), QMessageBox::Warning);
 }
 
 } // namespace varnel

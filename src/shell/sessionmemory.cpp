@@ -46,7 +46,7 @@ SessionMemory::SessionMemory(Varnel& app, QMainWindow& window, ClientArea& clien
     : m_app(app), m_window(window), m_client(client), m_views(views) {}
 
 void SessionMemory::Restore() {
-    SettingsStore& store = *m_app.services.settings;
+    SettingsStore& store = *m_app.Platform().settings;
     if (!store.OpenKey())
         return;
     Draft draft;
@@ -64,7 +64,7 @@ void SessionMemory::Restore() {
 }
 
 void SessionMemory::Save() {
-    SettingsStore& store = *m_app.services.settings;
+    SettingsStore& store = *m_app.Platform().settings;
     if (!store.OpenKey())
         return;
     store.SetValue(kDraft, m_views.CurrentDraft().ToText());

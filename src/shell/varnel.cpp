@@ -8,10 +8,10 @@
 namespace varnel {
 
 Varnel::Varnel(const Services& s, QObject* parent)
-    : QObject(parent), services(s), mailSlot(*s.endpoint), netBrowser(*s.provider) {
+    : QObject(parent), m_services(s), m_post(*s.endpoint, *s.provider, *s.files, *s.clock) {
     // The windows in their order of creation: the main window first, then the three dialogs.
     m_window = std::make_unique<MainWindow>(*this);
-    m_settingDialog = std::make_unique<SettingDialog>(Settings, m_window.get());
+    m_settingDialog = std::make_unique<SettingDialog>(m_settings, m_window.get());
     m_infoDialog = std::make_unique<InfoDialog>(m_window.get());
     m_titleDialog = std::make_unique<TitleDialog>(m_window.get(), s.prompt);
 }
@@ -22,7 +22,7 @@ Varnel::~Varnel() {
     m_infoDialog.reset();
     m_settingDialog.reset();
     m_window.reset();
-    mailSlot.Close();
+    m_post.CloseEndpoint();
 }
 
 void Varnel::Start() {

@@ -1,14 +1,9 @@
 #pragma once
 
 #include "clock.h"
-#include "network/netbrowser.h"
+#include "postoffice.h"
 #include "settings/settings.h"
-#include "store/mailbox.h"
-#include "store/mailstore.h"
-#include "transport/courier.h"
-#include "transport/mailslot.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <memory>
 
@@ -37,8 +32,8 @@ struct Services {
     TrayService* tray = nullptr;
 };
 
-// The application object: it owns every process-wide object of one running copy, so two copies can
-// live side by side in one process.
+// The application object: it owns every process-wide object of one running copy (its post office,
+// settings and windows), so two copies can live side by side in one process.
 class Varnel : public QObject {
     Q_OBJECT
 public:
@@ -58,25 +53,22 @@ public:
     InfoDialog& InfoWindow() const { return *m_infoDialog; }
     TitleDialog& TitleWindow() const { return *m_titleDialog; }
 
-    Services services;
-    MailSlot mailSlot;
-    NetBrowser netBrowser;
-    SETTING Settings;
-    QByteArray LocalHostName;
-    // The mailboxes exist from loading to saving; null outside that span.
-    std::unique_ptr<MailBox> sendBox;
-    std::unique_ptr<MailBox> receiveBox;
-    std::unique_ptr<Courier> courier;
-    // Keeps the mailboxes on disk as they change; goes before them.
-    std::unique_ptr<MailStore> store;
-    bool settingsRead = false; // ReadSettings succeeded in this run
-    bool startFailed = false;  // an error stopped the start-up steps
+    // The platform services it was given.
+    const Services& Platform() const { return m_services; }
+    // The running copy's mail: endpoint, network tables, mailboxes, store and courier.
+    PostOffice& Post() { return m_post; }
+    const PostOffice& Post() const { return m_post; }
+    // The five stored settings, as read at the start and changed in the setting dialog.
+    SETTING& Settings() { return m_settings; }
 
 Q_SIGNALS:
     // The close steps have run: the program should end.
     void Finished();
 
 private:
+    Services m_services;
+    PostOffice m_post;
+    SETTING m_settings;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<SettingDialog> m_settingDialog;
     std::unique_ptr<InfoDialog> m_infoDialog;

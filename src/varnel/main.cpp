@@ -11,6 +11,7 @@
 #include "shell/application.h"
 #include "shell/mainwindow.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
 #include "text/cp932.h"
@@ -52,8 +53,7 @@ int main(int argc, char** argv) {
         &app, &varnel::Varnel::Finished, &application, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
     application.showError = [&](const QString& text) {
-        prompt.Show(&app.Window(), text, QStringLiteral("Varnel for Windows95"), QMessageBox::Critical,
-                    false);
+        prompt.Show(&app.Window(), text, varnel::texts::Caption(), QMessageBox::Critical, false);
     };
 
     // Signals and the end of the desktop session are close requests, like the close box.
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &app,
                      [&](QSessionManager&) { app.RequestClose(); });
 
-    varnel::NetworkDebug networkDebug(&app.Window(), [&app] { return app.LocalHostName; });
+    varnel::NetworkDebug networkDebug(&app.Window(), [&app] { return app.Post().LocalHostName(); });
     app.Start();
     networkDebug.Print();
     // A start-up that ended in a close request (a failed step, or a signal while a box was open)

@@ -178,10 +178,10 @@ TEST_F(HostDetect, MailWaitingBeforeOrArrivingDuringDetectionIsLeftForTheNextMai
     EXPECT_EQ(name, "PC03");
 
     ASSERT_TRUE(slot.ReadAll());
-    ASSERT_EQ(slot.LastIndex, 1);
-    EXPECT_TRUE(slot.Headers[0].contains("before"));
-    EXPECT_TRUE(slot.Headers[1].contains("during"));
-    EXPECT_EQ(slot.Bodies[1], "hello\r\n");
+    ASSERT_EQ(slot.LastIndex(), 1);
+    EXPECT_TRUE(slot.Header(0).contains("before"));
+    EXPECT_TRUE(slot.Header(1).contains("during"));
+    EXPECT_EQ(slot.Body(1), "hello\r\n");
 }
 
 TEST_F(HostDetect, MailIsKeptAlsoWhenDetectionFails) {
@@ -191,8 +191,8 @@ TEST_F(HostDetect, MailIsKeptAlsoWhenDetectionFails) {
     EXPECT_FALSE(DetectLocalHostName(slot, browser, name));
 
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 0);
-    EXPECT_TRUE(slot.Headers[0].contains("kept"));
+    EXPECT_EQ(slot.LastIndex(), 0);
+    EXPECT_TRUE(slot.Header(0).contains("kept"));
 }
 
 TEST_F(HostDetect, FailureKeepsTheEarlierName) {

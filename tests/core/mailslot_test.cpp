@@ -77,7 +77,7 @@ TEST_F(MailSlotTest, ReadOneTakesTheTextBeforeTheFirstZero) {
 
 TEST_F(MailSlotTest, NothingWaitingGivesNoBatch) {
     EXPECT_FALSE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, -1);
+    EXPECT_EQ(slot.LastIndex(), -1);
     EXPECT_EQ(slot.StatusOf(0), -1);
 }
 
@@ -94,20 +94,20 @@ TEST_F(MailSlotTest, TwelveWaitingGiveTenThenTwo) {
         here.Inject(Mail("m" + QByteArray::number(i)));
 
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 9);
+    EXPECT_EQ(slot.LastIndex(), 9);
     EXPECT_EQ(here.Waiting(), 2);
     for (int k = 0; k < 10; ++k)
-        EXPECT_EQ(slot.Keys[k], "m" + QByteArray::number(k) + "\\PC01\\PC02\\1998/02/23 9:05:07");
+        EXPECT_EQ(slot.Key(k), "m" + QByteArray::number(k) + "\\PC01\\PC02\\1998/02/23 9:05:07");
 
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 1);
-    EXPECT_TRUE(slot.Keys[0].startsWith("m10\\"));
-    EXPECT_TRUE(slot.Keys[1].startsWith("m11\\"));
-    EXPECT_TRUE(slot.Headers[2].isEmpty());
+    EXPECT_EQ(slot.LastIndex(), 1);
+    EXPECT_TRUE(slot.Key(0).startsWith("m10\\"));
+    EXPECT_TRUE(slot.Key(1).startsWith("m11\\"));
+    EXPECT_TRUE(slot.Header(2).isEmpty());
     EXPECT_EQ(slot.StatusOf(2), -1);
 
     EXPECT_FALSE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, -1);
+    EXPECT_EQ(slot.LastIndex(), -1);
 }
 
 TEST_F(MailSlotTest, RepeatInOneBatchIsDroppedWhateverItsBody) {
@@ -115,8 +115,8 @@ TEST_F(MailSlotTest, RepeatInOneBatchIsDroppedWhateverItsBody) {
     here.Inject(Mail("other"));
     here.Inject(Mail("same", "second\r\n"));
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 1);
-    EXPECT_EQ(slot.Bodies[0], "first\r\n");
+    EXPECT_EQ(slot.LastIndex(), 1);
+    EXPECT_EQ(slot.Body(0), "first\r\n");
     EXPECT_EQ(here.Waiting(), 0);
 }
 
@@ -126,7 +126,7 @@ TEST_F(MailSlotTest, RepeatsDoNotCountTowardsTheTen) {
     for (int i = 0; i < 10; ++i)
         here.Inject(Mail("m" + QByteArray::number(i)));
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 9);
+    EXPECT_EQ(slot.LastIndex(), 9);
     EXPECT_EQ(here.Waiting(), 1);
 }
 
@@ -135,7 +135,7 @@ TEST_F(MailSlotTest, SameMailInTheNextBatchIsTakenAgain) {
     ASSERT_TRUE(slot.ReadAll());
     here.Inject(Mail("same"));
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 0);
+    EXPECT_EQ(slot.LastIndex(), 0);
 }
 
 TEST_F(MailSlotTest, OneBatchReadsSoManyDatagramsAndNoMore) {
@@ -144,19 +144,19 @@ TEST_F(MailSlotTest, OneBatchReadsSoManyDatagramsAndNoMore) {
     here.Inject(Mail("in reach"));
     here.Inject(Mail("next time"));
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 0);
-    EXPECT_TRUE(slot.Headers[0].contains("in reach"));
+    EXPECT_EQ(slot.LastIndex(), 0);
+    EXPECT_TRUE(slot.Header(0).contains("in reach"));
     EXPECT_EQ(here.Waiting(), 1);
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_TRUE(slot.Headers[0].contains("next time"));
+    EXPECT_TRUE(slot.Header(0).contains("next time"));
 
     for (int i = 0; i < MailSlot::kMaxReadsPerBatch; ++i)
         here.Inject("flood\0");
     here.Inject(Mail("after the flood"));
     EXPECT_FALSE(slot.ReadAll()); // the first batch reads only the flood...
     ASSERT_TRUE(slot.ReadAll());  // ...and the next one takes in what waited behind it
-    EXPECT_EQ(slot.LastIndex, 0);
-    EXPECT_TRUE(slot.Headers[0].contains("after the flood"));
+    EXPECT_EQ(slot.LastIndex(), 0);
+    EXPECT_TRUE(slot.Header(0).contains("after the flood"));
 }
 
 TEST_F(MailSlotTest, TellsWhetherTheTextLastReadCameFromThisMachine) {
@@ -179,7 +179,7 @@ TEST_F(MailSlotTest, FailedReadEndsTheBatchKeepingWhatWasStored) {
         here.Inject(Mail("m" + QByteArray::number(i)));
     here.readsBeforeFailure = 2;
     ASSERT_TRUE(slot.ReadAll());
-    EXPECT_EQ(slot.LastIndex, 1);
+    EXPECT_EQ(slot.LastIndex(), 1);
     EXPECT_EQ(here.Waiting(), 2);
 }
 
@@ -260,12 +260,12 @@ TEST_P(MailSlotSplitTest, CutsOrDropsWithoutEndingTheBatch) {
 
     ASSERT_TRUE(slot.ReadAll());
     const int goodIndex = c.stored ? 1 : 0;
-    ASSERT_EQ(slot.LastIndex, goodIndex);
-    EXPECT_EQ(slot.Bodies[goodIndex], "text\r\n");
+    ASSERT_EQ(slot.LastIndex(), goodIndex);
+    EXPECT_EQ(slot.Body(goodIndex), "text\r\n");
     if (c.stored) {
-        EXPECT_EQ(slot.Headers[0], c.header);
-        EXPECT_EQ(slot.Keys[0], c.key);
-        EXPECT_EQ(slot.Bodies[0], c.body);
+        EXPECT_EQ(slot.Header(0), c.header);
+        EXPECT_EQ(slot.Key(0), c.key);
+        EXPECT_EQ(slot.Body(0), c.body);
     }
 }
 
@@ -285,10 +285,10 @@ TEST_F(MailSlotTest, StatusOfEntryFollowsItsLetter) {
     for (const auto& c : cases)
         here.Inject(QByteArray("\x07") + c.letter + "\\t\\a\\b\\c\\\x08");
     ASSERT_TRUE(slot.ReadAll());
-    ASSERT_EQ(slot.LastIndex, int(std::size(cases)) - 1);
-    for (int k = 0; k <= slot.LastIndex; ++k)
+    ASSERT_EQ(slot.LastIndex(), int(std::size(cases)) - 1);
+    for (int k = 0; k <= slot.LastIndex(); ++k)
         EXPECT_EQ(slot.StatusOf(k), cases[k].status) << "letter " << cases[k].letter;
-    EXPECT_EQ(slot.StatusOf(slot.LastIndex + 1), -1);
+    EXPECT_EQ(slot.StatusOf(slot.LastIndex() + 1), -1);
     EXPECT_EQ(slot.StatusOf(-1), -1);
 }
 
@@ -305,10 +305,10 @@ TEST_F(MailSlotTest, HeldBackTextsAreServedFirstOldestFirst) {
     slot.HoldBack(Mail("held 2").chopped(1));
 
     ASSERT_TRUE(slot.ReadAll());
-    ASSERT_EQ(slot.LastIndex, 2);
-    EXPECT_TRUE(slot.Keys[0].startsWith("held 1\\"));
-    EXPECT_TRUE(slot.Keys[1].startsWith("held 2\\"));
-    EXPECT_TRUE(slot.Keys[2].startsWith("waiting\\"));
+    ASSERT_EQ(slot.LastIndex(), 2);
+    EXPECT_TRUE(slot.Key(0).startsWith("held 1\\"));
+    EXPECT_TRUE(slot.Key(1).startsWith("held 2\\"));
+    EXPECT_TRUE(slot.Key(2).startsWith("waiting\\"));
 }
 
 TEST_F(MailSlotTest, HeldBackTextIsReadOnceUpToItsZero) {

@@ -71,11 +71,11 @@ TEST(NetBrowserCollect, MachinesKeepTheProviderOrderAndTheirWorkgroupIndex) {
 
     EXPECT_EQ(browser.Enumerate(), 3);
 
-    EXPECT_TRUE(browser.NetworkFound);
+    EXPECT_TRUE(browser.NetworkFound());
     EXPECT_EQ(Hosts(browser), (HostList{{"PC01", "OFFICE"}, {"PC02", "OFFICE"}, {"PC03", "LAB"}}));
-    EXPECT_EQ(browser.HostGroups[1], 1);
-    EXPECT_EQ(browser.HostGroups[2], 1);
-    EXPECT_EQ(browser.HostGroups[3], 2);
+    EXPECT_EQ(browser.GroupOfHost(1), 1);
+    EXPECT_EQ(browser.GroupOfHost(2), 1);
+    EXPECT_EQ(browser.GroupOfHost(3), 2);
     QByteArray provided;
     EXPECT_TRUE(browser.GetHostGroupProvider(provided, 3));
     EXPECT_EQ(provided, "Lab Net");
@@ -95,7 +95,7 @@ TEST(NetBrowserCollect, ARemoteNameOfTwoBytesOrLessGivesAnEmptyHostThatCounts) {
     EXPECT_EQ(browser.Enumerate(), 4);
 
     EXPECT_EQ(Hosts(browser), (HostList{{"", "WG"}, {"", "WG"}, {"", "WG"}, {"X", "WG"}}));
-    EXPECT_TRUE(browser.NetworkFound);
+    EXPECT_TRUE(browser.NetworkFound());
 }
 
 TEST(NetBrowserCollect, AHostUnderTwoWorkgroupsTakesTwoEntries) {
@@ -122,7 +122,7 @@ TEST(NetBrowserCollect, AWorkgroupThatCannotBeOpenedStillShowsAndTheNextIsRead) 
 
     EXPECT_EQ(Groups(browser), (Groupings{"CLOSED", "OPEN"}));
     EXPECT_EQ(Hosts(browser), (HostList{{"PC01", "OPEN"}}));
-    EXPECT_EQ(browser.HostGroups[1], 2);
+    EXPECT_EQ(browser.GroupOfHost(1), 2);
 }
 
 TEST(NetBrowserCollect, AnEmptyWorkgroupDoesNotStopTheLaterOnes) {
@@ -148,7 +148,7 @@ TEST(NetBrowserCollect, NoWorkgroupOrNoHostMeansNoNetwork) {
     for (FakeProvider* provider : {&failing, &noContainer, &noHosts}) {
         NetBrowser browser(*provider);
         EXPECT_EQ(browser.Enumerate(), 0);
-        EXPECT_FALSE(browser.NetworkFound);
+        EXPECT_FALSE(browser.NetworkFound());
     }
 }
 
@@ -162,11 +162,11 @@ TEST(NetBrowserCollect, AFailedCollectionClearsTheTablesOfTheLastOne) {
     provider.failGroups = true;
     EXPECT_EQ(browser.Enumerate(), 0);
 
-    EXPECT_FALSE(browser.NetworkFound);
+    EXPECT_FALSE(browser.NetworkFound());
     EXPECT_EQ(browser.GetGroupCount(), 0);
-    EXPECT_TRUE(browser.HostNames[1].isEmpty());
-    EXPECT_TRUE(browser.GroupNames[1].isEmpty());
-    EXPECT_EQ(browser.HostGroups[1], 0);
+    EXPECT_TRUE(browser.HostName(1).isEmpty());
+    EXPECT_TRUE(browser.GroupName(1).isEmpty());
+    EXPECT_EQ(browser.GroupOfHost(1), 0);
 }
 
 // ---- limits ------------------------------------------------------------------------------------
@@ -184,8 +184,8 @@ TEST(NetBrowserLimits, ThreeHundredHostsStoreTheFirst254) {
     QByteArray name;
     EXPECT_TRUE(browser.GetHostName(name, 254));
     EXPECT_EQ(name, "B104");
-    EXPECT_EQ(browser.HostGroups[254], 2);
-    EXPECT_TRUE(browser.HostNames[255].isEmpty());
+    EXPECT_EQ(browser.GroupOfHost(254), 2);
+    EXPECT_TRUE(browser.HostName(255).isEmpty());
     EXPECT_FALSE(browser.GetHostName(name, 255));
     EXPECT_EQ(browser.GetGroupCount(), 3); // the workgroups are all still there
 }

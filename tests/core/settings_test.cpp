@@ -58,18 +58,18 @@ TEST(Settings, FileNamesAreKeptAsStoredIncludingAbsoluteAndEmptyOnes) {
 struct BadValue {
     const char* name;
     QVariant value;
-    const char* error;
+    SettingsReport::Problem problem;
     bool trayReadBefore; // whether Tray was already read when the error stopped the reading
 };
 
-TEST(Settings, AValueOfTheWrongKindStopsTheReadingWithItsMessage) {
+TEST(Settings, AValueOfTheWrongKindStopsTheReadingAndIsNamed) {
     const BadValue cases[] = {
-        {"Tray", QVariant(QStringLiteral("yes")), "'Tray' のﾃﾞｰﾀ型が不正です", false},
-        {"Popup", QVariant(QStringLiteral("99999999999")), "'Popup' の取得に失敗しました", true},
-        {"Front", QVariant(QByteArray("\x01\x02", 2)), "'Front' のﾃﾞｰﾀ型が不正です", true},
+        {"Tray", QVariant(QStringLiteral("yes")), SettingsReport::WrongType, false},
+        {"Popup", QVariant(QStringLiteral("99999999999")), SettingsReport::NotReadable, true},
+        {"Front", QVariant(QByteArray("\x01\x02", 2)), SettingsReport::WrongType, true},
         {"SendFina", QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")}),
-         "'SendFina' のﾃﾞｰﾀ型が不正です", true},
-        {"ReadFina", QVariant(7), "'ReadFina' のﾃﾞｰﾀ型が不正です", true},
+         SettingsReport::WrongType, true},
+        {"ReadFina", QVariant(7), SettingsReport::WrongType, true},
     };
     for (const BadValue& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,7 +79,8 @@ TEST(Settings, AValueOfTheWrongKindStopsTheReadingWithItsMessage) {
         SETTING settings;
         const SettingsReport report = ReadSettings(store, settings);
         EXPECT_EQ(report.outcome, SettingsReport::ValueError);
-        EXPECT_EQ(report.error, S(c.error));
+        EXPECT_EQ(report.problem, c.problem);
+        EXPECT_EQ(report.name, S(c.name));
         EXPECT_EQ(settings.Tray, c.trayReadBefore);
         // Nothing after the bad value was read.
         EXPECT_TRUE(settings.ReadFina.isEmpty());
@@ -97,14 +98,15 @@ TEST(Settings, AStoreThatCannotBeOpenedLeavesTheStartValues) {
     EXPECT_EQ(store.writes, 0);
 }
 
-TEST(Settings, ARefusedWriteStopsAtThatValueWithItsMessage) {
+TEST(Settings, ARefusedWriteStopsAtThatValueAndIsNamed) {
     FakeSettingsStore store;
     store.refused.insert(S("Front"));
     SETTING settings;
     settings.Tray = true;
     const SettingsReport report = WriteSettings(store, settings);
     EXPECT_EQ(report.outcome, SettingsReport::ValueError);
-    EXPECT_EQ(report.error, S("'Front' の設定に失敗しました"));
+    EXPECT_EQ(report.problem, SettingsReport::NotWritten);
+    EXPECT_EQ(report.name, S("Front"));
     EXPECT_TRUE(store.values.contains(S("Popup")));
     EXPECT_FALSE(store.values.contains(S("SendFina")));
 }

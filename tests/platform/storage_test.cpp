@@ -201,7 +201,8 @@ TEST(SettingsFile, AHandEditedFlagOfFiveReadsTrue) {
     const SettingsReport report = ReadSettings(store, settings);
     EXPECT_TRUE(settings.Tray);
     EXPECT_EQ(report.outcome, SettingsReport::ValueError);
-    EXPECT_EQ(report.error, QStringLiteral("'Front' のﾃﾞｰﾀ型が不正です"));
+    EXPECT_EQ(report.problem, SettingsReport::WrongType);
+    EXPECT_EQ(report.name, QStringLiteral("Front"));
 }
 
 TEST(SettingsFile, AStoreInAPlaceThatCannotBeMadeCannotBeOpened) {

@@ -118,7 +118,7 @@ private Q_SLOTS:
         ui.CheckMail();
         TypeIntoFocus("def");
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("abcdef"));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
         // Once the typing rests, the box comes, and nothing typed went to it.
         QMessageBox* box = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((box = pc.Window().findChild<QMessageBox*>(QStringLiteral("NoticeBox"))),
@@ -145,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(pc.Window().isVisible());
         QCOMPARE(pc.Window().CurrentView(), View::Read);
         QCOMPARE(pc.Window().SelectedRow(), 0);
-        QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Opened));
+        QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
     }
 
     void replyFillsRowTitleAndFocus_data() {
@@ -200,10 +200,10 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("送信BOXに「保存」として残してあります")));
         QVERIFY(text.contains(
             QStringLiteral("届かないかもしれません。\n・PC04（この相手の Varnel は起動していません）")));
-        QCOMPARE(pc.app->sendBox->StatusOf(0), int(Sent)); // PC04, the last row
-        QCOMPARE(pc.app->sendBox->StatusOf(1), int(Saved));
-        QCOMPARE(pc.app->sendBox->StatusOf(2), int(Sent));
-        QCOMPARE(pc.app->sendBox->StatusOf(3), int(Saved));
+        QCOMPARE(pc.SendBox()->StatusOf(0), int(Sent)); // PC04, the last row
+        QCOMPARE(pc.SendBox()->StatusOf(1), int(Saved));
+        QCOMPARE(pc.SendBox()->StatusOf(2), int(Sent));
+        QCOMPARE(pc.SendBox()->StatusOf(3), int(Saved));
     }
 
     void deleteAllAsksAndTheDeleteKeyDeletes() {
@@ -219,16 +219,16 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes.size(), 1);
         QVERIFY(pc.prompt.boxes[0].yesNoQuestion);
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("受信BOX")));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 2);
 
         ClickRow(ui, 0);
         QTest::keyClick(ui.LV_View, Qt::Key_Delete);
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
-        QCOMPARE(pc.app->receiveBox->FieldOf(0, 0), QByteArray("b"));
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
+        QCOMPARE(pc.ReceiveBox()->Header(0).title, QByteArray("b"));
 
         pc.prompt.yesNoAnswers = {true};
         ui.Mn_DelAll->trigger();
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 0);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 0);
         ui.Mn_DelAll->trigger(); // nothing left: no question
         QCOMPARE(pc.prompt.boxes.size(), 2);
     }

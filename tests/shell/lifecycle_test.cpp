@@ -1,5 +1,6 @@
 // Start-up and close of one whole copy on fakes: the order of the steps, the failure boxes, what is
 // written at the close and what never is.
+#include "records.h"
 #include "testmachine.h"
 
 #include "shell/maillistmodel.h"
@@ -42,10 +43,10 @@ private Q_SLOTS:
 
         QVERIFY(pc.prompt.boxes.isEmpty());
         QVERIFY(pc.endpoint.IsOpen());
-        QVERIFY(app.settingsRead);
+        QCOMPARE(app.Settings().SendFina, QStringLiteral("vnsend.txt")); // the settings were read
         QCOMPARE(ui.TV_Network->topLevelItemCount(), 1);
         QCOMPARE(ui.TV_Network->topLevelItem(0)->childCount(), 2);
-        QCOMPARE(app.LocalHostName, QByteArray("PC01"));
+        QCOMPARE(app.Post().LocalHostName(), QByteArray("PC01"));
         // One probe went to the machine listed before this one, one to this one.
         QCOMPARE(net.SentTo("PC00").size(), 1);
         QVERIFY(ui.Mn_ViewSend->isChecked());
@@ -128,8 +129,8 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes[1].caption, kLocalError);
         QCOMPARE(pc.finished->count(), 0);
         QCOMPARE(pc.Parts().TV_Network->topLevelItemCount(), 0);
-        QVERIFY(!app.netBrowser.NetworkFound);
-        QVERIFY(app.LocalHostName.isEmpty());
+        QVERIFY(!app.Post().NetworkFound());
+        QVERIFY(app.Post().LocalHostName().isEmpty());
         QVERIFY(pc.Parts().Mn_ViewSend->isChecked());
         QVERIFY(pc.Parts().Tm_CheckMail->isActive());
     }
@@ -217,8 +218,9 @@ private Q_SLOTS:
         pc.files.Fail(QStringLiteral("vnsend.txt"));
         pc.prompt.retryAnswers = {true, false};
         pc.Start();
-        const QByteArray saved("\x07K\\t\\PC01\\PC02\\1998/02/23 9:00:00\\\x08hi\r\n");
-        QVERIFY(pc.app->sendBox->Prepend(saved));
+        pc.clock.advance = false;
+        const QByteArray saved = test::Mail{.letter = 'K', .sendTime = pc.clock.TimeText()}.Record();
+        QCOMPARE(pc.app->Post().SaveWithoutSending({{"title", "PC01", "PC02"}}, "body").stored, 1);
         pc.Window().close();
         QCOMPARE(pc.prompt.boxes.size(), 3);
         QVERIFY(pc.prompt.boxes[0].retryQuestion);
@@ -252,7 +254,7 @@ private Q_SLOTS:
         const QByteArray original(kFile, sizeof kFile - 1);
         pc.files.files[QStringLiteral("vnread.txt")] = original;
         pc.Start();
-        QCOMPARE(pc.app->receiveBox->Text(), original.left(original.indexOf('\0')));
+        QCOMPARE(pc.ReceiveBox()->Text(), original.left(original.indexOf('\0')));
         // Told before the window opens: which file, what was kept, where the copy is.
         QCOMPARE(pc.prompt.boxes.size(), 1);
         QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
@@ -276,7 +278,7 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes.size(), 1); // the second refusal is not shown to a closing program
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("SendFina の値「」")));
         QCOMPARE(pc.finished->count(), 1);
-        QVERIFY(!pc.app->sendBox && !pc.app->courier);
+        QVERIFY(!pc.Post().MailBoxesOpen());
         QVERIFY(!pc.Parts().Tm_CheckMail->isActive());
         // The default names were used, and the stored values are left as they were.
         QVERIFY(pc.files.files.contains(QStringLiteral("vnsend.txt")));

@@ -38,6 +38,12 @@ struct Rig {
     TestMachine machine{network, "PC01"};
     Varnel& app = machine.Create();
     MainWindow& Form() { return machine.Window(); }
+    // Starts the copy on these mailbox files.
+    void StartWith(const QByteArray& sendBox, const QByteArray& receiveBox = {}) {
+        machine.files.files[QStringLiteral("vnsend.txt")] = sendBox;
+        machine.files.files[QStringLiteral("vnread.txt")] = receiveBox;
+        app.Start();
+    }
 };
 
 QByteArray Record(char letter, const QByteArray& title, const QByteArray& body = "line\r\n",
@@ -112,10 +118,7 @@ private:
     }
     // A view with one row, selected or not.
     void PrepareView(View view, bool rowSelected) {
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "sent"));
-        m_rig->app.receiveBox->SetText(Record('R', "read", "line\r\n", "1998/02/24 10:00:00"));
+        m_rig->StartWith(Record('S', "sent"), Record('R', "read", "line\r\n", "1998/02/24 10:00:00"));
         SwitchTo(view);
         if (view == View::Make)
             Ui().LV_Model->AppendRow(QStringLiteral("title"), "PC01", "PC02");
@@ -420,7 +423,10 @@ private Q_SLOTS:
         const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(view, rowSelected);
-        m_rig->app.netBrowser.NetworkFound = networkFound;
+        if (!networkFound) {
+            m_rig->machine.provider.failGroups = true;
+            u.Mn_ViewNet->trigger();
+        }
         u.PM_ViewSend->setEnabled(!send);
         u.PM_ViewSave->setEnabled(!save);
         u.PM_ViewDelete->setEnabled(!remove);
@@ -439,7 +445,6 @@ private Q_SLOTS:
         const MainWindowParts u = Ui();
         ShowWindow();
         PrepareView(View::Read, true);
-        m_rig->app.netBrowser.NetworkFound = true;
         u.PM_ViewDelete->setEnabled(false);
         const QPoint at = u.LV_View->visualRect(u.LV_Model->index(0, 0)).center();
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, u.LV_View->viewport()->mapToGlobal(at));
@@ -453,19 +458,17 @@ private Q_SLOTS:
     void deleteCommandsReachTheListOperations() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "one") + Record('K', "two") + Record('S', "three"));
+        m_rig->StartWith(Record('S', "one") + Record('K', "two") + Record('S', "three"));
         u.Mn_ViewSend->trigger();
         QCOMPARE(u.LV_Model->rowCount(), 3);
 
         // The tool button with nothing selected does nothing.
         QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
-        QCOMPARE(m_rig->app.sendBox->MarkCount(), 3);
+        QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 3);
 
         ClickRow(u, 1);
         QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
-        QCOMPARE(m_rig->app.sendBox->MarkCount(), 2);
+        QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 2);
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("three"));
 
         ClickRow(u, 0);
@@ -473,7 +476,7 @@ private Q_SLOTS:
         QCOMPARE(u.LV_Model->rowCount(), 1);
         m_rig->machine.prompt.yesNoAnswers = {true};
         u.Mn_DelAll->trigger();
-        QCOMPARE(m_rig->app.sendBox->MarkCount(), 0);
+        QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 0);
         QCOMPARE(u.LV_Model->rowCount(), 0);
     }
 
@@ -681,11 +684,9 @@ private Q_SLOTS:
     void mailboxRowsShowTheRecordsInTextOrder() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
         // "会議" in CP932, a read mail with its read time, a delivered one and a saved one.
-        m_rig->app.sendBox->SetText(Record('R', "\x89\xef\x8b\x63", "a\r\n", "1998/02/24 10:00:00") +
-                                    Record('G', "second") + Record('K', "third"));
+        m_rig->StartWith(Record('R', "\x89\xef\x8b\x63", "a\r\n", "1998/02/24 10:00:00") +
+                         Record('G', "second") + Record('K', "third"));
         u.Mn_ViewSend->trigger();
         MailListModel& m = *u.LV_Model;
         QVERIFY(!m.Composing());
@@ -712,8 +713,7 @@ private Q_SLOTS:
 
     void listEndsAtARecordWithAnUnknownLetter() {
         const MainWindowParts u = Ui();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "first") + Record('X', "odd") + Record('K', "after"));
+        m_rig->StartWith(Record('S', "first") + Record('X', "odd") + Record('K', "after"));
         u.Mn_ViewSend->trigger();
         QCOMPARE(u.LV_Model->rowCount(), 1);
         QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
@@ -722,14 +722,14 @@ private Q_SLOTS:
     void listKeepsWhatItWasFilledWithUntilRefilled() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "first") + Record('S', "second"));
+        m_rig->StartWith(Record('S', "first") + Record('S', "second"));
         u.Mn_ViewSend->trigger();
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("second"));
         // The mailbox changes and even goes away (as at the close); the list shows its rows safely.
-        m_rig->app.sendBox->Clear();
+        m_rig->app.Post().DeleteAll(Box::Send);
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("second"));
-        m_rig->app.sendBox.reset();
+        m_rig->app.RequestClose();
+        QVERIFY(!m_rig->machine.SendBox());
         QCOMPARE(u.LV_Model->rowCount(), 2);
         QCOMPARE(u.LV_Model->Title(0), QStringLiteral("first"));
         QVERIFY(!u.LV_View->viewport()->grab().isNull());
@@ -739,15 +739,14 @@ private Q_SLOTS:
 
     void setImageChangesOnlyThePictureInTheList() {
         const MainWindowParts u = Ui();
-        m_rig->app.receiveBox = std::make_unique<MailBox>();
-        m_rig->app.receiveBox->SetText(Record('S', "first"));
+        m_rig->StartWith({}, Record('S', "first"));
         u.Mn_ViewRead->trigger();
         QSignalSpy changed(u.LV_Model, &QAbstractItemModel::dataChanged);
         u.LV_Model->SetImage(0, 3);
         QCOMPARE(u.LV_Model->Image(0), 3);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 0);
-        QCOMPARE(m_rig->app.receiveBox->StatusOf(0), 1);
+        QCOMPARE(m_rig->machine.ReceiveBox()->StatusOf(0), 1);
         u.LV_Model->SetImage(0, 3); // no change, no notice
         u.LV_Model->SetImage(0, 7); // not a picture
         u.LV_Model->SetImage(5, 1); // not a row
@@ -798,8 +797,7 @@ private Q_SLOTS:
     void mailboxRowsCannotBeEditedOrGrowRecipients() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "first"));
+        m_rig->StartWith(Record('S', "first"));
         u.Mn_ViewSend->trigger();
         ClickRow(u, 0, 0);
         QTest::keyClick(u.LV_View, Qt::Key_F2);
@@ -815,8 +813,7 @@ private Q_SLOTS:
     void headerClickLeavesTheOrder() {
         const MainWindowParts u = Ui();
         ShowWindow();
-        m_rig->app.sendBox = std::make_unique<MailBox>();
-        m_rig->app.sendBox->SetText(Record('S', "b") + Record('S', "a") + Record('S', "c"));
+        m_rig->StartWith(Record('S', "b") + Record('S', "a") + Record('S', "c"));
         u.Mn_ViewSend->trigger();
         QHeaderView* header = u.LV_View->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},

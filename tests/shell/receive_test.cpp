@@ -72,7 +72,7 @@ private Q_SLOTS:
 
         QByteArray g1 = m1, g2 = m2, g3 = m3;
         g1[1] = g2[1] = g3[1] = 'G';
-        QCOMPARE(pc.app->receiveBox->Text(), g3 + g2 + g1);
+        QCOMPARE(pc.ReceiveBox()->Text(), g3 + g2 + g1);
         QCOMPARE(sender.Waiting(), 3);
         for (const QByteArray& expected : {g1, g2, g3}) {
             QByteArray receipt;
@@ -108,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes[0].caption, QStringLiteral("ﾛｰｶﾙｴﾗｰ"));
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("/fake/vnread.txt")));
         QVERIFY(pc.prompt.boxes[0].text.contains(pc.files.reason));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 1); // kept and shown all the same
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 1); // kept and shown all the same
         QCOMPARE(net.SentTo("PC02").size(), probes);
         Arrive(pc, {Mail('S', "two", "PC02", "PC01")});
         ui.CheckMail();
@@ -132,7 +132,7 @@ private Q_SLOTS:
         pc.Parts().CheckMail();
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("10通のメールが届きました"),
                                                  QStringLiteral("2通のメールが届きました")}));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 12);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 12);
     }
 
     void whileComposingArrivalsLeaveTheRowsAndTextAlone() {
@@ -145,7 +145,7 @@ private Q_SLOTS:
         ui.Mm_Message->setPlainText(QStringLiteral("half written"));
         Arrive(pc, {Mail('S', "x", "PC02", "PC01"), Mail('G', "y", "PC01", "PC02")});
         ui.CheckMail();
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 1);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("half written"));
     }
@@ -192,8 +192,8 @@ private Q_SLOTS:
         ui.CheckMail();
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("1通のメールが届きました"),
                                                  QStringLiteral("1通のメールが届きました")}));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
-        QCOMPARE(pc.app->receiveBox->FieldOf(0, 0), QByteArray("second"));
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 2);
+        QCOMPARE(pc.ReceiveBox()->Header(0).title, QByteArray("second"));
     }
 
     // The timer itself drives the check: inside the box that one tick opened, the next ticks take
@@ -217,7 +217,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(pc.prompt.boxes.size(), 2, 5000);
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("1通のメールが届きました"),
                                                  QStringLiteral("1通のメールが届きました")}));
-        QCOMPARE(pc.app->receiveBox->MarkCount(), 2);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), 2);
     }
 
     void arrivalBoxesPileUpOnlySoHighAndMailGoesOnBeingTakenIn() {
@@ -239,7 +239,7 @@ private Q_SLOTS:
             ui.CheckMail();
         }
         QCOMPARE(openBoxes(), limit);
-        QCOMPARE(pc.app->receiveBox->MarkCount(), limit + 2);
+        QCOMPARE(pc.ReceiveBox()->MarkCount(), limit + 2);
         // One box closed: the next mail has its box again.
         delete pc.Window().findChild<QMessageBox*>(QStringLiteral("NoticeBox"));
         QCOMPARE(openBoxes(), limit - 1);
@@ -259,7 +259,7 @@ private Q_SLOTS:
         Arrive(pc, {Mail('S', "last", "PC02", "PC01")});
         ui.CheckMail();
         QCOMPARE(pc.finished->count(), 1);
-        QVERIFY(!pc.app->receiveBox);
+        QVERIFY(!pc.ReceiveBox());
         QVERIFY(pc.files.files.value(QStringLiteral("vnread.txt")).contains("last"));
         ui.CheckMail(); // a tick already queued does nothing
     }

@@ -46,6 +46,9 @@ struct Machine {
         app = std::make_unique<Varnel>(s);
     }
     MainWindow& Window() { return app->Window(); }
+    const PostOffice& Post() const { return app->Post(); }
+    const MailBox* SendBox() const { return Post().MailBoxOf(Box::Send); }
+    const MailBox* ReceiveBox() const { return Post().MailBoxOf(Box::Receive); }
 
     HostAddresses addresses;
     UdpEndpoint endpoint;
@@ -95,8 +98,8 @@ private Q_SLOTS:
         b.app->Start();
         QVERIFY2(a.prompt.boxes.isEmpty(), qPrintable(a.prompt.Texts().join(u'|')));
         QVERIFY2(b.prompt.boxes.isEmpty(), qPrintable(b.prompt.Texts().join(u'|')));
-        QCOMPARE(a.app->LocalHostName, QByteArray("pca"));
-        QCOMPARE(b.app->LocalHostName, QByteArray("pcb"));
+        QCOMPARE(a.Post().LocalHostName(), QByteArray("pca"));
+        QCOMPARE(b.Post().LocalHostName(), QByteArray("pcb"));
 
         // A writes to B and to itself, picking both in the tree.
         MainWindow& wa = a.Window();
@@ -124,16 +127,16 @@ private Q_SLOTS:
         const QByteArray read = "1998/02/23 13:30:00";
         const QByteArray toB = title + "\\pca\\pcb\\" + sent + '\\';
         const QByteArray toA = title + "\\pca\\pca\\" + sent + '\\';
-        QCOMPARE(a.app->sendBox->Text(), Rec('S', toA, body) + Rec('S', toB, body));
+        QCOMPARE(a.SendBox()->Text(), Rec('S', toA, body) + Rec('S', toB, body));
 
         // B takes it in at its next tick, answers, and announces it.
-        QTRY_COMPARE_WITH_TIMEOUT(b.app->receiveBox->Text(), Rec('G', toB, body), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.ReceiveBox()->Text(), Rec('G', toB, body), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(b.prompt.Texts().contains(QStringLiteral("1通のメールが届きました")), 5000);
         QCOMPARE(b.prompt.boxes.last().caption, QStringLiteral("Varnel for Windows95"));
         QCOMPARE(b.prompt.boxes.last().icon, QMessageBox::Information);
         QVERIFY(b.Window().UnreadIcon());
         // A's copies turn Delivered as the receipts come back (A's own among them).
-        QTRY_COMPARE_WITH_TIMEOUT(a.app->sendBox->Text(), Rec('G', toA, body) + Rec('G', toB, body), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('G', toB, body), 10000);
 
         // B opens it: the read receipt carries B's time of opening.
         MainWindow& wb = b.Window();
@@ -143,8 +146,8 @@ private Q_SLOTS:
         const QModelIndex row = ub.LV_Model->index(0, 0);
         QTest::mouseClick(ub.LV_View->viewport(), Qt::LeftButton, {}, ub.LV_View->visualRect(row).center());
         QCOMPARE(ub.Mm_Message->toPlainText(), QStringLiteral("3F room at 10\n資料持参\n"));
-        QCOMPARE(b.app->receiveBox->Text(), Rec('R', toB + read, body));
-        QTRY_COMPARE_WITH_TIMEOUT(a.app->sendBox->Text(), Rec('G', toA, body) + Rec('R', toB + read, body),
+        QCOMPARE(b.ReceiveBox()->Text(), Rec('R', toB + read, body));
+        QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('R', toB + read, body),
                                   10000);
         QTRY_VERIFY_WITH_TIMEOUT(!wb.UnreadIcon(), 5000);
 

@@ -137,7 +137,7 @@ private Q_SLOTS:
         QCOMPARE(ui.LV_Model->Image(0), int(Opened));
         const QByteArray opened =
             Rec('R', "hello", "PC02", "PC01", kT1, "1998/02/24 10:00:00", "line 1\r\nline 2\r\n");
-        QVERIFY(pc.app->receiveBox->Text().startsWith(opened));
+        QVERIFY(pc.ReceiveBox()->Text().startsWith(opened));
         QCOMPARE(sender.Waiting(), 1);
         QByteArray receipt;
         QVERIFY(sender.ReadNext(receipt));
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QTest::keyClick(ui.LV_View, Qt::Key_Up);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
         QCOMPARE(sender.Waiting(), 0);
-        QVERIFY(pc.app->receiveBox->Text().startsWith(opened));
+        QVERIFY(pc.ReceiveBox()->Text().startsWith(opened));
         // An empty part of the list empties the memo.
         QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {},
                           QPoint(5, ui.LV_View->viewport()->height() - 3));
@@ -169,14 +169,14 @@ private Q_SLOTS:
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 1);
-        QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Delivered));
-        QCOMPARE(pc.app->receiveBox->StatusOf(1), int(Opened));
-        QCOMPARE(pc.app->receiveBox->FieldOf(1, 4), pc.clock.TimeText());
-        QCOMPARE(pc.app->receiveBox->FieldOf(0, 4), QByteArray());
+        QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Delivered));
+        QCOMPARE(pc.ReceiveBox()->StatusOf(1), int(Opened));
+        QCOMPARE(pc.ReceiveBox()->Header(1).readTime, pc.clock.TimeText());
+        QCOMPARE(pc.ReceiveBox()->Header(0).readTime, QByteArray());
         // Opening the newer one later gives it its own single read time.
         ClickRow(ui, 0);
-        QCOMPARE(pc.app->receiveBox->StatusOf(0), int(Opened));
-        QCOMPARE(pc.app->receiveBox->FieldOf(0, 4), pc.clock.TimeText());
+        QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
+        QCOMPARE(pc.ReceiveBox()->Header(0).readTime, pc.clock.TimeText());
     }
 
     void aSendBoxMailIsShownWithoutAnyChange() {
@@ -187,7 +187,7 @@ private Q_SLOTS:
         pc.Start();
         ClickRow(pc.Parts(), 0);
         QCOMPARE(pc.Parts().Mm_Message->toPlainText(), QStringLiteral("body\n"));
-        QCOMPARE(pc.app->sendBox->Text(), text);
+        QCOMPARE(pc.SendBox()->Text(), text);
     }
 
     void composingAndSavingWithoutSendingStoresOneSavedCopyPerRow() {
@@ -212,9 +212,9 @@ private Q_SLOTS:
         ui.PM_ViewSave->trigger();
         const QByteArray time = pc.clock.TimeText();
         const QByteArray body = "first line\r\n\x93\xF1\x8D\x73\x96\xDA\r\n";
-        QCOMPARE(pc.app->sendBox->Text(), Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC01", time, "", body) +
-                                              Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC03", time, "", body) +
-                                              Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC02", time, "", body));
+        QCOMPARE(pc.SendBox()->Text(), Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC01", time, "", body) +
+                                           Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC03", time, "", body) +
+                                           Rec('K', "\x89\xEF\x8B\x63", "PC01", "PC02", time, "", body));
         QCOMPARE(ui.LV_Model->rowCount(), 0);
         QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
         QVERIFY(ui.Mn_ViewMake->isChecked());
@@ -229,7 +229,7 @@ private Q_SLOTS:
         QTest::keyClicks(ui.Mm_Message, QStringLiteral("keep me"));
         ui.PM_ViewSave->trigger();
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("keep me"));
-        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QVERIFY(pc.SendBox()->Text().isEmpty());
     }
 
     void aTitleWhoseBytesHoldTheSeparatorIsRefusedByName() {
@@ -248,7 +248,7 @@ private Q_SLOTS:
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("「表」")));
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("切れて")));
         QVERIFY(!pc.prompt.boxes[0].text.contains(QStringLiteral("0x")));
-        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QVERIFY(pc.SendBox()->Text().isEmpty());
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("text"));
         // Sending is refused the same way, and nothing goes out.
@@ -282,7 +282,7 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes.size(), 3);
         QVERIFY(pc.prompt.boxes[2].text.contains(QStringLiteral("U+1F600")));
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("smile \U0001F600"));
-        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QVERIFY(pc.SendBox()->Text().isEmpty());
     }
 
     void aBackspaceInTheBodyIsRefusedLikeABellWhenSavingAndWhenSending() {
@@ -305,7 +305,7 @@ private Q_SLOTS:
         QVERIFY2(pc.prompt.boxes[1].text.contains(QStringLiteral("制御文字 U+0008")),
                  qPrintable(pc.prompt.boxes[1].text));
         QCOMPARE(net.sent.size(), before);
-        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QVERIFY(pc.SendBox()->Text().isEmpty());
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.Mm_Message->toPlainText(), pasted);
     }
@@ -324,22 +324,22 @@ private Q_SLOTS:
 
         // No selection: the tool button does nothing.
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
-        QCOMPARE(pc.app->sendBox->Text(), a + b + c);
+        QCOMPARE(pc.SendBox()->Text(), a + b + c);
 
         ClickRow(ui, 1);
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
-        QCOMPARE(pc.app->sendBox->Text(), a + c);
+        QCOMPARE(pc.SendBox()->Text(), a + c);
         QCOMPARE(ui.LV_Model->rowCount(), 2);
         QCOMPARE(w.SelectedRow(), -1);
 
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 0);
         ui.PM_ViewDelete->trigger();
-        QCOMPARE(pc.app->receiveBox->Text(), b);
+        QCOMPARE(pc.ReceiveBox()->Text(), b);
         pc.prompt.yesNoAnswers = {true, true, true};
         ui.Mn_DelAll->trigger();
-        QVERIFY(pc.app->receiveBox->Text().isEmpty());
-        QCOMPARE(pc.app->sendBox->Text(), a + c);
+        QVERIFY(pc.ReceiveBox()->Text().isEmpty());
+        QCOMPARE(pc.SendBox()->Text(), a + c);
 
         ui.Mn_ViewMake->trigger();
         AnswerTitle(QStringLiteral("t"));
@@ -357,7 +357,7 @@ private Q_SLOTS:
 
         ui.Mn_ViewSend->trigger();
         ui.PM_ViewAllDelete->trigger();
-        QVERIFY(pc.app->sendBox->Text().isEmpty());
+        QVERIFY(pc.SendBox()->Text().isEmpty());
         w.close();
         QCOMPARE(pc.files.files.value(QStringLiteral("vnsend.txt")), QByteArray());
     }

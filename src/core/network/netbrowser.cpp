@@ -58,20 +58,20 @@ qsizetype NetBrowser::RecordCost(const NetResource& record) {
 }
 
 int NetBrowser::Enumerate() {
-    GroupCount = 0;
-    HostCount = 0;
-    NetworkFound = false;
+    m_groupCount = 0;
+    m_hostCount = 0;
+    m_networkFound = false;
     for (int i = 0; i < kTableSize; ++i) {
-        HostNames[i].clear();
-        GroupNames[i].clear();
-        GroupProviders[i].clear();
-        HostGroups[i] = 0;
+        m_hostNames[i].clear();
+        m_groupNames[i].clear();
+        m_groupProviders[i].clear();
+        m_hostGroups[i] = 0;
     }
 
     EnumerateGroups();
 
-    for (int i = 1; i <= GroupCount; ++i) {
-        const NetResource group{GroupNames[i], GroupProviders[i], NetResource::Container};
+    for (int i = 1; i <= m_groupCount; ++i) {
+        const NetResource group{m_groupNames[i], m_groupProviders[i], NetResource::Container};
         QList<NetResource> records;
         // A workgroup that cannot be opened, or that lists no machine, has no hosts; the workgroups
         // after it are still read.
@@ -79,7 +79,7 @@ int NetBrowser::Enumerate() {
             continue;
         const qsizetype fitting = FittingRecords(records);
         for (qsizetype r = 0; r < fitting; ++r) {
-            if (HostCount >= kMaxHosts)
+            if (m_hostCount >= kMaxHosts)
                 break;
             const QByteArray remote = Text(records[r].remoteName);
             // The machine's network name opens with two backslashes.
@@ -90,14 +90,14 @@ int NetBrowser::Enumerate() {
                 qWarning("network: host name too long, skipped: %s", Printable(host).constData());
                 continue;
             }
-            ++HostCount;
-            HostNames[HostCount] = host;
-            HostGroups[HostCount] = i;
+            ++m_hostCount;
+            m_hostNames[m_hostCount] = host;
+            m_hostGroups[m_hostCount] = i;
         }
     }
 
-    NetworkFound = HostCount != 0;
-    return HostCount;
+    m_networkFound = m_hostCount != 0;
+    return m_hostCount;
 }
 
 int NetBrowser::EnumerateGroups() {
@@ -125,54 +125,66 @@ int NetBrowser::EnumerateGroups() {
                 continue;
             }
             ++n;
-            GroupNames[n] = name;
-            GroupProviders[n] = provider;
+            m_groupNames[n] = name;
+            m_groupProviders[n] = provider;
         }
         if (skipped > 0)
             qWarning("network: more than %d workgroups, %lld skipped", kMaxGroups,
                      static_cast<long long>(skipped));
     }
-    GroupCount = n;
+    m_groupCount = n;
     return n;
+}
+
+QByteArray NetBrowser::HostName(int i) const {
+    return InTable(i, m_hostCount) ? m_hostNames[i] : QByteArray();
+}
+
+QByteArray NetBrowser::GroupName(int i) const {
+    return InTable(i, m_groupCount) ? m_groupNames[i] : QByteArray();
+}
+
+int NetBrowser::GroupOfHost(int i) const {
+    return InTable(i, m_hostCount) ? m_hostGroups[i] : 0;
 }
 
 bool NetBrowser::GetHostName(QByteArray& dst, int i) const {
     dst.clear();
-    if (!InTable(i, HostCount))
+    if (!InTable(i, m_hostCount))
         return false;
-    dst = HostNames[i];
+    dst = m_hostNames[i];
     return true;
 }
 
 bool NetBrowser::GetHostGroupName(QByteArray& dst, int i) const {
     dst.clear();
-    if (!InTable(i, HostCount) || !InTable(HostGroups[i], GroupCount))
+    if (!InTable(i, m_hostCount) || !InTable(m_hostGroups[i], m_groupCount))
         return false;
-    dst = GroupNames[HostGroups[i]];
+    dst = m_groupNames[m_hostGroups[i]];
     return true;
 }
 
 bool NetBrowser::GetHostGroupProvider(QByteArray& dst, int i) const {
     dst.clear();
-    if (!InTable(i, HostCount) || !InTable(HostGroups[i], GroupCount))
+    if (!InTable(i, m_hostCount) || !InTable(m_hostGroups[i], m_groupCount))
         return false;
-    dst = GroupProviders[HostGroups[i]];
+    dst = m_groupProviders[m_hostGroups[i]];
     return true;
 }
 
 bool NetBrowser::GetGroupName(QByteArray& dst, int i) const {
     dst.clear();
-    if (!InTable(i, GroupCount))
+    if (!InTable(i, m_groupCount))
         return false;
-    dst = GroupNames[i];
+    dst = m_groupNames[i];
     return true;
 }
 
 bool NetBrowser::GetGroupProvider(QByteArray& dst, int i) const {
     dst.clear();
-    if (!InTable(i, GroupCount))
+    if (!InTable(i, m_groupCount))
         return false;
-    dst = GroupProviders[i];
+    dst = m_groupProviders[i];
     return true;
 }
 

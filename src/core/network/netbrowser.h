@@ -32,18 +32,24 @@ public:
     bool GetHostGroupProvider(QByteArray& dst, int i) const;
     bool GetGroupName(QByteArray& dst, int i) const;
     bool GetGroupProvider(QByteArray& dst, int i) const;
-    int GetHostCount() const { return HostCount; }
-    int GetGroupCount() const { return GroupCount; }
-
-    int GroupCount = 0;
-    int HostCount = 0;
-    std::array<QByteArray, kTableSize> HostNames;
-    std::array<int, kTableSize> HostGroups{};
-    std::array<QByteArray, kTableSize> GroupNames;
-    std::array<QByteArray, kTableSize> GroupProviders;
-    bool NetworkFound = false;
+    int GetHostCount() const { return m_hostCount; }
+    int GetGroupCount() const { return m_groupCount; }
+    // The same names as values: empty outside the tables.
+    QByteArray HostName(int i) const;
+    QByteArray GroupName(int i) const;
+    // The workgroup (1-based) that host i belongs to; 0 outside the table.
+    int GroupOfHost(int i) const;
+    // The last listing found at least one host.
+    bool NetworkFound() const { return m_networkFound; }
 
 private:
+    int m_groupCount = 0;
+    int m_hostCount = 0;
+    std::array<QByteArray, kTableSize> m_hostNames;
+    std::array<int, kTableSize> m_hostGroups{};
+    std::array<QByteArray, kTableSize> m_groupNames;
+    std::array<QByteArray, kTableSize> m_groupProviders;
+    bool m_networkFound = false;
     NetProvider& m_provider;
 };
 

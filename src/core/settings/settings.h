@@ -14,6 +14,14 @@ struct SETTING {
     QString ReadFina;
 };
 
+// The mailbox file names when the settings name none.
+inline QString DefaultSendFina() {
+    return QStringLiteral("vnsend.txt");
+}
+inline QString DefaultReadFina() {
+    return QStringLiteral("vnread.txt");
+}
+
 // The per-user key-value store under "software\kobu\varnel".
 class SettingsStore {
 public:

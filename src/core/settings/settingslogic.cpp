@@ -11,19 +11,11 @@ const QString kFront = QStringLiteral("Front");
 const QString kSendFina = QStringLiteral("SendFina");
 const QString kReadFina = QStringLiteral("ReadFina");
 
-QString ReadFailed(const QString& name) {
-    return QStringLiteral("'%1' の取得に失敗しました").arg(name);
-}
-QString WrongType(const QString& name) {
-    return QStringLiteral("'%1' のﾃﾞｰﾀ型が不正です").arg(name);
-}
-QString WriteFailed(const QString& name) {
-    return QStringLiteral("'%1' の設定に失敗しました").arg(name);
-}
+using Problem = SettingsReport::Problem;
 
 // A flag is a 32-bit number; any value other than 0 is true. A number that does not fit in 32 bits
 // cannot be read into a flag; anything that is not a number is of the wrong type.
-bool ReadFlag(const QVariant& value, const QString& name, bool& flag, QString& error) {
+bool ReadFlag(const QVariant& value, bool& flag, Problem& error) {
     qlonglong number = 0;
     bool ok = false;
     switch (value.typeId()) {
@@ -33,7 +25,7 @@ bool ReadFlag(const QVariant& value, const QString& name, bool& flag, QString& e
     case QMetaType::ULongLong:
         number = value.toLongLong(&ok);
         if (!ok) { // an unsigned number beyond the signed range
-            error = ReadFailed(name);
+            error = SettingsReport::NotReadable;
             return false;
         }
         break;
@@ -45,32 +37,33 @@ bool ReadFlag(const QVariant& value, const QString& name, bool& flag, QString& e
             bool digits = !text.isEmpty();
             for (qsizetype k = (text.startsWith(u'-') ? 1 : 0); k < text.size(); ++k)
                 digits = digits && text.at(k).isDigit();
-            error = digits && text != QStringLiteral("-") ? ReadFailed(name) : WrongType(name);
+            error = digits && text != QStringLiteral("-") ? SettingsReport::NotReadable
+                                                          : SettingsReport::WrongType;
             return false;
         }
         break;
     }
     default:
-        error = WrongType(name);
+        error = SettingsReport::WrongType;
         return false;
     }
     if (number > qlonglong(std::numeric_limits<quint32>::max()) ||
         number < qlonglong(std::numeric_limits<qint32>::min())) {
-        error = ReadFailed(name);
+        error = SettingsReport::NotReadable;
         return false;
     }
     flag = number != 0;
     return true;
 }
 
-bool ReadName(const QVariant& value, const QString& name, QString& fileName, QString& error) {
+bool ReadName(const QVariant& value, QString& fileName, Problem& error) {
     if (value.typeId() == QMetaType::QString) {
         const QString text = value.toString();
         const qsizetype zero = text.indexOf(QChar(0));
         fileName = zero < 0 ? text : text.left(zero);
         return true;
     }
-    error = WrongType(name);
+    error = SettingsReport::WrongType;
     return false;
 }
 
@@ -78,30 +71,30 @@ bool ReadName(const QVariant& value, const QString& name, QString& fileName, QSt
 
 SettingsReport ReadSettings(SettingsStore& store, SETTING& settings) {
     if (!store.OpenKey())
-        return {SettingsReport::StoreUnavailable, {}};
+        return {SettingsReport::StoreUnavailable, SettingsReport::None, {}};
     SettingsReport report;
-    const auto fail = [&](QString error) {
+    const auto fail = [&](Problem problem, const QString& name) {
         store.CloseKey();
-        return SettingsReport{SettingsReport::ValueError, std::move(error)};
+        return SettingsReport{SettingsReport::ValueError, problem, name};
     };
     const std::pair<const QString*, bool*> flags[] = {
         {&kTray, &settings.Tray}, {&kPopup, &settings.Popup}, {&kFront, &settings.Front}};
     for (const auto& [name, flag] : flags) {
-        QString error;
+        Problem error = SettingsReport::None;
         if (!store.Contains(*name))
             *flag = false;
-        else if (!ReadFlag(store.Value(*name), *name, *flag, error))
-            return fail(error);
+        else if (!ReadFlag(store.Value(*name), *flag, error))
+            return fail(error, *name);
     }
     const std::tuple<const QString*, QString*, QString> names[] = {
-        {&kSendFina, &settings.SendFina, QStringLiteral("vnsend.txt")},
-        {&kReadFina, &settings.ReadFina, QStringLiteral("vnread.txt")}};
+        {&kSendFina, &settings.SendFina, DefaultSendFina()},
+        {&kReadFina, &settings.ReadFina, DefaultReadFina()}};
     for (const auto& [name, fileName, fallback] : names) {
-        QString error;
+        Problem error = SettingsReport::None;
         if (!store.Contains(*name))
             *fileName = fallback;
-        else if (!ReadName(store.Value(*name), *name, *fileName, error))
-            return fail(error);
+        else if (!ReadName(store.Value(*name), *fileName, error))
+            return fail(error, *name);
     }
     store.CloseKey();
     return report;
@@ -109,7 +102,7 @@ SettingsReport ReadSettings(SettingsStore& store, SETTING& settings) {
 
 SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings) {
     if (!store.OpenKey())
-        return {SettingsReport::StoreUnavailable, {}};
+        return {SettingsReport::StoreUnavailable, SettingsReport::None, {}};
     const std::pair<const QString*, QVariant> values[] = {
         {&kTray, int(settings.Tray ? 1 : 0)},   {&kPopup, int(settings.Popup ? 1 : 0)},
         {&kFront, int(settings.Front ? 1 : 0)}, {&kSendFina, settings.SendFina},
@@ -118,7 +111,7 @@ SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings) {
     for (const auto& [name, value] : values) {
         if (!store.SetValue(*name, value)) {
             store.CloseKey();
-            return {SettingsReport::ValueError, WriteFailed(*name)};
+            return {SettingsReport::ValueError, SettingsReport::NotWritten, *name};
         }
     }
     store.CloseKey();

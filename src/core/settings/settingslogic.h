@@ -10,10 +10,17 @@ struct SettingsReport {
     enum Outcome {
         Ok,
         StoreUnavailable, // the key can be neither opened nor created
-        ValueError,       // a value could not be read or written; error says which
+        ValueError,       // a value could not be read or written; problem and name say which
+    };
+    enum Problem {
+        None,
+        NotReadable, // a number that does not fit a flag
+        WrongType,   // a value of another kind than the setting's
+        NotWritten,  // the store refused the value
     };
     Outcome outcome = Ok;
-    QString error;
+    Problem problem = None;
+    QString name; // the stored value's name, when a value stopped the reading or writing
     bool ok() const { return outcome == Ok; }
 };
 

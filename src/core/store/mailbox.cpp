@@ -143,6 +143,10 @@ QByteArray MailBox::FieldOf(int i, int n) const {
     return field;
 }
 
+MailHeader MailBox::Header(int i) const {
+    return {FieldOf(i, 0), FieldOf(i, 1), FieldOf(i, 2), FieldOf(i, 3), FieldOf(i, 4)};
+}
+
 bool MailBox::HeaderOf(int i, QByteArray& out) const {
     out.clear();
     const int s = RecordStart(i);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/mailrecord.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
@@ -41,6 +43,8 @@ public:
     int HeaderEnd(int i) const;
     int StatusOf(int i) const;
     QByteArray FieldOf(int i, int n) const;
+    // The header fields of record i by name, each as FieldOf gives it.
+    MailHeader Header(int i) const;
     bool HeaderOf(int i, QByteArray& out) const;
     bool KeyOf(int i, QByteArray& out) const;
     bool BodyLine(int i, int j, QByteArray& out) const;

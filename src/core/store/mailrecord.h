@@ -18,6 +18,18 @@ char StatusLetter(int status);
 // 0..3 for 'K', 'S', 'G', 'R'; -1 for any other byte.
 int StatusFromLetter(char letter);
 
+// The fields of a header by name.
+struct MailHeader {
+    QByteArray title;
+    QByteArray sender;
+    QByteArray recipient;
+    QByteArray sendTime;
+    QByteArray readTime; // empty until the recipient first opens the mail
+};
+
+// A time as the clock writes it at its longest: limits counted with it hold for any time.
+inline constexpr char kLongestTime[] = "yyyy/MM/dd HH:mm:ss";
+
 // Size limits of what this program puts on the wire.
 inline constexpr qsizetype kMaxHeader = 255;         // record mark through header end mark
 inline constexpr qsizetype kMaxOutgoingMail = 16000; // a new mail, its terminating zero included

@@ -40,7 +40,7 @@ Courier::Courier(MailSlot& slot, MailBox& sendBox, MailBox& receiveBox, const Cl
 Courier::Refusal Courier::CheckSize(const Recipient& row, QByteArrayView body) {
     // The send time is not known yet: counted at the longest the clock writes it.
     const QByteArray header =
-        BuildHeader('S', row.title, row.sender, row.recipient, QByteArrayView("yyyy/MM/dd HH:mm:ss"));
+        BuildHeader(StatusLetter(Sent), row.title, row.sender, row.recipient, kLongestTime);
     if (header.size() > kMaxHeader)
         return Refusal::HeaderTooLong;
     if (header.size() + UpToZero(body).size() + 1 > kMaxOutgoingMail)
@@ -149,15 +149,15 @@ bool Courier::SendReceipt(QByteArray& header, char letter) {
 Courier::CheckResult Courier::CheckMail() {
     CheckResult result;
     result.takenIn = m_slot.ReadAll();
-    for (int k = 0; result.takenIn && k <= m_slot.LastIndex; ++k) {
-        const QByteArray& header = m_slot.Headers[k];
+    for (int k = 0; result.takenIn && k <= m_slot.LastIndex(); ++k) {
+        const QByteArray& header = m_slot.Header(k);
         switch (m_slot.StatusOf(k)) {
         case Sent: {
-            if (!IsOneRecord(header, m_slot.Bodies[k]))
+            if (!IsOneRecord(header, m_slot.Body(k)))
                 break;
             // Stored straight away as Delivered: the same as storing it and then setting the status
             // by its key, without the risk of the key naming an older record.
-            QByteArray record = header + m_slot.Bodies[k];
+            QByteArray record = header + m_slot.Body(k);
             record[1] = StatusLetter(Delivered);
             if (!m_receiveBox.Prepend(record)) {
                 // Not stored, so not acknowledged: the sender must not see it as delivered.

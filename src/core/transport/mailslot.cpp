@@ -4,6 +4,11 @@
 
 namespace varnel {
 
+const QByteArray& MailSlot::Part(const Table& table, int k) {
+    static const QByteArray none;
+    return k >= 0 && k < kTableSize ? table[k] : none;
+}
+
 namespace {
 
 // The text of a datagram: the bytes before its first zero byte.
@@ -89,14 +94,14 @@ bool MailSlot::LastFromThisMachine() const {
 
 bool MailSlot::ReadAll() {
     for (int k = 0; k < kTableSize; ++k) {
-        Headers[k].clear();
-        Keys[k].clear();
-        Bodies[k].clear();
+        m_headers[k].clear();
+        m_keys[k].clear();
+        m_bodies[k].clear();
     }
-    LastIndex = -1;
+    m_lastIndex = -1;
 
     QByteArray text;
-    for (int reads = 0; reads < kMaxReadsPerBatch && LastIndex < kTableSize - 1 && ReadOne(text); ++reads) {
+    for (int reads = 0; reads < kMaxReadsPerBatch && m_lastIndex < kTableSize - 1 && ReadOne(text); ++reads) {
         // The header runs from the first record mark to the last header end mark.
         const qsizetype len = text.size();
         const qsizetype b = text.indexOf(kRecordMark);
@@ -108,27 +113,27 @@ bool MailSlot::ReadAll() {
             continue;
 
         bool repeat = false;
-        for (int k = 0; k <= LastIndex && !repeat; ++k)
-            repeat = Headers[k] == header;
+        for (int k = 0; k <= m_lastIndex && !repeat; ++k)
+            repeat = m_headers[k] == header;
         if (repeat)
             continue; // the same mail or receipt twice in one batch: the first one counts
 
-        const int k = ++LastIndex;
-        Headers[k] = header;
+        const int k = ++m_lastIndex;
+        m_headers[k] = header;
         m_seals[k] = m_lastSeal;
         // The record key: from after the separator behind the status letter up to the last separator.
         const qsizetype lastSeparator = header.lastIndexOf(kSeparator);
         if (lastSeparator > 3)
-            Keys[k] = header.sliced(3, lastSeparator - 3);
-        Bodies[k] = text.sliced(e + 1);
+            m_keys[k] = header.sliced(3, lastSeparator - 3);
+        m_bodies[k] = text.sliced(e + 1);
     }
-    return LastIndex != -1;
+    return m_lastIndex != -1;
 }
 
 int MailSlot::StatusOf(int k) const {
-    if (k < 0 || k > LastIndex || Headers[k].size() < 2)
+    if (k < 0 || k > m_lastIndex || m_headers[k].size() < 2)
         return -1;
-    switch (Headers[k].at(1)) {
+    switch (m_headers[k].at(1)) {
     case 'K':
         return 0;
     case 'S':

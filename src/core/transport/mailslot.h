@@ -56,12 +56,21 @@ public:
     // A held-back text keeps the way it arrived.
     void HoldBack(const QByteArray& text, Seal seal = Seal::Plain);
 
-    int LastIndex = -1;
-    std::array<QByteArray, kTableSize> Headers;
-    std::array<QByteArray, kTableSize> Keys;
-    std::array<QByteArray, kTableSize> Bodies;
+    // The received table as the last ReadAll left it: entries 0..LastIndex (-1: none), each cut into
+    // header, record key and body. Outside the table the parts are empty.
+    int LastIndex() const { return m_lastIndex; }
+    const QByteArray& Header(int k) const { return Part(m_headers, k); }
+    const QByteArray& Key(int k) const { return Part(m_keys, k); }
+    const QByteArray& Body(int k) const { return Part(m_bodies, k); }
 
 private:
+    using Table = std::array<QByteArray, kTableSize>;
+    static const QByteArray& Part(const Table& table, int k);
+
+    int m_lastIndex = -1;
+    Table m_headers;
+    Table m_keys;
+    Table m_bodies;
     Endpoint& m_endpoint;
     std::deque<std::pair<QByteArray, Seal>> m_heldBack;
     std::array<Seal, kTableSize> m_seals{};

@@ -1,0 +1,186 @@
+#include "postoffice.h"
+
+#include "clock.h"
+#include "network/hostdetect.h"
+
+#include <algorithm>
+
+namespace varnel {
+
+PostOffice::PostOffice(Endpoint& endpoint, NetProvider& provider, MailboxFiles& files, const Clock& clock)
+    : m_clock(clock), m_files(files), m_mailSlot(endpoint), m_netBrowser(provider) {}
+
+PostOffice::~PostOffice() {
+    m_courier.reset();
+    m_store.reset(); // lets go of the mailboxes' edits while they still exist
+    m_mailSlot.Close();
+}
+
+bool PostOffice::OpenEndpoint() {
+    return m_mailSlot.Open();
+}
+
+bool PostOffice::ListNetwork() {
+    return m_netBrowser.Enumerate() != 0;
+}
+
+bool PostOffice::DetectLocalHost() {
+    return DetectLocalHostName(m_mailSlot, m_netBrowser, m_localHostName);
+}
+
+QStringList PostOffice::OpenMailBoxes(const QString& sendName, const QString& receiveName) {
+    m_sendBox = std::make_unique<MailBox>();
+    m_receiveBox = std::make_unique<MailBox>();
+    m_store = std::make_unique<MailStore>(m_files);
+    const QStringList notices = m_store->Open(sendName, receiveName, *m_sendBox, *m_receiveBox);
+    m_courier = std::make_unique<Courier>(
+        m_mailSlot, *m_sendBox, *m_receiveBox, m_clock, [this] { return m_netBrowser.NetworkFound(); },
+        [this] { return m_store && m_store->Commit(); });
+    return notices;
+}
+
+void PostOffice::CloseEndpoint() {
+    m_mailSlot.Close();
+}
+
+MailStore::Closing PostOffice::CloseMailBox(Box box) {
+    m_courier.reset();
+    if (!m_store || !Mutable(box))
+        return {};
+    return m_store->Close(*Mutable(box));
+}
+
+QString PostOffice::RescueMailBox(Box box) {
+    return m_store && Mutable(box) ? m_store->Rescue(*Mutable(box)) : QString();
+}
+
+void PostOffice::ReleaseMailBoxes() {
+    m_courier.reset();
+    m_store.reset();
+    m_sendBox.reset();
+    m_receiveBox.reset();
+}
+
+PostOffice::CheckOutcome PostOffice::CheckMail() {
+    CheckOutcome outcome;
+    if (!m_courier)
+        return outcome;
+    outcome.mail = m_courier->CheckMail();
+    if (m_store)
+        outcome.storeNotice = m_store->TakeNotice();
+    return outcome;
+}
+
+bool PostOffice::HasUnread() const {
+    return m_courier && m_courier->HasUnread();
+}
+
+Courier::Refusal PostOffice::CheckSize(const Recipient& row, QByteArrayView body) {
+    return Courier::CheckSize(row, body);
+}
+
+Courier::ComposeResult PostOffice::SendNew(const QList<Recipient>& rows, QByteArrayView body) {
+    return m_courier ? m_courier->SendComposed(rows, body) : Courier::ComposeResult{};
+}
+
+bool PostOffice::SendAgain(int i) {
+    return m_courier && m_courier->SendSelected(i);
+}
+
+PostOffice::SaveResult PostOffice::SaveWithoutSending(const QList<Recipient>& rows, QByteArrayView body) {
+    SaveResult result;
+    if (!m_sendBox)
+        return result;
+    const QByteArray time = m_clock.TimeText();
+    for (const Recipient& row : rows) {
+        const QByteArray record =
+            BuildHeader(StatusLetter(Saved), row.title, row.sender, row.recipient, time).append(body);
+        if (!m_sendBox->Prepend(record)) {
+            result.boxFull = true;
+            break;
+        }
+        ++result.stored;
+    }
+    return result;
+}
+
+bool PostOffice::Open(int i) {
+    if (!m_receiveBox || m_receiveBox->StatusOf(i) != Delivered)
+        return false;
+    m_receiveBox->SetStatusAt(i, Opened);
+    m_receiveBox->InsertReadTime(i, m_clock.TimeText());
+    QByteArray header;
+    if (m_receiveBox->HeaderOf(i, header) && m_courier)
+        m_courier->SendReadReceipt(header);
+    return true;
+}
+
+bool PostOffice::Delete(Box box, int i) {
+    MailBox* mailbox = Mutable(box);
+    return mailbox && mailbox->DeleteRecord(i);
+}
+
+void PostOffice::DeleteAll(Box box) {
+    if (MailBox* mailbox = Mutable(box))
+        mailbox->Clear();
+}
+
+PostOffice::ReplyHeader PostOffice::ReplyTo(int i) const {
+    ReplyHeader reply;
+    if (!m_receiveBox || i < 0 || i >= m_receiveBox->MarkCount())
+        return reply;
+    const MailHeader mail = m_receiveBox->Header(i);
+    reply.title = mail.title;
+    reply.recipient = mail.sender;
+    // Everything else in the reply's header, the send time at its longest, and the read time the
+    // recipient writes in when the reply is opened.
+    const qsizetype rest =
+        BuildHeader(StatusLetter(Sent), "", m_localHostName, mail.sender, kLongestTime).size() +
+        qsizetype(sizeof kLongestTime - 1);
+    reply.titleRoom = std::max<qsizetype>(0, kMaxHeader - rest);
+    return reply;
+}
+
+const MailBox* PostOffice::MailBoxOf(Box box) const {
+    return Mutable(box);
+}
+
+MailBox* PostOffice::Mutable(Box box) const {
+    return box == Box::Send ? m_sendBox.get() : m_receiveBox.get();
+}
+
+int PostOffice::Count(Box box) const {
+    const MailBox* mailbox = MailBoxOf(box);
+    return mailbox ? mailbox->MarkCount() : 0;
+}
+
+MailStatus PostOffice::StatusOf(Box box, int i) const {
+    const MailBox* mailbox = MailBoxOf(box);
+    return mailbox ? MailStatus(mailbox->StatusOf(i)) : StatusNone;
+}
+
+MailHeader PostOffice::HeaderOf(Box box, int i) const {
+    const MailBox* mailbox = MailBoxOf(box);
+    return mailbox ? mailbox->Header(i) : MailHeader{};
+}
+
+QByteArray PostOffice::KeyOf(Box box, int i) const {
+    QByteArray key;
+    if (const MailBox* mailbox = MailBoxOf(box))
+        mailbox->KeyOf(i, key);
+    return key;
+}
+
+QString PostOffice::FileNameOf(Box box) const {
+    return m_store && MailBoxOf(box) ? m_store->NameOf(*MailBoxOf(box)) : QString();
+}
+
+QByteArray PostOffice::GroupName(int i) const {
+    return m_netBrowser.GroupName(i);
+}
+
+QByteArray PostOffice::HostName(int i) const {
+    return m_netBrowser.HostName(i);
+}
+
+} // namespace varnel

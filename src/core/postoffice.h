@@ -1,0 +1,127 @@
+#pragma once
+
+#include "network/netbrowser.h"
+#include "store/mailbox.h"
+#include "store/mailrecord.h"
+#include "store/mailstore.h"
+#include "transport/courier.h"
+#include "transport/mailslot.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace varnel {
+
+class Clock;
+class Endpoint;
+class MailboxFiles;
+class NetProvider;
+
+// Which of the two mailboxes.
+enum class Box { Send, Receive };
+
+// The running copy's mail: its endpoint, the network tables, both mailboxes, the store that keeps
+// them on disk and the courier that carries mail between them and the network. The window asks it
+// and shows; every change of a mailbox and every datagram goes through here. What changed comes
+// back as data: counts, keys, outcome codes, and the store's texts as the store words them.
+class PostOffice {
+public:
+    PostOffice(Endpoint& endpoint, NetProvider& provider, MailboxFiles& files, const Clock& clock);
+    ~PostOffice();
+    PostOffice(const PostOffice&) = delete;
+    PostOffice& operator=(const PostOffice&) = delete;
+
+    // The start-up steps, in their order: the endpoint, the network, this machine's name, the
+    // mailboxes.
+    bool OpenEndpoint();
+    // Lists the network anew; false when it found no host.
+    bool ListNetwork();
+    // Finds this machine's name among the listed hosts; false (the name kept) when it cannot.
+    bool DetectLocalHost();
+    // Reads both mailboxes from their files and journals; returns what the person must be told.
+    QStringList OpenMailBoxes(const QString& sendName, const QString& receiveName);
+
+    // The close steps: the endpoint; then each mailbox written whole (again after a refusal, or
+    // rescued elsewhere), then both let go. Nothing is carried from the first CloseMailBox on.
+    void CloseEndpoint();
+    MailStore::Closing CloseMailBox(Box box);
+    QString RescueMailBox(Box box);
+    void ReleaseMailBoxes();
+
+    // The mailboxes are open: from OpenMailBoxes to ReleaseMailBoxes.
+    bool MailBoxesOpen() const { return m_sendBox != nullptr; }
+    // Mail can be sent now: the mailboxes are open (and not closing) and the network has hosts.
+    bool CanSend() const { return m_courier && NetworkFound(); }
+
+    struct CheckOutcome {
+        Courier::CheckResult mail;
+        QString storeNotice; // a write that began to fail, told once; empty otherwise
+    };
+    // One mail check: arrivals stored and answered, receipts applied, changes put on disk.
+    CheckOutcome CheckMail();
+    // A received mail waits unopened.
+    bool HasUnread() const;
+
+    // Why a new mail cannot travel as it stands, or Ok.
+    static Courier::Refusal CheckSize(const Recipient& row, QByteArrayView body);
+    // Sends a new mail to every row; each copy stays in the send box, Sent or Saved.
+    Courier::ComposeResult SendNew(const QList<Recipient>& rows, QByteArrayView body);
+    // Sends record i of the send box again; true when it left.
+    bool SendAgain(int i);
+    struct SaveResult {
+        int stored = 0;       // copies put in front of the send box, one per row from the first
+        bool boxFull = false; // the send box refused the next copy
+    };
+    // Stores one Saved copy per row in the send box without sending, all with the same time.
+    SaveResult SaveWithoutSending(const QList<Recipient>& rows, QByteArrayView body);
+    // Opens received mail i when it waits unopened: it becomes Opened with the read time, and its
+    // header goes back to the sender as the read receipt. True when it was opened now.
+    bool Open(int i);
+    bool Delete(Box box, int i);
+    void DeleteAll(Box box);
+
+    // The header of a reply to received mail i: its sender as recipient, its title, and the room a
+    // title has beside everything else the reply's header holds (both times counted at their
+    // longest). Empty sender when there is no such mail.
+    struct ReplyHeader {
+        QByteArray title;
+        QByteArray recipient;
+        qsizetype titleRoom = 0;
+    };
+    ReplyHeader ReplyTo(int i) const;
+
+    // Read-only queries.
+    const MailBox* MailBoxOf(Box box) const;
+    int Count(Box box) const;
+    MailStatus StatusOf(Box box, int i) const;
+    MailHeader HeaderOf(Box box, int i) const;
+    QByteArray KeyOf(Box box, int i) const;
+    QString FileNameOf(Box box) const;
+    const QByteArray& LocalHostName() const { return m_localHostName; }
+    bool NetworkFound() const { return m_netBrowser.NetworkFound(); }
+    int GroupCount() const { return m_netBrowser.GetGroupCount(); }
+    int HostCount() const { return m_netBrowser.GetHostCount(); }
+    QByteArray GroupName(int i) const;
+    QByteArray HostName(int i) const;
+    // The workgroup (1-based) host i belongs to.
+    int GroupOfHost(int i) const { return m_netBrowser.GroupOfHost(i); }
+
+private:
+    MailBox* Mutable(Box box) const;
+
+    const Clock& m_clock;
+    MailboxFiles& m_files;
+    MailSlot m_mailSlot;
+    NetBrowser m_netBrowser;
+    QByteArray m_localHostName;
+    // From OpenMailBoxes to ReleaseMailBoxes. The store goes before the mailboxes, the courier first.
+    std::unique_ptr<MailBox> m_sendBox;
+    std::unique_ptr<MailBox> m_receiveBox;
+    std::unique_ptr<MailStore> m_store;
+    std::unique_ptr<Courier> m_courier;
+};
+
+} // namespace varnel
