@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/sealnotices.h"
+
 #include <QObject>
 
 class QTimer;
@@ -38,6 +40,7 @@ private:
     bool m_stopped = false;
     bool m_unreadIcon = false;
     bool m_iconApplied = false;
+    SealNotices m_sealNotices;
     bool m_fullTold = false; // the person has been told that the receive box is full
 };
 

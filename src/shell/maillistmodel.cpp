@@ -1,5 +1,7 @@
 #include "shell/maillistmodel.h"
 
+#include <QFont>
+
 #include "shell/icons.h"
 #include "text/cp932.h"
 
@@ -167,6 +169,19 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
         if (index.column() == 0)
             return StatusIcon(Image(index.row()));
         return {};
+    case Qt::ToolTipRole:
+    case Qt::FontRole: {
+        if (!m_sealMark || m_composing)
+            return {};
+        const QString mark = m_sealMark(KeyAt(index.row()), Image(index.row()));
+        if (mark.isEmpty())
+            return {};
+        if (role == Qt::ToolTipRole)
+            return mark;
+        QFont font;
+        font.setItalic(true);
+        return font;
+    }
     default:
         return {};
     }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -55,6 +56,10 @@ public:
     void ReloadRow(int row, const MailBox& box);
     // Mailbox mode: the record key of the row as the list was filled; empty outside the list.
     QByteArray KeyAt(int row) const;
+    // What a row says about its seal, from its key and picture: empty for a sealed mail; otherwise
+    // the row is shown in italics with that word as its tooltip. No function: nothing is marked.
+    using SealMark = std::function<QString(const QByteArray& key, int image)>;
+    void SetSealMark(SealMark mark) { m_sealMark = std::move(mark); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -88,6 +93,7 @@ private:
     QList<Recipient> m_rows;
 
     mutable std::array<QIcon, 4> m_icons;
+    SealMark m_sealMark;
 };
 
 } // namespace varnel

@@ -1,5 +1,8 @@
 #include "shell/mailviews.h"
 
+#include "seal/sealdesk.h"
+#include "shell/sealnotices.h"
+
 #include "shell/maillistmodel.h"
 #include "shell/prompt.h"
 #include "shell/texts.h"
@@ -94,6 +97,7 @@ void MailViews::ShowView() {
         m_memo.clear();
         m_memo.setReadOnly(false);
     } else {
+        SetSealMark();
         m_model.ShowMailBox(m_app.Post().MailBoxOf(ShownBox()));
         m_list.setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_memo.clear();
@@ -101,6 +105,23 @@ void MailViews::ShowView() {
     }
     m_list.clearSelection();
     m_list.setCurrentIndex(QModelIndex());
+}
+
+void MailViews::SetSealMark() {
+    const SealDesk* desk = m_app.Post().Seals();
+    if (!desk) {
+        m_model.SetSealMark({});
+        return;
+    }
+    if (ShownBox() == Box::Receive) {
+        m_model.SetSealMark(
+            [desk](const QByteArray& key, int) { return sealtexts::MailMark(desk, desk->ArrivedAs(key)); });
+    } else {
+        // A copy saved without sending never went anywhere.
+        m_model.SetSealMark([desk](const QByteArray& key, int image) {
+            return image == Saved ? QString() : sealtexts::SentMark(desk, desk->WentSealed(key));
+        });
+    }
 }
 
 void MailViews::SelectRowQuietly(int row) {

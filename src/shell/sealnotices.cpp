@@ -18,7 +18,7 @@ QString Caption() {
 namespace sealtexts {
 
 QString SealedOnlyOption() {
-    return QStringLiteral("封印メールのみ (封印できない相手とは送受信しない)");
+    return QStringLiteral("封印メールのみ");
 }
 
 QString FingerprintLines(const QByteArray& fingerprint) {

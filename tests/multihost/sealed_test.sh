@@ -44,6 +44,8 @@ peer() { timeout 30 ip netns exec "${NS}3" "$PEER" -b 10.232.0.3 "${@:2}" >"$W/$
 # The seal mark of a record key (title\sender\recipient\time) in a copy's marks file.
 marked() { grep -qx "$2 $(printf '%s' "$3" | base64 -w0)" "$(box "$1" sealmarks.txt)"; }
 declare -A PID
+# A record key in the peer's notation (a backslash doubled).
+pk() { printf '%s' "${1//\\/\\\\}"; }
 
 # --- 1: keys by request ----------------------------------------------------------------------------
 start 1
@@ -63,8 +65,8 @@ K3="to pc3\\pc1\\pc3\\$NOW"
 printf '\aS\\%s\\\bsealed hello\r\n\aS\\%s\\\bplain hello\r\n' "$K2" "$K3" >"$(box 1 vnsend.txt)"
 start 2
 start 1
-peer plain expect 20 "\aS\\\\$K3\\\\\bplain hello\r\n\0" \
-    send pc1 "\aR\\\\$K2\\\\2000/01/01 0:00:00\b\0" \
+peer plain expect 20 "\aS\\\\$(pk "$K3")\\\\\bplain hello\r\n\0" \
+    send pc1 "\aR\\\\$(pk "$K2")\\\\2000/01/01 0:00:00\b\0" \
     send pc1 "\aS\\\\forged\\\\pc2\\\\pc1\\\\$NOW\\\\\bfrom pc2, honestly\r\n\0" sleep 3 &&
     pass "the copy without a key got plain mail" || fail "peer: no plain mail from pc1"
 sleep 3

@@ -45,7 +45,7 @@ public:
     // Fills the received table with up to ten new entries; true when at least one was stored.
     bool ReadAll();
     // How entry k arrived (plain for no such entry).
-    Seal SealOf(int k) const { return k >= 0 && k <= LastIndex ? m_seals[k] : Seal::Plain; }
+    Seal SealOf(int k) const { return k >= 0 && k <= m_lastIndex ? m_seals[k] : Seal::Plain; }
     // How the text last read by ReadOne arrived, and whether the text last sent went sealed.
     Seal LastSeal() const { return m_lastSeal; }
     bool LastSendSealed() const { return m_endpoint.LastSendSealed(); }
