@@ -34,7 +34,7 @@ struct Services {
     // Sealing: present when this copy has an identity. identityTrouble: why it has none, for the
     // start-up (empty when it has one).
     SealDesk* seals = nullptr;
-    QString identityTrouble;
+    QString identityTrouble{};
 };
 
 // The application object: it owns every process-wide object of one running copy (its post office,

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     varnel::MessageBoxPrompt prompt;
     varnel::SystemTray tray;
 
-    varnel::Services services{&endpoint, &provider, &settingsStore, &files, &clock, &prompt, &tray, nullptr, {}};
+    varnel::Services services{&endpoint, &provider, &settingsStore, &files, &clock, &prompt, &tray};
 
     // Sealed mail, when this user's identity can be had: the sealing endpoint sits between the UDP
     // endpoint and the program. A key file that cannot be used is told at start-up, never replaced.

@@ -76,8 +76,12 @@ SealingEndpoint::SealingEndpoint(Endpoint& inner, const Identity& identity, Keyr
 
 void SealingEndpoint::SetLocalName(const QByteArray& name) {
     m_localName = name;
-    if (!name.isEmpty())
-        m_keyring.Learn(name, m_identity.PublicKey());
+    if (name.isEmpty())
+        return;
+    m_keyring.Learn(name, m_identity.PublicKey());
+    // Those who asked while this machine did not know its name yet hear the answer now.
+    for (const QByteArray& asker : std::exchange(m_unanswered, {}))
+        m_inner.SendWhenResolved(asker, BuildKeyMessage({'A', m_localName, m_identity.PublicKey()}));
 }
 
 const QByteArray& SealingEndpoint::SharedKey(const QByteArray& boxPublic) {
@@ -172,7 +176,12 @@ void SealingEndpoint::TakeKeyMessage(QByteArrayView raw) {
         return;
     }
     m_keyring.Learn(message->name, message->key);
-    if (!m_localName.isEmpty() && Due(m_answered, message->name))
+    if (m_localName.isEmpty()) {
+        if (m_unanswered.size() < kMaxUnanswered && !m_unanswered.contains(message->name))
+            m_unanswered.append(message->name);
+        return;
+    }
+    if (Due(m_answered, message->name))
         m_inner.SendWhenResolved(message->name, BuildKeyMessage({'A', m_localName, m_identity.PublicKey()}));
 }
 

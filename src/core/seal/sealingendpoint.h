@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <chrono>
 #include <functional>
 
@@ -22,6 +23,7 @@ public:
     // A key request goes to one machine at most this often, and is answered at most this often.
     static constexpr std::chrono::seconds kKeyRequestPause{30};
     static constexpr int kMaxSharedKeys = 256;
+    static constexpr int kMaxUnanswered = 16;
 
     SealingEndpoint(Endpoint& inner, const Identity& identity, Keyring& keyring,
                     Now now = std::chrono::steady_clock::now);
@@ -90,6 +92,7 @@ private:
     QHash<QByteArray, QByteArray> m_shared; // X25519 public key -> precomputed shared key
     QHash<QByteArray, std::chrono::steady_clock::time_point> m_asked;    // lower-case name
     QHash<QByteArray, std::chrono::steady_clock::time_point> m_answered; // lower-case name
+    QList<QByteArray> m_unanswered; // asked before this machine's name was known (a few at most)
 };
 
 } // namespace varnel
