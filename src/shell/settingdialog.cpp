@@ -74,7 +74,7 @@ SettingDialog::SettingDialog(SETTING& settings, QWidget* parent, SealDesk* seals
     if (m_seals) {
         // Between the start-up option and the arrival group, where the form has room for one line.
         m_sealedOnlyBox = MakeCheckBox(QStringLiteral("CB_SealedOnly"), sealtexts::SealedOnlyOption(),
-                                       QRect(16, 40, 281, 16), this);
+                                       QRect(16, 41, 273, 15), this);
         m_sealedOnlyBox->setToolTip(QStringLiteral("封印できない相手とはメールも受信通知も送受信しません"));
         connect(m_sealedOnlyBox, &QCheckBox::toggled, this, [this] { m_applyButton->setEnabled(true); });
         setTabOrder(m_trayBox, m_sealedOnlyBox);
