@@ -272,14 +272,15 @@ bool UdpEndpoint::LastFromThisMachine() const {
     const QHostAddress& source = m_lastSource;
     if (source.isNull())
         return false;
-    // What this machine sends to itself, to whichever of its addresses, arrives over loopback; a
-    // frame from the wire never does, whatever source address it claims.
+    // What this machine sends to itself goes to a loopback address (see SendToAddress) and arrives
+    // over loopback; a frame from the wire never does, whatever source address it claims (the kernel
+    // drops loopback sources from the wire; one of this machine's other addresses could be forged).
     if (!m_loopbackInterfaces.contains(m_lastInterface))
         return false;
     // An endpoint bound to one address stands for a machine of that one address.
     if (m_bindAddress != QHostAddress(QHostAddress::Any))
         return SameAddress(source, Unmapped(m_bindAddress));
-    return true;
+    return source.isLoopback();
 }
 
 void UdpEndpoint::RefreshInterfaces() const {
@@ -294,6 +295,12 @@ void UdpEndpoint::RefreshInterfaces() const {
             m_attached.append({entry.ip(), entry.prefixLength()});
     }
     m_attachedRead = now;
+}
+
+bool UdpEndpoint::IsOwnAddress(const QHostAddress& address) const {
+    RefreshInterfaces();
+    return std::any_of(m_attached.begin(), m_attached.end(),
+                       [&](const Attached& own) { return SameAddress(Unmapped(own.address), address); });
 }
 
 bool UdpEndpoint::MayAnswer(QByteArrayView host, const QList<QHostAddress>& addresses) const {
@@ -410,9 +417,15 @@ void UdpEndpoint::SendHeld() {
 }
 
 bool UdpEndpoint::SendToAddress(const QHostAddress& target, QByteArrayView datagram) {
-    const QHostAddress address = Unmapped(target);
+    QHostAddress address = Unmapped(target);
     if (!IsUnicast(address))
         return false;
+    // This machine itself is reached over loopback, so that what it sends itself is told apart from
+    // a frame that only claims to come from one of its addresses.
+    if (m_bindAddress == QHostAddress(QHostAddress::Any) && !address.isLoopback() && IsOwnAddress(address))
+        address = address.protocol() == QAbstractSocket::IPv4Protocol
+                      ? QHostAddress(QHostAddress::LocalHost)
+                      : QHostAddress(QHostAddress::LocalHostIPv6);
     const bool ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol;
 
     // From the bound socket when it can reach the address, so the datagram comes from our mail port.

@@ -71,6 +71,7 @@ private:
     bool MayAnswer(QByteArrayView host, const QList<QHostAddress>& addresses) const;
     // This machine's interface addresses with their prefixes, read again at most once a second.
     void RefreshInterfaces() const;
+    bool IsOwnAddress(const QHostAddress& address) const;
     bool SendToAddress(const QHostAddress& address, QByteArrayView datagram);
     // Sends or drops the held datagrams whose names have been answered.
     void SendHeld();
