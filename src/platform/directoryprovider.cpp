@@ -37,12 +37,6 @@ bool HasControlBytes(const QByteArray& line) {
     return false;
 }
 
-// Mail goes to one machine only: never to a group, a broadcast or the unspecified address.
-bool IsMachineAddress(const QHostAddress& address) {
-    return !address.isNull() && !address.isMulticast() && !address.isBroadcast() &&
-           address != QHostAddress(QHostAddress::AnyIPv4) && address != QHostAddress(QHostAddress::AnyIPv6);
-}
-
 const char* Reason(DirectoryProvider::Problem::Reason reason) {
     switch (reason) {
     case DirectoryProvider::Problem::Fields:

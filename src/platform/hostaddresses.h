@@ -10,6 +10,12 @@
 
 namespace varnel {
 
+// Mail goes to one machine only: never to a broadcast, a multicast group or the unspecified address.
+inline bool IsMachineAddress(const QHostAddress& address) {
+    return !address.isNull() && !address.isMulticast() && !address.isBroadcast() &&
+           address != QHostAddress(QHostAddress::AnyIPv4) && address != QHostAddress(QHostAddress::AnyIPv6);
+}
+
 // Host names and their addresses: first what live discovery knows at the moment of asking, then
 // what the last network listing gave. The listing fills it; the endpoint asks it first when it
 // sends to a named machine.

@@ -41,17 +41,6 @@ bool SameAddress(const QHostAddress& a, const QHostAddress& b) {
     return std::memcmp(x.c, y.c, sizeof x.c) == 0;
 }
 
-// Only addresses of one machine may be written to: never a broadcast, a multicast group or the
-// unspecified address. Subnet broadcasts are refused by the kernel, as no socket here has
-// SO_BROADCAST.
-bool IsUnicast(const QHostAddress& address) {
-    if (address.isNull() || address.isMulticast() || address.isBroadcast())
-        return false;
-    if (address == QHostAddress(QHostAddress::AnyIPv4) || address == QHostAddress(QHostAddress::AnyIPv6))
-        return false;
-    return true;
-}
-
 // The IPv4 address inside an IPv4-mapped IPv6 address, or the address as it is.
 QHostAddress Unmapped(const QHostAddress& address) {
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -418,7 +407,8 @@ void UdpEndpoint::SendHeld() {
 
 bool UdpEndpoint::SendToAddress(const QHostAddress& target, QByteArrayView datagram) {
     QHostAddress address = Unmapped(target);
-    if (!IsUnicast(address))
+    // Subnet broadcasts are refused by the kernel, as no socket here has SO_BROADCAST.
+    if (!IsMachineAddress(address))
         return false;
     // This machine itself is reached over loopback, so that what it sends itself is told apart from
     // a frame that only claims to come from one of its addresses.

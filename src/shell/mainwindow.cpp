@@ -313,16 +313,16 @@ void MainWindow::ShowViewMarks(View view) {
 }
 
 void MainWindow::UpdateMailMenu() {
-    const MailMenuState s = MailMenuRules(CurrentView(), SelectedRow() != -1);
+    const MailMenuState s = MailMenuRules(m_views->CurrentView(), m_views->SelectedRow() != -1);
     m_send->setEnabled(s.send);
     m_deleteSelected->setEnabled(s.deleteSelected);
-    m_reply->setEnabled(ReplyRule(CurrentView(), SelectedRow() != -1));
+    m_reply->setEnabled(ReplyRule(m_views->CurrentView(), m_views->SelectedRow() != -1));
 }
 
 void MainWindow::UpdateEditMenu() {
     const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
-    const EditMenuState s =
-        EditMenuRules(CurrentView(), m_client->Memo()->textCursor().hasSelection(), clip && clip->hasText());
+    const EditMenuState s = EditMenuRules(
+        m_views->CurrentView(), m_client->Memo()->textCursor().hasSelection(), clip && clip->hasText());
     m_copy->setEnabled(s.copy);
     m_paste->setEnabled(s.paste);
     m_cut->setEnabled(s.cut);
@@ -330,9 +330,10 @@ void MainWindow::UpdateEditMenu() {
 }
 
 void MainWindow::UpdateListMenu() {
-    const ViewPopupState s = ViewPopupRules(CurrentView(), SelectedRow() != -1, m_app.Post().NetworkFound());
+    const ViewPopupState s =
+        ViewPopupRules(m_views->CurrentView(), m_views->SelectedRow() != -1, m_app.Post().NetworkFound());
     m_sendFromList->setEnabled(s.send);
-    m_replyFromList->setEnabled(ReplyRule(CurrentView(), SelectedRow() != -1));
+    m_replyFromList->setEnabled(ReplyRule(m_views->CurrentView(), m_views->SelectedRow() != -1));
     m_saveWithoutSending->setEnabled(s.save);
     m_deleteFromList->setEnabled(s.remove);
     m_deleteAllFromList->setEnabled(s.removeAll);
@@ -362,14 +363,6 @@ void MainWindow::RequestClose() {
 
 bool MainWindow::Closed() const {
     return m_lifecycle->Closed();
-}
-
-View MainWindow::CurrentView() const {
-    return m_views->CurrentView();
-}
-
-int MainWindow::SelectedRow() const {
-    return m_views->SelectedRow();
 }
 
 bool MainWindow::UnreadIcon() const {

@@ -38,14 +38,10 @@ public:
     void RequestClose();
     bool Closed() const;
 
-    View CurrentView() const;
-    // Index of the first selected row of the mail list, or -1.
-    int SelectedRow() const;
     // Which icon the last mail check chose: true when unread mail waits.
     bool UnreadIcon() const;
     // A dragging bar holds the pointer.
     bool Dragging() const;
-    HelpWindow* Help() const { return m_help; }
 
     void HideToTray();
     void RestoreFromTray();

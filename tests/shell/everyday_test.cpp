@@ -1,12 +1,12 @@
 // The window as people use it all day: nothing typed is lost, arrivals are seen, a reply is one
 // action, what cannot be sent is told, the list fits its text.
+#include "records.h"
 #include "testmachine.h"
 #include "widgetinput.h"
 
 #include "shell/arrivalnotice.h"
 #include "shell/draft.h"
 #include "shell/titledialog.h"
-#include "store/mailrecord.h"
 #include "text/cp932.h"
 
 #include <QApplication>
@@ -21,8 +21,7 @@ namespace {
 
 QByteArray Mail(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
                 const QByteArray& time = "1998/02/23 9:00:00") {
-    return QByteArray(1, kRecordMark) + letter + '\\' + title + '\\' + from + '\\' + to + '\\' + time + '\\' +
-           kHeaderEnd + "body\r\n";
+    return test::Mail{letter, title, from, to, time, {}, "body\r\n"}.Record();
 }
 
 QByteArray Sjis(const QString& text) {
@@ -143,8 +142,8 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("2通のメールが届きました\nPC03さんから「older」")});
         pc.tray.ClickMessage();
         QVERIFY(pc.Window().isVisible());
-        QCOMPARE(pc.Window().CurrentView(), View::Read);
-        QCOMPARE(pc.Window().SelectedRow(), 0);
+        QCOMPARE(pc.Parts().CurrentView(), View::Read);
+        QCOMPARE(pc.Parts().SelectedRow(), 0);
         QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
     }
 
@@ -170,7 +169,7 @@ private Q_SLOTS:
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 0);
         QTest::keyClick(&pc.Window(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(pc.Window().CurrentView(), View::Make);
+        QCOMPARE(pc.Parts().CurrentView(), View::Make);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.LV_Model->Title(0), expected);
         QCOMPARE(ui.LV_Model->SenderBytes(0), QByteArray("PC01"));

@@ -36,7 +36,7 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01", {"PC00", "PC01"});
         pc.files.files[QStringLiteral("vnsend.txt")] =
-            QByteArray("\x07S\\t\\PC01\\PC00\\1998/02/23 9:00:00\\\x08hi\r\n");
+            test::Mail{.letter = 'S', .recipient = "PC00"}.Record();
         Varnel& app = pc.Start();
         MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
@@ -278,7 +278,7 @@ private Q_SLOTS:
         QCOMPARE(pc.prompt.boxes.size(), 1); // the second refusal is not shown to a closing program
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("SendFina の値「」")));
         QCOMPARE(pc.finished->count(), 1);
-        QVERIFY(!pc.Post().MailBoxesOpen());
+        QVERIFY(!pc.app->Post().MailBoxesOpen());
         QVERIFY(!pc.Parts().Tm_CheckMail->isActive());
         // The default names were used, and the stored values are left as they were.
         QVERIFY(pc.files.files.contains(QStringLiteral("vnsend.txt")));

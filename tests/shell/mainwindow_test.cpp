@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: layout, menus, command routing, enabling rules, the
 // dragging bars, the memo's bytes and the mail list.
+#include "records.h"
 #include "testmachine.h"
 
 #include "shell/composer.h"
@@ -38,18 +39,16 @@ struct Rig {
     TestMachine machine{network, "PC01"};
     Varnel& app = machine.Create();
     MainWindow& Form() { return machine.Window(); }
-    // Starts the copy on these mailbox files.
     void StartWith(const QByteArray& sendBox, const QByteArray& receiveBox = {}) {
-        machine.files.files[QStringLiteral("vnsend.txt")] = sendBox;
-        machine.files.files[QStringLiteral("vnread.txt")] = receiveBox;
+        machine.files.files = {{QStringLiteral("vnsend.txt"), sendBox},
+                               {QStringLiteral("vnread.txt"), receiveBox}};
         app.Start();
     }
 };
 
 QByteArray Record(char letter, const QByteArray& title, const QByteArray& body = "line\r\n",
-                  const QByteArray& readTime = {}) {
-    return QByteArray(1, '\x07') + letter + '\\' + title + "\\PC01\\PC02\\1998/02/23 9:05:07\\" + readTime +
-           '\x08' + body;
+                  const QByteArray& read = {}) {
+    return test::Mail{.letter = letter, .title = title, .readTime = read, .body = body}.Record();
 }
 
 // Opens a menu as the person would and closes it again; its enabling rules run on opening.
@@ -125,7 +124,7 @@ private:
         QCOMPARE(Ui().LV_Model->rowCount(), 1);
         if (rowSelected)
             ClickRow(Ui(), 0);
-        QCOMPARE(Form().SelectedRow(), rowSelected ? 0 : -1);
+        QCOMPARE(Ui().SelectedRow(), rowSelected ? 0 : -1);
     }
 
 private Q_SLOTS:
@@ -187,7 +186,6 @@ private Q_SLOTS:
     }
 
     void toolBarButtonsSitWhereDesigned() {
-        MainWindow& f = Form();
         const MainWindowParts u = Ui();
         struct Expect {
             QToolButton* button;
@@ -222,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(!u.Mn_ViewSend->isChecked());
         QVERIFY(!u.Mn_ViewRead->isChecked());
         QVERIFY(!u.Mn_ViewMake->isChecked());
-        QCOMPARE(f.CurrentView(), View::Send);
+        QCOMPARE(u.CurrentView(), View::Send);
     }
 
     void menusHoldEveryItemInOrder() {
@@ -297,7 +295,7 @@ private Q_SLOTS:
         else
             f.findChild<QAction*>(command)->trigger();
 
-        QCOMPARE(f.CurrentView(), view);
+        QCOMPARE(u.CurrentView(), view);
         QCOMPARE(u.Mn_ViewSend->isChecked(), view == View::Send);
         QCOMPARE(u.Mn_ViewRead->isChecked(), view == View::Read);
         QCOMPARE(u.Mn_ViewMake->isChecked(), view == View::Make);
@@ -665,12 +663,11 @@ private Q_SLOTS:
     }
 
     void helpOpensOneNonModalWindowAtItsContents() {
-        MainWindow& f = Form();
         const MainWindowParts u = Ui();
         ShowWindow();
-        QVERIFY(!f.Help());
+        QVERIFY(!u.Help());
         u.Mn_InfoHelp->trigger();
-        HelpWindow* help = f.Help();
+        HelpWindow* help = u.Help();
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
         QVERIFY(help->isWindow());
@@ -678,7 +675,7 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activeModalWidget());
         help->close();
         u.Mn_InfoHelp->trigger();
-        QCOMPARE(f.Help(), help);
+        QCOMPARE(u.Help(), help);
         QTRY_VERIFY(help->isVisible());
     }
     void mailboxRowsShowTheRecordsInTextOrder() {

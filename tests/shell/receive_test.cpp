@@ -1,10 +1,10 @@
 // The mail check of the window: arrivals stored and announced, receipts applied, the list and the
 // icon kept current, and ticks that run inside an open box.
+#include "records.h"
 #include "testmachine.h"
 
 #include "shell/maillistmodel.h"
 #include "shell/prompt.h"
-#include "store/mailrecord.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -19,12 +19,11 @@ namespace {
 
 QByteArray Mail(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
                 const QByteArray& body = "b\r\n") {
-    return QByteArray(1, '\x07') + letter + '\\' + title + '\\' + from + '\\' + to +
-           "\\1998/02/23 9:00:00\\\x08" + body;
+    return test::Mail{letter, title, from, to, "1998/02/23 9:00:00", {}, body}.Record();
 }
 
 QByteArray HeaderOf(const QByteArray& record) {
-    return record.left(record.indexOf('\x08') + 1);
+    return record.left(record.indexOf(kHeaderEnd) + 1);
 }
 
 // Puts datagrams (with their zero byte) into the machine's endpoint as if they had arrived.

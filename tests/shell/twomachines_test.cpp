@@ -46,9 +46,8 @@ struct Machine {
         app = std::make_unique<Varnel>(s);
     }
     MainWindow& Window() { return app->Window(); }
-    const PostOffice& Post() const { return app->Post(); }
-    const MailBox* SendBox() const { return Post().MailBoxOf(Box::Send); }
-    const MailBox* ReceiveBox() const { return Post().MailBoxOf(Box::Receive); }
+    const MailBox* SendBox() const { return app->Post().MailBoxOf(Box::Send); }
+    const MailBox* ReceiveBox() const { return app->Post().MailBoxOf(Box::Receive); }
 
     HostAddresses addresses;
     UdpEndpoint endpoint;
@@ -98,8 +97,8 @@ private Q_SLOTS:
         b.app->Start();
         QVERIFY2(a.prompt.boxes.isEmpty(), qPrintable(a.prompt.Texts().join(u'|')));
         QVERIFY2(b.prompt.boxes.isEmpty(), qPrintable(b.prompt.Texts().join(u'|')));
-        QCOMPARE(a.Post().LocalHostName(), QByteArray("pca"));
-        QCOMPARE(b.Post().LocalHostName(), QByteArray("pcb"));
+        QCOMPARE(a.app->Post().LocalHostName(), QByteArray("pca"));
+        QCOMPARE(b.app->Post().LocalHostName(), QByteArray("pcb"));
 
         // A writes to B and to itself, picking both in the tree.
         MainWindow& wa = a.Window();

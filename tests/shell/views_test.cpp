@@ -1,11 +1,11 @@
 // The mail list as a person uses it: switching views, showing and opening mail, saving without
 // sending, deleting one and all.
+#include "records.h"
 #include "testmachine.h"
 #include "widgetinput.h"
 
 #include "shell/maillistmodel.h"
 #include "shell/titledialog.h"
-#include "store/mailrecord.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,8 +23,7 @@ namespace {
 
 QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, const QByteArray& to,
                const QByteArray& sent, const QByteArray& read, const QByteArray& body) {
-    return QByteArray(1, kRecordMark) + letter + '\\' + title + '\\' + from + '\\' + to + '\\' + sent + '\\' +
-           read + kHeaderEnd + body;
+    return test::Mail{letter, title, from, to, sent, read, body}.Record();
 }
 
 void ClickRow(const MainWindowParts& ui, int row) {
@@ -64,7 +63,6 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
         pc.Start();
-        MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
         ClickRow(ui, 0);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("x\n"));
@@ -85,7 +83,7 @@ private Q_SLOTS:
             QCOMPARE(ui.SB_MailSend->isEnabled(), step.sendEnabled);
             QVERIFY(ui.Mm_Message->toPlainText().isEmpty());
             QCOMPARE(ui.Mm_Message->isReadOnly(), !step.memoEditable);
-            QCOMPARE(w.SelectedRow(), -1);
+            QCOMPARE(ui.SelectedRow(), -1);
         }
         // The tool buttons switch too.
         QTest::mouseClick(ui.SB_ViewRead, Qt::LeftButton);
@@ -330,7 +328,7 @@ private Q_SLOTS:
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.SendBox()->Text(), a + c);
         QCOMPARE(ui.LV_Model->rowCount(), 2);
-        QCOMPARE(w.SelectedRow(), -1);
+        QCOMPARE(ui.SelectedRow(), -1);
 
         ui.Mn_ViewRead->trigger();
         ClickRow(ui, 0);

@@ -2,6 +2,7 @@
 
 #include "named.h"
 
+#include "shell/helpwindow.h"
 #include "shell/maillistmodel.h"
 #include "shell/mainwindow.h"
 
@@ -28,6 +29,15 @@ struct MainWindowParts {
         QMetaObject::invokeMethod(Tm_CheckMail, "timeout", Qt::DirectConnection);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     }
+
+    // The view, by the view menu's check mark (none before the first); the selected row (one at most).
+    View CurrentView() const {
+        return Mn_ViewRead->isChecked() ? View::Read : Mn_ViewMake->isChecked() ? View::Make : View::Send;
+    }
+    int SelectedRow() const {
+        return LV_View->selectionModel()->selectedRows().value(0, QModelIndex()).row();
+    }
+    HelpWindow* Help() const { return window.findChild<HelpWindow*>(); }
 
     const MainWindow& window;
     QWidget* Panel1 = Named<QWidget>(window, "Panel1");

@@ -15,7 +15,7 @@ struct Mail {
     QByteArray sender = "PC01";
     QByteArray recipient = "PC02";
     QByteArray sendTime = "1998/02/23 9:05:07";
-    QByteArray readTime = {};
+    QByteArray readTime{}; // braces: a designated initializer may skip it without a warning
     QByteArray body = "body";
 
     // The header, with the read time (if any) before its end mark.

@@ -55,10 +55,8 @@ struct TestMachine {
         return *app;
     }
     MainWindow& Window() { return app->Window(); }
-    // The copy's mail, through the post office's read-only queries.
-    const PostOffice& Post() const { return app->Post(); }
-    const MailBox* SendBox() const { return Post().MailBoxOf(Box::Send); }
-    const MailBox* ReceiveBox() const { return Post().MailBoxOf(Box::Receive); }
+    const MailBox* SendBox() const { return app->Post().MailBoxOf(Box::Send); } // read-only, as the window
+    const MailBox* ReceiveBox() const { return app->Post().MailBoxOf(Box::Receive); }
     // The window's widgets, actions and timers by name.
     MainWindowParts Parts() { return MainWindowParts(Window()); }
 

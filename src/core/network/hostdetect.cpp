@@ -1,6 +1,7 @@
 #include "network/hostdetect.h"
 
 #include "network/netbrowser.h"
+#include "store/mailrecord.h"
 #include "transport/mailslot.h"
 #include "transport/textfields.h"
 
@@ -13,8 +14,8 @@ namespace {
 // A text is a probe when its header, from the first record mark to the last header end mark, is
 // the probe text; that is how the mail check would cut it too.
 bool IsProbe(const QByteArray& text) {
-    const int begin = TextFields::FirstIndexOf(text, 0x07);
-    const int end = TextFields::LastIndexOf(text, 0x08);
+    const int begin = TextFields::FirstIndexOf(text, kRecordMark);
+    const int end = TextFields::LastIndexOf(text, kHeaderEnd);
     if (begin < 0 || end < begin)
         return false;
     QByteArray header;
@@ -46,9 +47,7 @@ bool TakeWaiting(MailSlot& slot, Kept& kept, Look look) {
 } // namespace
 
 QByteArray ProbeText() {
-    return QByteArrayLiteral("\x07"
-                             "check"
-                             "\x08");
+    return QByteArray(1, kRecordMark) + "check" + kHeaderEnd;
 }
 
 bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& localHostName) {

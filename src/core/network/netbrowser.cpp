@@ -12,7 +12,7 @@ namespace {
 constexpr qsizetype kRecordSize = 32;
 
 QByteArray Text(const QByteArray& bytes) {
-    return bytes.left(TextFields::TextLength(bytes));
+    return TextFields::UpToZero(bytes).toByteArray();
 }
 
 // The leading records of a listing that fit in one listing buffer.

@@ -14,10 +14,6 @@
 namespace varnel {
 namespace {
 
-QByteArrayView UpToZero(QByteArrayView text) {
-    return text.first(TextFields::TextLength(text));
-}
-
 bool IsMark(char c) {
     return c == kRecordMark || c == kHeaderEnd;
 }
@@ -42,7 +38,7 @@ bool KeySpan(QByteArrayView text, int s, int e, qsizetype& from, qsizetype& leng
 MailBox::MailBox(qsizetype cap) : m_cap(std::clamp<qsizetype>(cap, 0, INT_MAX - 1)) {}
 
 bool MailBox::SetText(QByteArrayView text) {
-    text = UpToZero(text);
+    text = TextFields::UpToZero(text);
     if (text.size() > m_cap)
         return false;
     const qsizetype old = m_text.size();
@@ -226,7 +222,7 @@ QByteArray MailBox::Body(int i) const {
 }
 
 bool MailBox::Prepend(QByteArrayView records) {
-    records = UpToZero(records);
+    records = TextFields::UpToZero(records);
     if (records.size() > m_cap - m_text.size())
         return false;
     const qsizetype added = records.size();
@@ -252,7 +248,7 @@ bool MailBox::DeleteRecord(int i) {
 }
 
 bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
-    key = UpToZero(key);
+    key = TextFields::UpToZero(key);
     const char letter = StatusLetter(status);
     if (letter == 0)
         return false;
@@ -281,7 +277,7 @@ bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
 }
 
 bool MailBox::ReplaceHeaderByKey(QByteArrayView header) {
-    header = UpToZero(header);
+    header = TextFields::UpToZero(header);
     // The header comes from a peer's receipt: only one whole header is taken, so that no receipt
     // can add or remove marks (and with them records) in this mailbox.
     if (header.size() < 2 || header.front() != kRecordMark || header.back() != kHeaderEnd)
@@ -326,7 +322,7 @@ bool MailBox::SetStatusAt(int i, int status) {
 }
 
 bool MailBox::InsertReadTime(int i, QByteArrayView time) {
-    time = UpToZero(time);
+    time = TextFields::UpToZero(time);
     const int e = HeaderEnd(i);
     if (e < 0 || time.size() > m_cap - m_text.size())
         return false;

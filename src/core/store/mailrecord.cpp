@@ -34,7 +34,7 @@ QByteArray BuildHeader(char letter, QByteArrayView title, QByteArrayView sender,
 }
 
 QByteArray KeyOfHeader(QByteArrayView header) {
-    header = header.first(TextFields::TextLength(header));
+    header = TextFields::UpToZero(header);
     const qsizetype last = header.lastIndexOf(kSeparator);
     if (last <= 3)
         return {};

@@ -16,10 +16,6 @@ namespace {
 // A host name taken from a record or a header must fit the 80-byte host buffer peers use.
 constexpr qsizetype kMaxHostName = 79;
 
-QByteArrayView UpToZero(QByteArrayView text) {
-    return text.first(TextFields::TextLength(text));
-}
-
 // A received mail is stored only when it is exactly one record: one record mark in front, one
 // header end mark at the end of the header, no record mark in the body. Anything else would add
 // or shift marks in the receive box, and every later record would be cut at the wrong place.
@@ -43,7 +39,7 @@ Courier::Refusal Courier::CheckSize(const Recipient& row, QByteArrayView body) {
         BuildHeader(StatusLetter(Sent), row.title, row.sender, row.recipient, kLongestTime);
     if (header.size() > kMaxHeader)
         return Refusal::HeaderTooLong;
-    if (header.size() + UpToZero(body).size() + 1 > kMaxOutgoingMail)
+    if (header.size() + TextFields::UpToZero(body).size() + 1 > kMaxOutgoingMail)
         return Refusal::MailTooLong;
     return Refusal::Ok;
 }
@@ -56,7 +52,7 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
     // One send time for every copy: the copies of one mail share it, and with it their keys differ
     // only in the recipient.
     const QByteArray sendTime = m_clock.TimeText();
-    const QByteArrayView text = UpToZero(body);
+    const QByteArrayView text = TextFields::UpToZero(body);
     QList<QByteArray> mails;
     for (const Recipient& row : rows) {
         QByteArray mail = BuildHeader('S', row.title, row.sender, row.recipient, sendTime);

@@ -16,7 +16,6 @@ class MailSlot {
 public:
     static constexpr int kTableSize = 10;
     static constexpr qsizetype kReadBuffer = 63000; // a datagram this size or larger is dropped
-    static constexpr qsizetype kMaxHeader = 255;
     // One batch reads at most this many datagrams, stored or dropped (some 20 ms of reading): a
     // flood of malformed ones must not hold the window for long. The rest waits for the next batch.
     static constexpr int kMaxReadsPerBatch = 5000;

@@ -25,6 +25,8 @@ public:
 
     // The length of a zero-terminated text held in a view: the bytes before its first zero byte.
     static qsizetype TextLength(QByteArrayView src);
+    // The text itself: the bytes before its first zero byte.
+    static QByteArrayView UpToZero(QByteArrayView src) { return src.first(TextLength(src)); }
 };
 
 } // namespace varnel
