@@ -64,11 +64,15 @@ K2="to pc2\\pc1\\pc2\\$NOW"
 K3="to pc3\\pc1\\pc3\\$NOW"
 printf '\aS\\%s\\\bsealed hello\r\n\aS\\%s\\\bplain hello\r\n' "$K2" "$K3" >"$(box 1 vnsend.txt)"
 start 2
-start 1
-peer plain expect 20 "\aS\\\\$(pk "$K3")\\\\\bplain hello\r\n\0" \
+# The peer listens before pc1 starts, so that it hears pc1's first try.
+# The forged read receipt goes after pc2's delivery receipt has had its tick, so that it would show.
+peer plain expect 20 "\aS\\\\$(pk "$K3")\\\\\bplain hello\r\n\0" sleep 4 \
     send pc1 "\aR\\\\$(pk "$K2")\\\\2000/01/01 0:00:00\b\0" \
-    send pc1 "\aS\\\\forged\\\\pc2\\\\pc1\\\\$NOW\\\\\bfrom pc2, honestly\r\n\0" sleep 3 &&
-    pass "the copy without a key got plain mail" || fail "peer: no plain mail from pc1"
+    send pc1 "\aS\\\\forged\\\\pc2\\\\pc1\\\\$NOW\\\\\bfrom pc2, honestly\r\n\0" sleep 3 &
+PEER_PID=$!
+sleep 0.5
+start 1
+wait "$PEER_PID" && pass "the copy without a key got plain mail" || fail "peer: no plain mail from pc1"
 sleep 3
 stop 1
 grep -qaF "$(printf '\aG\\%s\\\b' "$K2")" "$(box 1 vnsend.txt)" && pass "pc2's sealed delivery receipt applied, the forged read receipt not" ||
