@@ -84,24 +84,26 @@ void SealingEndpoint::SetLocalName(const QByteArray& name) {
         m_inner.SendWhenResolved(asker, BuildKeyMessage({'A', m_localName, m_identity.PublicKey()}));
 }
 
-const QByteArray& SealingEndpoint::SharedKey(const QByteArray& boxPublic) {
-    auto it = m_shared.find(boxPublic);
+const QByteArray& SealingEndpoint::SharedKey(const QByteArray& signPublic) {
+    auto it = m_shared.find(signPublic);
     if (it != m_shared.end())
         return *it;
     // A flood of made-up keys must not grow the table without end.
     if (m_shared.size() >= kMaxSharedKeys)
         m_shared.clear();
+    // Both the conversion of the key and the shared key cost far more than a seal: once per machine.
+    const QByteArray boxPublic = BoxPublicOf(signPublic);
     QByteArray shared(crypto_box_BEFORENMBYTES, '\0');
-    if (crypto_box_beforenm(Bytes(shared), Bytes(boxPublic), Bytes(m_identity.BoxSecret())) != 0)
+    if (boxPublic.isEmpty() ||
+        crypto_box_beforenm(Bytes(shared), Bytes(boxPublic), Bytes(m_identity.BoxSecret())) != 0)
         shared.clear();
-    return *m_shared.insert(boxPublic, shared);
+    return *m_shared.insert(signPublic, shared);
 }
 
 QByteArray SealingEndpoint::SealRecord(QByteArrayView recipientKey, QByteArrayView record) {
-    const QByteArray boxPublic = BoxPublicOf(recipientKey);
-    if (boxPublic.isEmpty() || m_localName.isEmpty())
+    if (m_localName.isEmpty())
         return {};
-    const QByteArray& shared = SharedKey(boxPublic);
+    const QByteArray& shared = SharedKey(recipientKey.toByteArray());
     if (shared.isEmpty())
         return {};
     const QByteArray plain =
@@ -118,10 +120,7 @@ bool SealingEndpoint::Opened(QByteArrayView raw, QByteArray& record) {
     const std::optional<SealedEnvelope> envelope = ParseSealed(raw);
     if (!envelope)
         return false;
-    const QByteArray boxPublic = BoxPublicOf(envelope->senderKey);
-    if (boxPublic.isEmpty())
-        return false;
-    const QByteArray& shared = SharedKey(boxPublic);
+    const QByteArray& shared = SharedKey(envelope->senderKey);
     if (shared.isEmpty())
         return false;
     QByteArray plain(envelope->box.size() - crypto_box_MACBYTES, '\0');

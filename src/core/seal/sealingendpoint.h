@@ -76,7 +76,9 @@ private:
     Route Prepare(QByteArrayView host, QByteArrayView datagram, QByteArray& out);
     bool Opened(QByteArrayView raw, QByteArray& record);
     void TakeKeyMessage(QByteArrayView raw);
-    const QByteArray& SharedKey(const QByteArray& boxPublic);
+    // The precomputed crypto_box key between this machine and the holder of an Ed25519 public key;
+    // empty when that key is no valid point.
+    const QByteArray& SharedKey(const QByteArray& signPublic);
     bool Due(QHash<QByteArray, std::chrono::steady_clock::time_point>& last, QByteArrayView host);
 
     Endpoint& m_inner;
@@ -89,7 +91,7 @@ private:
     Seal m_lastSeal = Seal::Plain;
     bool m_lastSendSealed = false;
     Refusals m_refusals;
-    QHash<QByteArray, QByteArray> m_shared; // X25519 public key -> precomputed shared key
+    QHash<QByteArray, QByteArray> m_shared; // Ed25519 public key -> precomputed shared key
     QHash<QByteArray, std::chrono::steady_clock::time_point> m_asked;    // lower-case name
     QHash<QByteArray, std::chrono::steady_clock::time_point> m_answered; // lower-case name
     QList<QByteArray> m_unanswered; // asked before this machine's name was known (a few at most)
