@@ -33,6 +33,7 @@ struct SealedMachine {
           courier(slot, sendBox, receiveBox, clock, [] { return true; }) {
         sealing.SetLocalName(name);
         courier.SetSealMarks(&marks);
+        sealing.SetSealMarks(&marks);
         slot.Open();
     }
     void Trust(const SealedMachine& other) { keyring.Learn(other.plain.Name(), other.identity.PublicKey()); }

@@ -8,6 +8,7 @@ SealDesk::SealDesk(const Identity& identity, Keyring& keyring, SealMarks& marks,
       m_keep(std::move(keep)) {
     if (!m_keep)
         m_keep = [] { return true; };
+    m_endpoint.SetSealMarks(&m_marks);
 }
 
 void SealDesk::RequestKeys(const QList<QByteArray>& hosts) {

@@ -2,6 +2,7 @@
 
 #include "seal/keyring.h"
 #include "seal/sealedformat.h"
+#include "seal/sealmarks.h"
 #include "store/mailrecord.h"
 #include "transport/textfields.h"
 
@@ -236,14 +237,19 @@ SealingEndpoint::Route SealingEndpoint::Prepare(QByteArrayView host, QByteArrayV
     return Route::Plain;
 }
 
+bool SealingEndpoint::Sent(bool sealed, bool sent, QByteArrayView datagram) {
+    m_lastSendSealed = sealed && sent;
+    if (m_lastSendSealed && m_marks && LetterOf(datagram) == 'S')
+        m_marks->Sent(KeyOfHeader(TextOf(datagram).sliced(TextOf(datagram).indexOf(kRecordMark))), true);
+    return sent;
+}
+
 bool SealingEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
     QByteArray out;
     if (Prepare(host, datagram, out) == Route::Refused)
         return false;
     const bool sealed = m_lastSendSealed;
-    const bool sent = m_inner.SendTo(host, out);
-    m_lastSendSealed = sealed && sent;
-    return sent;
+    return Sent(sealed, m_inner.SendTo(host, out), datagram);
 }
 
 bool SealingEndpoint::SendWhenResolved(QByteArrayView host, QByteArrayView datagram) {
@@ -251,9 +257,7 @@ bool SealingEndpoint::SendWhenResolved(QByteArrayView host, QByteArrayView datag
     if (Prepare(host, datagram, out) == Route::Refused)
         return false;
     const bool sealed = m_lastSendSealed;
-    const bool sent = m_inner.SendWhenResolved(host, out);
-    m_lastSendSealed = sealed && sent;
-    return sent;
+    return Sent(sealed, m_inner.SendWhenResolved(host, out), datagram);
 }
 
 } // namespace varnel

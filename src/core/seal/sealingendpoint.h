@@ -12,6 +12,7 @@
 namespace varnel {
 
 class Keyring;
+class SealMarks;
 
 // An endpoint that seals: mail and receipts to a machine whose key is pinned go out signed and
 // encrypted to it, sealed datagrams that arrive are opened and handed on as the record bytes they
@@ -39,6 +40,9 @@ public:
     void SetAnnouncedKeys(std::function<QByteArray(const QByteArray& host)> announced) {
         m_announced = std::move(announced);
     }
+    // Where a mail that went sealed is noted, by its record key, whichever path sent it (a first
+    // send, a send again, a retry): its receipts then count only when they come sealed.
+    void SetSealMarks(SealMarks* marks) { m_marks = marks; }
     // Asks a machine for its key (at most once per pause), sending ours along.
     void RequestKey(QByteArrayView host);
 
@@ -80,10 +84,13 @@ private:
     // empty when that key is no valid point.
     const QByteArray& SharedKey(const QByteArray& signPublic);
     bool Due(QHash<QByteArray, std::chrono::steady_clock::time_point>& last, QByteArrayView host);
+    // After a send: whether it went sealed, noted for a mail.
+    bool Sent(bool sealed, bool sent, QByteArrayView datagram);
 
     Endpoint& m_inner;
     const Identity& m_identity;
     Keyring& m_keyring;
+    SealMarks* m_marks = nullptr;
     Now m_now;
     std::function<QByteArray(const QByteArray&)> m_announced;
     QByteArray m_localName;

@@ -68,8 +68,6 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
         QByteArray& mail = mails[r];
         if (m_slot.Send(rows[r].recipient, mail)) {
             ++result.sent;
-            if (m_marks)
-                m_marks->Sent(KeyOfHeader(mail), m_slot.LastSendSealed());
         } else {
             // Kept as saved, so the user can send it again from the send box.
             mail[1] = StatusLetter(Saved);
@@ -100,8 +98,6 @@ bool Courier::SendSelected(int i) {
         return false;
     if (!m_slot.Send(recipient, header + body))
         return false;
-    if (m_marks)
-        m_marks->Sent(KeyOfHeader(header), m_slot.LastSendSealed());
     // The key is unchanged, so receipts for this copy still find the record.
     m_sendBox.ReplaceHeaderByKey(header);
     m_keep();
