@@ -2,7 +2,9 @@
 
 #include "clock.h"
 #include "network/hostdetect.h"
+#include "seal/sealdesk.h"
 
+#include <QSet>
 #include <algorithm>
 
 namespace varnel {
@@ -25,11 +27,35 @@ bool PostOffice::ListNetwork() {
     // Every machine may be reachable now: the copies waiting for each go again at once.
     if (m_courier)
         m_courier->NetworkDetected();
+    // Machines only the directory file names learn our key, and we theirs, before the first mail.
+    if (m_seals && !m_localHostName.isEmpty())
+        m_seals->RequestKeys(ListedHosts());
     return found;
 }
 
 bool PostOffice::DetectLocalHost() {
-    return DetectLocalHostName(m_mailSlot, m_netBrowser, m_localHostName);
+    const bool found = DetectLocalHostName(m_mailSlot, m_netBrowser, m_localHostName);
+    if (m_seals && !m_localHostName.isEmpty()) {
+        m_seals->SetLocalName(m_localHostName);
+        m_seals->RequestKeys(ListedHosts());
+    }
+    return found;
+}
+
+QList<QByteArray> PostOffice::ListedHosts() const {
+    QList<QByteArray> hosts;
+    for (int i = 1; i <= m_netBrowser.GetHostCount(); ++i)
+        hosts.append(m_netBrowser.HostName(i));
+    return hosts;
+}
+
+Seal PostOffice::SealOf(Box box, int i) const {
+    if (!m_seals)
+        return Seal::Plain;
+    const QByteArray key = KeyOf(box, i);
+    if (box == Box::Receive)
+        return m_seals->ArrivedAs(key);
+    return m_seals->WentSealed(key) ? Seal::Pinned : Seal::Plain;
 }
 
 FolderLock PostOffice::LockDataFolder() {
@@ -45,6 +71,8 @@ std::vector<StoreNotice> PostOffice::OpenMailBoxes(const QString& sendName, cons
         m_mailSlot, *m_sendBox, *m_receiveBox, m_clock, [this] { return m_netBrowser.NetworkFound(); },
         [this] { return m_store && m_store->Commit(); },
         [this](QByteArrayView host) { return m_provider.PresenceOf(host); });
+    if (m_seals)
+        m_courier->SetSealMarks(&m_seals->Marks());
     return notices;
 }
 
@@ -54,6 +82,22 @@ void PostOffice::CloseEndpoint() {
 
 MailStore::Closing PostOffice::CloseMailBox(Box box) {
     m_courier.reset();
+    // Marks of mail no longer in either box are forgotten.
+    if (m_seals && m_sendBox && m_receiveBox) {
+        const auto keysOf = [](const MailBox& mailbox) {
+            QSet<QByteArray> keys;
+            QByteArray key;
+            for (int i = 0; i < mailbox.MarkCount(); ++i) {
+                if (mailbox.KeyOf(i, key))
+                    keys.insert(key);
+            }
+            return keys;
+        };
+        const QSet<QByteArray> received = keysOf(*m_receiveBox);
+        const QSet<QByteArray> sent = keysOf(*m_sendBox);
+        m_seals->Keep([&](const QByteArray& key) { return received.contains(key); },
+                      [&](const QByteArray& key) { return sent.contains(key); });
+    }
     if (!m_store || !Mutable(box))
         return {};
     return m_store->Close(*Mutable(box));
@@ -77,6 +121,8 @@ PostOffice::CheckOutcome PostOffice::CheckMail() {
     outcome.mail = m_courier->CheckMail();
     if (m_store)
         outcome.storeNotices = m_store->TakeNotices();
+    if (m_seals)
+        m_seals->Keep();
     return outcome;
 }
 

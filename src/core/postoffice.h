@@ -20,6 +20,7 @@ class Clock;
 class Endpoint;
 class MailboxFiles;
 class NetProvider;
+class SealDesk;
 
 // Which of the two mailboxes.
 enum class Box { Send, Receive };
@@ -34,6 +35,15 @@ public:
     ~PostOffice();
     PostOffice(const PostOffice&) = delete;
     PostOffice& operator=(const PostOffice&) = delete;
+
+    // Sealing, when this copy has an identity: the seal desk is told this machine's name, notes how
+    // every copy went and came, asks listed machines for their keys and keeps its files on disk
+    // after every check. Given before the start-up steps; its owner keeps it alive.
+    void SetSealDesk(SealDesk* desk) { m_seals = desk; }
+    SealDesk* Seals() const { return m_seals; }
+    // How record i of a box went or came: Pinned when sealed under the pinned key (a copy that went
+    // sealed), Unpinned when under another key, Plain otherwise (and always without a seal desk).
+    Seal SealOf(Box box, int i) const;
 
     // The start-up steps, in their order: the endpoint, the network, this machine's name, the
     // mailboxes.
@@ -129,9 +139,13 @@ public:
 private:
     MailBox* Mutable(Box box) const;
 
+    // The names of the listed hosts.
+    QList<QByteArray> ListedHosts() const;
+
     const Clock& m_clock;
     NetProvider& m_provider;
     MailboxFiles& m_files;
+    SealDesk* m_seals = nullptr;
     MailSlot m_mailSlot;
     NetBrowser m_netBrowser;
     QByteArray m_localHostName;

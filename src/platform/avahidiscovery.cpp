@@ -1,5 +1,7 @@
 #include "platform/avahidiscovery.h"
 
+#include <QHash>
+
 #include "platform/directoryprovider.h"
 #include "platform/udpendpoint.h"
 #include "text/cp932.h"
@@ -61,6 +63,7 @@ struct AvahiDiscovery::Impl {
         bool pending = true; // not yet resolved, nor failed
         bool resolved = false;
         ListedMachine machine;
+        QByteArray publicKey; // what its TXT "key" entry gives, empty without one
     };
     enum class Link { Starting, Absent, Present };
 
@@ -79,6 +82,7 @@ struct AvahiDiscovery::Impl {
     bool allForNow = false;
     bool registered = false;
     QByteArray registeredWorkgroup;
+    QByteArray registeredKey;
     bool toldAbsent = false;
     std::string serviceName; // this machine's host name, or the alternative Avahi proposed
 
@@ -90,8 +94,10 @@ struct AvahiDiscovery::Impl {
     bool settled = false;
     bool firstWaitDone = false;
     QList<ListedMachine> snapshot;
+    QHash<QByteArray, QByteArray> snapshotKeys; // lower-case host name -> announced key
     bool wantAnnounced = false;
     QByteArray wantWorkgroup;
+    QByteArray wantKey;
 
     void SetLink(Link value) {
         const std::lock_guard<std::mutex> lock(mutex);
@@ -108,11 +114,17 @@ struct AvahiDiscovery::Impl {
         QList<ListedMachine> machines;
         for (const auto& [order, machine] : ordered)
             machines.append(machine);
+        QHash<QByteArray, QByteArray> publicKeys;
+        for (const auto& [key, entry] : entries) {
+            if (entry.resolved && !entry.publicKey.isEmpty())
+                publicKeys.insert(entry.machine.host.toLower(), entry.publicKey);
+        }
         bool nowSettled = allForNow;
         for (const auto& [key, entry] : entries)
             nowSettled = nowSettled && !entry.pending;
         const std::lock_guard<std::mutex> lock(mutex);
         snapshot = std::move(machines);
+        snapshotKeys = std::move(publicKeys);
         settled = nowSettled;
         changed.notify_all();
     }
@@ -172,10 +184,12 @@ struct AvahiDiscovery::Impl {
     void Reconcile() {
         bool announce = false;
         QByteArray workgroup;
+        QByteArray key;
         {
             const std::lock_guard<std::mutex> lock(mutex);
             announce = wantAnnounced && !wantWorkgroup.isEmpty();
             workgroup = wantWorkgroup;
+            key = wantKey;
         }
         if (!connected)
             return;
@@ -186,18 +200,24 @@ struct AvahiDiscovery::Impl {
             return;
         }
         const std::string txt = "workgroup=" + ToNetwork(workgroup);
+        // Without a key the entry is left out: an empty "key=" would say nothing.
+        const std::string keyTxt = key.isEmpty() ? std::string() : "key=" + key.toBase64().toStdString();
+        const char* keyEntry = keyTxt.empty() ? nullptr : keyTxt.c_str();
         if (registered) {
-            if (workgroup != registeredWorkgroup &&
+            if ((workgroup != registeredWorkgroup || key != registeredKey) &&
                 avahi_entry_group_update_service_txt(group, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
                                                      AvahiPublishFlags(0), serviceName.c_str(), ServiceType(),
-                                                     nullptr, txt.c_str(), nullptr) >= 0)
+                                                     nullptr, txt.c_str(), keyEntry, nullptr) >= 0) {
                 registeredWorkgroup = workgroup;
+                registeredKey = key;
+            }
             return;
         }
-        Register(workgroup, txt);
+        Register(workgroup, key, txt, keyEntry);
     }
 
-    void Register(const QByteArray& workgroup, const std::string& txt) {
+    void Register(const QByteArray& workgroup, const QByteArray& key, const std::string& txt,
+                  const char* keyEntry) {
         if (!group)
             group = avahi_entry_group_new(connected, &OnGroup, this);
         if (!group) {
@@ -208,7 +228,7 @@ struct AvahiDiscovery::Impl {
         for (int attempt = 0; attempt < 16; ++attempt) {
             const int result = avahi_entry_group_add_service(
                 group, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, AvahiPublishFlags(0), serviceName.c_str(),
-                ServiceType(), nullptr, nullptr, UdpEndpoint::kMailPort, txt.c_str(), nullptr);
+                ServiceType(), nullptr, nullptr, UdpEndpoint::kMailPort, txt.c_str(), keyEntry, nullptr);
             if (result == AVAHI_ERR_COLLISION) {
                 Rename();
                 avahi_entry_group_reset(group);
@@ -221,6 +241,7 @@ struct AvahiDiscovery::Impl {
             }
             registered = true;
             registeredWorkgroup = workgroup;
+            registeredKey = key;
             return;
         }
     }
@@ -331,6 +352,7 @@ struct AvahiDiscovery::Impl {
         entry.pending = false;
         if (event == AVAHI_RESOLVER_FOUND) {
             entry.resolved = self->Describe(interface, name, address, txt, entry.machine);
+            entry.publicKey = KeyIn(txt);
         } else {
             // Not resolved in time: left out until the browser reports it anew.
             avahi_service_resolver_free(r);
@@ -362,6 +384,24 @@ struct AvahiDiscovery::Impl {
     }
 
     static void OnRetry(AvahiTimeout*, void* data) { static_cast<Impl*>(data)->Connect(); }
+
+    // The public key a TXT record announces: a "key" entry of base64 for 32 bytes, else none.
+    static QByteArray KeyIn(AvahiStringList* txt) {
+        QByteArray publicKey;
+        if (AvahiStringList* item = avahi_string_list_find(txt, "key")) {
+            char* key = nullptr;
+            char* value = nullptr;
+            if (avahi_string_list_get_pair(item, &key, &value, nullptr) == 0 && value) {
+                const auto decoded = QByteArray::fromBase64Encoding(QByteArray(value),
+                                                                    QByteArray::AbortOnBase64DecodingErrors);
+                if (decoded && decoded.decoded.size() == 32)
+                    publicKey = decoded.decoded;
+            }
+            avahi_free(key);
+            avahi_free(value);
+        }
+        return publicKey;
+    }
 
     // The machine a resolved service stands for. False when its names cannot be told in the tables.
     bool Describe(AvahiIfIndex interface, const char* name, const AvahiAddress* address, AvahiStringList* txt,
@@ -454,6 +494,22 @@ void AvahiDiscovery::SetAnnounced(bool announced) {
     if (d->wakeFd >= 0) {
         [[maybe_unused]] const ssize_t n = ::write(d->wakeFd, &one, sizeof one);
     }
+}
+
+void AvahiDiscovery::SetPublicKey(const QByteArray& key) {
+    {
+        const std::lock_guard<std::mutex> lock(d->mutex);
+        d->wantKey = key;
+    }
+    const uint64_t one = 1;
+    if (d->wakeFd >= 0) {
+        [[maybe_unused]] const ssize_t n = ::write(d->wakeFd, &one, sizeof one);
+    }
+}
+
+QByteArray AvahiDiscovery::PublicKeyOf(const QByteArray& host) const {
+    const std::lock_guard<std::mutex> lock(d->mutex);
+    return d->snapshotKeys.value(host.toLower());
 }
 
 void AvahiDiscovery::SetWorkgroup(const QByteArray& workgroup) {

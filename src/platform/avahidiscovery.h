@@ -9,10 +9,11 @@
 namespace varnel {
 
 // Discovery through the Avahi daemon (DNS-SD over multicast DNS): announces this machine as the
-// service "_varnel._udp" on the mail port, instance name = its host name, TXT "workgroup=NAME", and
-// browses the same type. All talk with the daemon happens on a thread of its own; the window thread
-// only reads a snapshot and leaves requests. Without a daemon it finds nothing and keeps watching
-// for one: a daemon that starts, stops or restarts is picked up without a restart of the program.
+// service "_varnel._udp" on the mail port, instance name = its host name, TXT "workgroup=NAME" and, once it
+// has one, "key=BASE64" (its public key for sealed mail), and browses the same type. All talk with the daemon
+// happens on a thread of its own; the window thread only reads a snapshot and leaves requests. Without a
+// daemon it finds nothing and keeps watching for one: a daemon that starts, stops or restarts is picked up
+// without a restart of the program.
 class AvahiDiscovery final : public Discovery {
 public:
     // The longest the first listing waits for discovery to settle.
@@ -28,6 +29,8 @@ public:
     QList<QHostAddress> AddressesOf(const QByteArray& host) const override;
     void SetAnnounced(bool announced) override;
     void SetWorkgroup(const QByteArray& workgroup) override;
+    void SetPublicKey(const QByteArray& key) override;
+    QByteArray PublicKeyOf(const QByteArray& host) const override;
 
     struct Impl;
 

@@ -229,6 +229,7 @@ QByteArray DirectoryProvider::WorkgroupFrom(const QList<Machine>& listed) const 
 void DirectoryProvider::Add(const Machine& machine) {
     if (machine.workgroup.isEmpty() || machine.host.isEmpty())
         return;
+    m_addresses.Name(machine.host);
     if (!machine.address.isNull())
         m_addresses.Learn(machine.host, machine.address);
 

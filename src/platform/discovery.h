@@ -30,6 +30,13 @@ public:
     // Whether this machine is announced (while its endpoint is open), and under which workgroup.
     virtual void SetAnnounced(bool announced) = 0;
     virtual void SetWorkgroup(const QByteArray& workgroup) = 0;
+    // The public key this machine announces beside its workgroup, and the one a machine announces
+    // now (empty when none).
+    virtual void SetPublicKey(const QByteArray& key) { Q_UNUSED(key); }
+    virtual QByteArray PublicKeyOf(const QByteArray& host) const {
+        Q_UNUSED(host);
+        return {};
+    }
 };
 
 } // namespace varnel

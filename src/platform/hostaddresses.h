@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QSet>
 
 namespace varnel {
 
@@ -22,7 +23,16 @@ class HostAddresses {
 public:
     explicit HostAddresses(const Discovery* live = nullptr) : m_live(live) {}
 
-    void Clear() { m_addresses.clear(); }
+    void Clear() {
+        m_addresses.clear();
+        m_named.clear();
+    }
+    // A machine the listing names, with or without an address.
+    void Name(const QByteArray& host) { m_named.insert(host.toLower()); }
+    bool Names(const QByteArray& host) const {
+        return m_named.contains(host.toLower()) || m_addresses.contains(host.toLower()) ||
+               (m_live && !m_live->AddressesOf(host).isEmpty());
+    }
     void Learn(const QByteArray& host, const QHostAddress& address) {
         QList<QHostAddress>& list = m_addresses[host.toLower()];
         if (!list.contains(address))
@@ -40,6 +50,7 @@ public:
 private:
     const Discovery* m_live;
     QHash<QByteArray, QList<QHostAddress>> m_addresses;
+    QSet<QByteArray> m_named;
 };
 
 } // namespace varnel

@@ -140,6 +140,17 @@ bool UdpEndpoint::Open() {
             return false;
         }
     }
+    // Each datagram tells the interface it arrived on: only one over loopback is from this machine.
+    const int on = 1;
+    if (family == AF_INET6)
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on);
+    if (family == AF_INET || dualStack)
+        ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    m_loopbackInterfaces.clear();
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        if (interface.flags().testFlag(QNetworkInterface::IsLoopBack))
+            m_loopbackInterfaces.append(interface.index());
+    }
     // The kernel may grant less (net.core.rmem_max); what it grants is good enough.
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
 
@@ -213,16 +224,36 @@ bool UdpEndpoint::ReadNext(QByteArray& datagram) {
         return false;
     ssize_t n = -1;
     sockaddr_storage source{};
-    socklen_t sourceLength = sizeof source;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo)) + CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{};
+    iovec buffer{m_readBuffer.data(), m_readBuffer.size()};
     do {
-        sourceLength = sizeof source;
-        n = ::recvfrom(m_socket, m_readBuffer.data(), m_readBuffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                       reinterpret_cast<sockaddr*>(&source), &sourceLength);
+        message = msghdr{};
+        message.msg_name = &source;
+        message.msg_namelen = sizeof source;
+        message.msg_iov = &buffer;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        n = ::recvmsg(m_socket, &message, MSG_DONTWAIT | MSG_TRUNC);
     } while (n < 0 && errno == EINTR);
+    m_lastSource.clear();
+    m_lastInterface = 0;
     if (n < 0)
         return false;
     datagram = QByteArray(m_readBuffer.data(), qsizetype(std::min<size_t>(size_t(n), m_readBuffer.size())));
     m_lastSource = Unmapped(QHostAddress(reinterpret_cast<const sockaddr*>(&source)));
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            m_lastInterface = info.ipi_ifindex;
+        } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+            in6_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            m_lastInterface = int(info.ipi6_ifindex);
+        }
+    }
     return true;
 }
 
@@ -230,21 +261,51 @@ bool UdpEndpoint::LastFromThisMachine() const {
     const QHostAddress& source = m_lastSource;
     if (source.isNull())
         return false;
+    // What this machine sends to itself goes to a loopback address (see SendToAddress) and arrives
+    // over loopback; a frame from the wire never does, whatever source address it claims (the kernel
+    // drops loopback sources from the wire; one of this machine's other addresses could be forged).
+    if (!m_loopbackInterfaces.contains(m_lastInterface))
+        return false;
     // An endpoint bound to one address stands for a machine of that one address.
     if (m_bindAddress != QHostAddress(QHostAddress::Any))
         return SameAddress(source, Unmapped(m_bindAddress));
-    if (source.isLoopback())
-        return true;
-    // Asked for probes only; the interfaces' addresses are read again at most once a second, so a
-    // flood of probes does not become a flood of interface listings.
+    return source.isLoopback();
+}
+
+void UdpEndpoint::RefreshInterfaces() const {
+    // Asked for answers only; read again at most once a second, so a flood of mail does not become
+    // a flood of interface listings.
     const NameResolver::TimePoint now = m_now();
-    if (m_ownAddressesRead == NameResolver::TimePoint() ||
-        now - m_ownAddressesRead >= std::chrono::seconds(1)) {
-        m_ownAddresses = QNetworkInterface::allAddresses();
-        m_ownAddressesRead = now;
+    if (m_attachedRead != NameResolver::TimePoint() && now - m_attachedRead < std::chrono::seconds(1))
+        return;
+    m_attached.clear();
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        for (const QNetworkAddressEntry& entry : interface.addressEntries())
+            m_attached.append({entry.ip(), entry.prefixLength()});
     }
-    return std::any_of(m_ownAddresses.begin(), m_ownAddresses.end(),
-                       [&](const QHostAddress& address) { return SameAddress(source, Unmapped(address)); });
+    m_attachedRead = now;
+}
+
+bool UdpEndpoint::IsOwnAddress(const QHostAddress& address) const {
+    RefreshInterfaces();
+    return std::any_of(m_attached.begin(), m_attached.end(),
+                       [&](const Attached& own) { return SameAddress(Unmapped(own.address), address); });
+}
+
+bool UdpEndpoint::MayAnswer(QByteArrayView host, const QList<QHostAddress>& addresses) const {
+    if (m_addresses.Names(host.toByteArray()))
+        return true;
+    RefreshInterfaces();
+    return std::all_of(addresses.begin(), addresses.end(), [&](const QHostAddress& target) {
+        const QHostAddress address = Unmapped(target);
+        if (address.isLoopback())
+            return true;
+        return std::any_of(m_attached.begin(), m_attached.end(), [&](const Attached& net) {
+            const QHostAddress ip = Unmapped(net.address);
+            return ip.protocol() == address.protocol() && net.prefix >= 0 &&
+                   address.isInSubnet(ip, net.prefix);
+        });
+    });
 }
 
 bool UdpEndpoint::SendTo(QByteArrayView host, QByteArrayView datagram) {
@@ -256,7 +317,7 @@ bool UdpEndpoint::SendWhenResolved(QByteArrayView host, QByteArrayView datagram)
     QList<QHostAddress> addresses;
     switch (AddressesOf(host, addresses)) {
     case Known::Addresses:
-        return SendToAny(addresses, datagram);
+        return MayAnswer(host, addresses) && SendToAny(addresses, datagram);
     case Known::Failed:
         return false;
     case Known::Pending:
@@ -334,8 +395,9 @@ void UdpEndpoint::SendHeld() {
             ++it;
             continue;
         }
+        const bool may = known == Known::Addresses && MayAnswer(it.key(), addresses);
         for (const QByteArray& datagram : std::as_const(*it)) {
-            if (known == Known::Addresses)
+            if (may)
                 SendToAny(addresses, datagram);
             m_heldBytes -= datagram.size();
         }
@@ -344,10 +406,16 @@ void UdpEndpoint::SendHeld() {
 }
 
 bool UdpEndpoint::SendToAddress(const QHostAddress& target, QByteArrayView datagram) {
-    const QHostAddress address = Unmapped(target);
+    QHostAddress address = Unmapped(target);
     // Subnet broadcasts are refused by the kernel, as no socket here has SO_BROADCAST.
     if (!IsMachineAddress(address))
         return false;
+    // This machine itself is reached over loopback, so that what it sends itself is told apart from
+    // a frame that only claims to come from one of its addresses.
+    if (m_bindAddress == QHostAddress(QHostAddress::Any) && !address.isLoopback() && IsOwnAddress(address))
+        address = address.protocol() == QAbstractSocket::IPv4Protocol
+                      ? QHostAddress(QHostAddress::LocalHost)
+                      : QHostAddress(QHostAddress::LocalHostIPv6);
     const bool ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol;
 
     // From the bound socket when it can reach the address, so the datagram comes from our mail port.

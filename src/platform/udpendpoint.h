@@ -65,6 +65,13 @@ private:
     // when none is known).
     Known AddressesOf(QByteArrayView host, QList<QHostAddress>& addresses);
     bool SendToAny(const QList<QHostAddress>& addresses, QByteArrayView datagram);
+    // Answers (receipts, probes) go only to a machine the listing names or to an address on one of
+    // the networks this machine is attached to: a sender's name that is a literal address elsewhere
+    // must not steer them.
+    bool MayAnswer(QByteArrayView host, const QList<QHostAddress>& addresses) const;
+    // This machine's interface addresses with their prefixes, read again at most once a second.
+    void RefreshInterfaces() const;
+    bool IsOwnAddress(const QHostAddress& address) const;
     bool SendToAddress(const QHostAddress& address, QByteArrayView datagram);
     // Sends or drops the held datagrams whose names have been answered.
     void SendHeld();
@@ -79,9 +86,15 @@ private:
     bool m_dualStack = false;
     std::vector<char> m_readBuffer;
     QHostAddress m_lastSource; // where the datagram last read came from
+    int m_lastInterface = 0;   // the interface it arrived on (0: not known)
+    QList<int> m_loopbackInterfaces;
     NameResolver::Now m_now;
-    mutable QList<QHostAddress> m_ownAddresses; // this machine's, as last read from its interfaces
-    mutable NameResolver::TimePoint m_ownAddressesRead;
+    struct Attached {
+        QHostAddress address;
+        int prefix = 0;
+    };
+    mutable QList<Attached> m_attached; // this machine's addresses, as last read from its interfaces
+    mutable NameResolver::TimePoint m_attachedRead;
     NameResolver m_resolver;
     QHash<QByteArray, QList<QByteArray>> m_held; // by host name in lower case
     qsizetype m_heldBytes = 0;

@@ -2,6 +2,7 @@
 
 #include "shell/dialogsupport.h"
 #include "shell/icons.h"
+#include "shell/sealnotices.h"
 #include "shell/texts.h"
 
 #include <QFrame>
@@ -26,7 +27,7 @@ QLabel* AddLabel(const QString& name, const QString& text, QPoint position, QWid
 
 } // namespace
 
-InfoDialog::InfoDialog(QWidget* parent)
+InfoDialog::InfoDialog(QWidget* parent, const SealDesk* seals)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Frm_Info"));
@@ -54,6 +55,17 @@ InfoDialog::InfoDialog(QWidget* parent)
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setGeometry(56, 80, 75, 25);
+    if (seals) {
+        // The fingerprint goes between the bevel and the button; the dialog grows to hold it.
+        QLabel* fingerprint =
+            AddLabel(QStringLiteral("LB_Fingerprint"), sealtexts::OwnFingerprint(seals), QPoint(8, 80), this);
+        fingerprint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        const int wide = std::max(width(), fingerprint->width() + 16);
+        const int below = fingerprint->geometry().bottom() + 8;
+        setFixedSize(wide, below + 25 + 3);
+        bevel->setGeometry(8, 8, wide - 15, 65);
+        ok->move((wide - 75) / 2, below);
+    }
     ok->setAutoDefault(false);
     ok->setDefault(false);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);

@@ -1,6 +1,7 @@
 #include "shell/lifecycle.h"
 
 #include "network/netprovider.h"
+#include "seal/sealdesk.h"
 #include "settings/settingslogic.h"
 #include "shell/mailcheck.h"
 #include "shell/mailviews.h"
@@ -56,6 +57,13 @@ void Lifecycle::Start() {
     } else {
         m_settingsRead = true;
     }
+    if (m_closed)
+        return;
+    // Sealing: the rule as stored, or why this copy cannot seal (its key file stays as it is).
+    if (SealDesk* seals = m_app.Post().Seals())
+        seals->SetSealedOnly(ReadSealedOnly(*m_app.Platform().settings));
+    else if (!m_app.Platform().identityTrouble.isEmpty())
+        prompt.Show(&m_window, m_app.Platform().identityTrouble, texts::LocalError(), QMessageBox::Warning);
     if (m_closed)
         return;
 

@@ -15,7 +15,8 @@
 namespace varnel {
 
 MailCheck::MailCheck(Varnel& app, QWidget& window, MailViews& views, WindowTray& tray, ArrivalNotice& notice)
-    : m_app(app), m_window(window), m_views(views), m_tray(tray), m_notice(notice) {
+    : m_app(app), m_window(window), m_views(views), m_tray(tray), m_notice(notice),
+      m_sealNotices(app.Post().Seals(), *app.Platform().prompt, &window) {
     // The timer belongs to the window, where it is found by its name.
     m_timer = new QTimer(&window);
     m_timer->setObjectName(QStringLiteral("Tm_CheckMail"));
@@ -47,6 +48,10 @@ void MailCheck::Tick() {
         if (m_stopped || !post.MailBoxesOpen())
             return;
     }
+    // Key changes and refused plain mail, each told once.
+    m_sealNotices.AfterCheck();
+    if (m_stopped || !post.MailBoxesOpen())
+        return;
     if (result.receiveBoxFull && !m_fullTold) {
         m_fullTold = true;
         TellBoxFull(*m_app.Platform().prompt, &m_window, texts::ReceiveBoxName());

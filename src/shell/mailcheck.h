@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/sealnotices.h"
+
 #include <QObject>
 #include <functional>
 
@@ -48,6 +50,7 @@ private:
     bool m_stopped = false;
     bool m_unreadIcon = false;
     bool m_iconApplied = false;
+    SealNotices m_sealNotices;
     bool m_fullTold = false; // the person has been told that the receive box is full
     int m_unreadCount = -1;  // as last shown; -1 before the first count
 };

@@ -5,6 +5,9 @@
 #include "store/mailrecord.h"
 #include "text/cp932.h"
 
+#include <QFont>
+#include <QStringList>
+
 namespace varnel {
 
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -202,15 +205,31 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
         return CellText(index.row(), index.column());
     case Qt::DecorationRole:
-    case Qt::ToolTipRole: {
+    case Qt::ToolTipRole:
+    case Qt::FontRole: {
+        const int row = index.row();
+        const QString sealMark = m_sealMark && !m_composing ? m_sealMark(KeyAt(row), Image(row)) : QString();
+        if (role == Qt::FontRole) {
+            if (sealMark.isEmpty())
+                return {};
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        RetrySchedule::Waiting waiting;
+        if (index.column() == 0 && !m_composing && m_waiting && Image(row) == Sent)
+            waiting = m_waiting(KeyAt(row));
+        if (role == Qt::ToolTipRole) {
+            QStringList tips;
+            if (waiting.waiting)
+                tips.append(delivery::WaitingTip(waiting));
+            if (!sealMark.isEmpty())
+                tips.append(sealMark);
+            return tips.isEmpty() ? QVariant() : QVariant(tips.join(QLatin1Char('\n')));
+        }
         if (index.column() != 0)
             return {};
-        RetrySchedule::Waiting waiting;
-        if (!m_composing && m_waiting && Image(index.row()) == Sent)
-            waiting = m_waiting(KeyAt(index.row()));
-        if (role == Qt::ToolTipRole)
-            return waiting.waiting ? QVariant(delivery::WaitingTip(waiting)) : QVariant();
-        return waiting.waiting ? icons::Waiting() : StatusIcon(Image(index.row()));
+        return waiting.waiting ? icons::Waiting() : StatusIcon(Image(row));
     }
     default:
         return {};

@@ -71,6 +71,10 @@ public:
     void SetWaitingLookup(std::function<RetrySchedule::Waiting(const QByteArray& key)> lookup) {
         m_waiting = std::move(lookup);
     }
+    // What a row says about its seal, from its key and picture: empty for a sealed mail; otherwise
+    // the row is shown in italics with that word as its tooltip. No function: nothing is marked.
+    using SealMark = std::function<QString(const QByteArray& key, int image)>;
+    void SetSealMark(SealMark mark) { m_sealMark = std::move(mark); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -109,6 +113,7 @@ private:
 
     mutable std::array<QIcon, 4> m_icons;
     std::function<RetrySchedule::Waiting(const QByteArray& key)> m_waiting;
+    SealMark m_sealMark;
 };
 
 } // namespace varnel

@@ -1,8 +1,10 @@
 #include "shell/mailviews.h"
 
+#include "seal/sealdesk.h"
 #include "shell/mailfinder.h"
 #include "shell/maillistmodel.h"
 #include "shell/prompt.h"
+#include "shell/sealnotices.h"
 #include "shell/texts.h"
 #include "shell/titledialog.h"
 #include "shell/varnel.h"
@@ -129,6 +131,7 @@ void MailViews::ShowView() {
         m_memo.clear();
         m_memo.setReadOnly(false);
     } else {
+        SetSealMark();
         m_finder->ShowMailBox(m_view, m_app.Post().MailBoxOf(ShownBox()));
         m_list.setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_memo.clear();
@@ -136,6 +139,23 @@ void MailViews::ShowView() {
     }
     m_list.clearSelection();
     m_list.setCurrentIndex(QModelIndex());
+}
+
+void MailViews::SetSealMark() {
+    const SealDesk* desk = m_app.Post().Seals();
+    if (!desk) {
+        m_model.SetSealMark({});
+        return;
+    }
+    if (ShownBox() == Box::Receive) {
+        m_model.SetSealMark(
+            [desk](const QByteArray& key, int) { return sealtexts::MailMark(desk, desk->ArrivedAs(key)); });
+    } else {
+        // A copy saved without sending never went anywhere.
+        m_model.SetSealMark([desk](const QByteArray& key, int image) {
+            return image == Saved ? QString() : sealtexts::SentMark(desk, desk->WentSealed(key));
+        });
+    }
 }
 
 void MailViews::SelectRowQuietly(int row) {

@@ -68,6 +68,8 @@ Q_SIGNALS:
     void ViewChanged(View view);
 
 private:
+    // How the list marks mail that is not sealed, for the box shown.
+    void SetSealMark();
     // The mailbox the list shows in the send and receive views.
     Box ShownBox() const;
     void ShowSelectedMail();

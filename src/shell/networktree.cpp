@@ -1,8 +1,12 @@
 #include "shell/networktree.h"
 
+#include "seal/sealdesk.h"
 #include "shell/icons.h"
+#include "shell/sealnotices.h"
 #include "shell/varnel.h"
 #include "text/cp932.h"
+
+#include <functional>
 
 #include <QTimer>
 #include <QTreeWidget>
@@ -27,8 +31,8 @@ QTreeWidgetItem* FindFrom(QTreeWidget& tree, QTreeWidgetItem* parent, int from, 
 
 // Puts the node named name at position at under parent: the one there already, one found further on
 // (moved up, keeping whether it was open), or a new one.
-QTreeWidgetItem* PlaceAt(QTreeWidget& tree, QTreeWidgetItem* parent, int at, const QString& name,
-                         bool isNew) {
+QTreeWidgetItem* PlaceAt(QTreeWidget& tree, QTreeWidgetItem* parent, int at, const QString& name, bool isNew,
+                         const std::function<QTreeWidgetItem*()>& make = {}) {
     QTreeWidgetItem* node = FindFrom(tree, parent, at, name);
     const int index = !node ? -1 : parent ? parent->indexOfChild(node) : tree.indexOfTopLevelItem(node);
     if (node && index == at)
@@ -41,7 +45,9 @@ QTreeWidgetItem* PlaceAt(QTreeWidget& tree, QTreeWidgetItem* parent, int at, con
         else
             tree.takeTopLevelItem(index);
     } else {
-        node = new QTreeWidgetItem(QStringList{name});
+        node = make ? make() : nullptr;
+        if (!node)
+            node = new QTreeWidgetItem(QStringList{name});
     }
     if (parent)
         parent->insertChild(at, node);
@@ -56,6 +62,23 @@ void DropFrom(QTreeWidget& tree, QTreeWidgetItem* parent, int from) {
     while ((parent ? parent->childCount() : tree.topLevelItemCount()) > from)
         delete (parent ? parent->child(from) : tree.topLevelItem(from));
 }
+
+// A machine of the tree whose tooltip names the fingerprint of its pinned key as it is at the
+// moment of asking, so a key learnt after the listing shows at once.
+class SealedHostItem final : public QTreeWidgetItem {
+public:
+    SealedHostItem(const QByteArray& host, const SealDesk& desk)
+        : QTreeWidgetItem(QStringList{cp932::Decode(host)}), m_host(host), m_desk(desk) {}
+    QVariant data(int column, int role) const override {
+        if (role == Qt::ToolTipRole && column == 0)
+            return sealtexts::MachineTip(&m_desk, m_host, text(0));
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    QByteArray m_host;
+    const SealDesk& m_desk;
+};
 
 } // namespace
 
@@ -88,7 +111,12 @@ void NetworkTree::FollowTables() {
         int place = 0;
         for (int j = 1; j <= post.HostCount(); ++j) {
             if (post.GroupOfHost(j) == i)
-                m_hostNodes[j] = PlaceAt(m_tree, group, place++, cp932::Decode(post.HostName(j)), false);
+                m_hostNodes[j] = PlaceAt(m_tree, group, place++, cp932::Decode(post.HostName(j)), false,
+                                         [&post, j]() -> QTreeWidgetItem* {
+                                             if (const SealDesk* desk = post.Seals())
+                                                 return new SealedHostItem(post.HostName(j), *desk);
+                                             return nullptr;
+                                         });
         }
         DropFrom(m_tree, group, place);
     }

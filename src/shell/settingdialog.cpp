@@ -1,7 +1,10 @@
 #include "shell/settingdialog.h"
 
+#include "seal/sealdesk.h"
+#include "settings/settingslogic.h"
 #include "shell/dialogsupport.h"
 #include "shell/icons.h"
+#include "shell/sealnotices.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -33,10 +36,10 @@ QCheckBox* MakeCheckBox(const QString& name, const QString& caption, const QRect
 
 } // namespace
 
-SettingDialog::SettingDialog(SETTING& settings, QWidget* parent)
+SettingDialog::SettingDialog(SETTING& settings, QWidget* parent, SealDesk* seals, SettingsStore* store)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      m_settings(settings) {
+      m_settings(settings), m_seals(seals), m_store(store) {
     setObjectName(QStringLiteral("Frm_Setting"));
     setWindowTitle(QStringLiteral("Varnel-[設定]"));
     setWindowIcon(icons::SettingsWindow());
@@ -67,7 +70,17 @@ SettingDialog::SettingDialog(SETTING& settings, QWidget* parent)
     m_applyButton =
         MakeButton(QStringLiteral("Btn_Agree"), QStringLiteral("適用"), QRect(224, 136, 75, 25), this);
 
-    setTabOrder(m_trayBox, arrivalGroup);
+    QWidget* beforeGroup = m_trayBox;
+    if (m_seals) {
+        // Between the start-up option and the arrival group, where the form has room for one line.
+        m_sealedOnlyBox = MakeCheckBox(QStringLiteral("CB_SealedOnly"), sealtexts::SealedOnlyOption(),
+                                       QRect(16, 41, 273, 15), this);
+        m_sealedOnlyBox->setToolTip(QStringLiteral("封印できない相手とはメールも受信通知も送受信しません"));
+        connect(m_sealedOnlyBox, &QCheckBox::toggled, this, [this] { m_applyButton->setEnabled(true); });
+        setTabOrder(m_trayBox, m_sealedOnlyBox);
+        beforeGroup = m_sealedOnlyBox;
+    }
+    setTabOrder(beforeGroup, arrivalGroup);
     setTabOrder(arrivalGroup, m_popupBox);
     setTabOrder(m_popupBox, m_frontBox);
     setTabOrder(m_frontBox, ok);
@@ -92,6 +105,8 @@ void SettingDialog::LoadFlags() {
     m_trayBox->setChecked(m_settings.Tray);
     m_popupBox->setChecked(m_settings.Popup);
     m_frontBox->setChecked(m_settings.Front);
+    if (m_sealedOnlyBox)
+        m_sealedOnlyBox->setChecked(m_seals->SealedOnly());
     // Last, so the dialog always opens with "適用" disabled whatever the loading above enabled.
     m_applyButton->setEnabled(false);
 }
@@ -100,6 +115,11 @@ void SettingDialog::CopyFlags() {
     m_settings.Tray = m_trayBox->isChecked();
     m_settings.Popup = m_popupBox->isChecked();
     m_settings.Front = m_frontBox->isChecked();
+    if (m_sealedOnlyBox && m_sealedOnlyBox->isChecked() != m_seals->SealedOnly()) {
+        m_seals->SetSealedOnly(m_sealedOnlyBox->isChecked());
+        if (m_store)
+            WriteSealedOnly(*m_store, m_seals->SealedOnly());
+    }
 }
 
 void SettingDialog::showEvent(QShowEvent* event) {

@@ -9,10 +9,11 @@ namespace varnel {
 
 Varnel::Varnel(const Services& s, QObject* parent)
     : QObject(parent), m_services(s), m_post(*s.endpoint, *s.provider, *s.files, *s.clock) {
+    m_post.SetSealDesk(s.seals);
     // The windows in their order of creation: the main window first, then the three dialogs.
     m_window = std::make_unique<MainWindow>(*this);
-    m_settingDialog = std::make_unique<SettingDialog>(m_settings, m_window.get());
-    m_infoDialog = std::make_unique<InfoDialog>(m_window.get());
+    m_settingDialog = std::make_unique<SettingDialog>(m_settings, m_window.get(), s.seals, s.settings);
+    m_infoDialog = std::make_unique<InfoDialog>(m_window.get(), s.seals);
     m_titleDialog = std::make_unique<TitleDialog>(m_window.get(), s.prompt);
 }
 

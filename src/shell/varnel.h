@@ -10,6 +10,7 @@
 namespace varnel {
 
 class Endpoint;
+class SealDesk;
 class MailboxFiles;
 class NetProvider;
 class Prompt;
@@ -30,6 +31,10 @@ struct Services {
     const Clock* clock = nullptr;
     Prompt* prompt = nullptr;
     TrayService* tray = nullptr;
+    // Sealing: present when this copy has an identity. identityTrouble: why it has none, for the
+    // start-up (empty when it has one).
+    SealDesk* seals = nullptr;
+    QString identityTrouble{};
 };
 
 // The application object: it owns every process-wide object of one running copy (its post office,

@@ -5,12 +5,15 @@
 #include "platform/directoryprovider.h"
 #include "platform/filemailboxes.h"
 #include "platform/hostaddresses.h"
+#include "platform/keyfiles.h"
 #include "platform/qsettingsstore.h"
 #include "platform/udpendpoint.h"
+#include "seal/sealdesk.h"
 #include "settings/settingslogic.h"
 #include "shell/application.h"
 #include "shell/mainwindow.h"
 #include "shell/prompt.h"
+#include "shell/sealnotices.h"
 #include "shell/texts.h"
 #include "shell/trayservice.h"
 #include "shell/varnel.h"
@@ -18,6 +21,7 @@
 #include "varnel/networkdebug.h"
 
 #include <QSessionManager>
+#include <memory>
 
 int main(int argc, char** argv) {
     varnel::VarnelApplication application(argc, argv);
@@ -45,6 +49,32 @@ int main(int argc, char** argv) {
     varnel::SystemTray tray;
 
     varnel::Services services{&endpoint, &provider, &settingsStore, &files, &clock, &prompt, &tray};
+
+    // Sealed mail, when this user's identity can be had: the sealing endpoint sits between the UDP
+    // endpoint and the program. A key file that cannot be used is told at start-up, never replaced.
+    const varnel::KeyFiles keyFiles;
+    const varnel::KeyFiles::IdentityResult identity = keyFiles.LoadIdentity();
+    varnel::Keyring keyring;
+    varnel::SealMarks marks;
+    std::unique_ptr<varnel::SealingEndpoint> sealing;
+    std::unique_ptr<varnel::SealDesk> seals;
+    if (identity.identity) {
+        keyFiles.LoadKeyring(keyring);
+        keyFiles.LoadMarks(marks);
+        sealing = std::make_unique<varnel::SealingEndpoint>(endpoint, *identity.identity, keyring);
+        sealing->SetAnnouncedKeys(
+            [&discovery](const QByteArray& host) { return discovery.PublicKeyOf(host); });
+        discovery.SetPublicKey(identity.identity->PublicKey());
+        seals = std::make_unique<varnel::SealDesk>(*identity.identity, keyring, marks, *sealing, [&] {
+            const bool keyringKept = keyFiles.SaveKeyring(keyring);
+            return keyFiles.SaveMarks(marks) && keyringKept;
+        });
+        services.endpoint = sealing.get();
+        services.seals = seals.get();
+    } else {
+        services.identityTrouble = varnel::sealtexts::IdentityTrouble(identity);
+        qWarning("sealed mail: no identity (%s): all mail goes plain", qPrintable(identity.path));
+    }
 
     varnel::Varnel app(services);
     // The end leaves every loop, a box's or a dialog's still open included (quit() would leave only

@@ -157,6 +157,15 @@ TEST_F(UdpEndpointTest, KnowsWhetherADatagramCameFromThisMachine) {
     EXPECT_TRUE(b->LastFromThisMachine());
 }
 
+TEST_F(UdpEndpointTest, AnAnswerGoesNowhereTheSenderChoosesOutsideTheAttachedNetworks) {
+    // A receipt for a mail whose sender field is a literal address: sent only within this
+    // machine's networks (loopback here), never to one elsewhere.
+    EXPECT_FALSE(a->SendWhenResolved("192.0.2.7", "receipt"));
+    EXPECT_FALSE(a->SendWhenResolved("2001:db8::7", "receipt"));
+    ASSERT_TRUE(a->SendWhenResolved("127.0.0.3", "receipt"));
+    EXPECT_EQ(WaitForDatagram(*b), 7);
+}
+
 // A lookup of "slowpcb" that answers once the gate opens; other names do not resolve.
 NameResolver::Lookup SlowLookup(std::shared_future<void> gate) {
     return [gate](const QByteArray& name) -> QList<QHostAddress> {

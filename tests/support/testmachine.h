@@ -9,6 +9,7 @@
 #include "platform/fake/fakenetwork.h"
 #include "platform/fake/fakeprovider.h"
 #include "platform/fake/fakesettingsstore.h"
+#include "seal/sealdesk.h"
 #include "shell/mainwindow.h"
 #include "shell/varnel.h"
 
@@ -27,9 +28,22 @@ struct TestMachine {
             provider.AddMachine("WORKGROUP", host);
     }
 
+    // Gives the copy an identity before Create: its endpoint seals, its keys and marks in memory.
+    void Seal() {
+        sealing = std::make_unique<SealingEndpoint>(endpoint, identity, keyring);
+        seals = std::make_unique<SealDesk>(identity, keyring, marks, *sealing, nullptr);
+    }
+
     // Builds the application object (windows included) without starting it.
     Varnel& Create() {
-        Services s{&endpoint, &provider, &store, &files, &clock, boxes ? boxes : &prompt, &tray};
+        Services s{sealing ? static_cast<Endpoint*>(sealing.get()) : &endpoint,
+                   &provider,
+                   &store,
+                   &files,
+                   &clock,
+                   boxes ? boxes : &prompt,
+                   &tray,
+                   seals.get()};
         app = std::make_unique<Varnel>(s);
         finished = std::make_unique<QSignalSpy>(app.get(), &Varnel::Finished);
         return *app;
@@ -54,6 +68,11 @@ struct TestMachine {
     ScriptedPrompt prompt;
     Prompt* boxes = nullptr; // real boxes instead of the scripted ones, when set before Create
     FakeTray tray;
+    Identity identity = Identity::Generate();
+    Keyring keyring;
+    SealMarks marks;
+    std::unique_ptr<SealingEndpoint> sealing;
+    std::unique_ptr<SealDesk> seals;
     std::unique_ptr<Varnel> app;
     std::unique_ptr<QSignalSpy> finished;
 };

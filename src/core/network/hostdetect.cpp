@@ -29,14 +29,16 @@ enum class Look { Drain, UntilOwnProbe };
 // whether a probe of ours came. Mail is kept for the mail check. Probes of other machines are
 // dropped: any machine may send them at any time, and one of theirs says nothing about the host
 // just probed.
-bool TakeWaiting(MailSlot& slot, QList<QByteArray>& kept, Look look) {
+using Kept = QList<std::pair<QByteArray, Seal>>;
+
+bool TakeWaiting(MailSlot& slot, Kept& kept, Look look) {
     QByteArray text;
     for (int reads = 0; reads < kMaxReadsPerLook && slot.ReadOne(text); ++reads) {
         if (IsProbe(text)) {
             if (look == Look::UntilOwnProbe && slot.LastFromThisMachine())
                 return true;
         } else if (!text.isEmpty() && kept.size() < kMaxKeptMail) { // empty: an oversized datagram
-            kept.append(text);
+            kept.append({text, slot.LastSeal()});
         }
     }
     return false;
@@ -62,7 +64,7 @@ bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& 
     // Mail that waits or arrives meanwhile is not this run's business: it goes back to the slot
     // afterwards, in arrival order. Probes already waiting are stale and must not be credited to
     // the first host.
-    QList<QByteArray> kept;
+    Kept kept;
     TakeWaiting(slot, kept, Look::Drain);
 
     int found = 0;
@@ -77,8 +79,8 @@ bool DetectLocalHostName(MailSlot& slot, const NetBrowser& browser, QByteArray& 
         }
     }
 
-    for (const QByteArray& text : kept)
-        slot.HoldBack(text);
+    for (const auto& [text, seal] : kept)
+        slot.HoldBack(text, seal);
 
     if (found == 0)
         return false;

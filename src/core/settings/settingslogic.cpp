@@ -118,6 +118,26 @@ SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings) {
     return {};
 }
 
+bool ReadSealedOnly(SettingsStore& store) {
+    if (!store.OpenKey())
+        return false;
+    bool flag = false;
+    Problem error = SettingsReport::None;
+    const QString name = QStringLiteral("SealedOnly");
+    if (store.Contains(name) && !ReadFlag(store.Value(name), flag, error))
+        flag = false;
+    store.CloseKey();
+    return flag;
+}
+
+bool WriteSealedOnly(SettingsStore& store, bool sealedOnly) {
+    if (!store.OpenKey())
+        return false;
+    const bool written = store.SetValue(QStringLiteral("SealedOnly"), int(sealedOnly ? 1 : 0));
+    store.CloseKey();
+    return written;
+}
+
 QString ReadWorkgroup(SettingsStore& store) {
     QString workgroup;
     if (store.OpenKey()) {

@@ -30,6 +30,11 @@ SettingsReport ReadSettings(SettingsStore& store, SETTING& settings);
 // Stores all five values, flags as 0 or 1. A refused write stops the writing at once.
 SettingsReport WriteSettings(SettingsStore& store, const SETTING& settings);
 
+// The stored "SealedOnly" flag (plain mail refused both ways), false when missing or unreadable; and
+// its write, false when the store refuses it. Kept apart from the five values above.
+bool ReadSealedOnly(SettingsStore& store);
+bool WriteSealedOnly(SettingsStore& store, bool sealedOnly);
+
 // The stored "Workgroup" text, trimmed; empty when there is none (the network listing then finds the
 // machine's workgroup elsewhere). Never written.
 QString ReadWorkgroup(SettingsStore& store);

@@ -1,6 +1,7 @@
 #include "transport/courier.h"
 
 #include "clock.h"
+#include "seal/sealmarks.h"
 #include "store/mailbox.h"
 #include "store/mailrecord.h"
 #include "transport/mailslot.h"
@@ -235,6 +236,8 @@ void Courier::TakeBatch(CheckResult& result) {
                 result.receiveBoxFull = true;
                 break;
             }
+            if (m_marks)
+                m_marks->Arrived(KeyOfHeader(header), m_slot.SealOf(k));
             // Answered below, once the mail is on disk.
             m_held.append(record.first(header.size()));
             ++result.newCount;
@@ -242,8 +245,11 @@ void Courier::TakeBatch(CheckResult& result) {
         }
         case Delivered:
         case Opened:
+            // A receipt for a mail no longer in the send box finds nothing and changes nothing; one
+            // for a copy that went sealed counts only when it came sealed by the recipient.
+            if (m_marks && m_marks->WentSealed(KeyOfHeader(header)) && m_slot.SealOf(k) != Seal::Pinned)
+                break;
             m_schedule->Answered(PartOf(header, 3));
-            // A receipt for a mail no longer in the send box finds nothing and changes nothing.
             m_sendBox.ReplaceHeaderByKey(header);
             // A read receipt is acknowledged, once what it changed is on disk, so that it stops.
             if (m_slot.StatusOf(k) == Opened) {

@@ -14,6 +14,7 @@ namespace varnel {
 class Clock;
 class MailBox;
 class MailSlot;
+class SealMarks;
 
 // One recipient row of a new mail, as CP932 bytes.
 struct Recipient {
@@ -90,6 +91,10 @@ public:
     void NetworkDetected();
     const RetrySchedule& Schedule() const { return *m_schedule; }
     RetrySchedule::Notices TakeNotices() { return m_schedule->TakeNotices(); }
+    // Where to note which copies went sealed and which mail came sealed. With marks, a receipt that
+    // did not come sealed under the pinned key never changes a copy that went sealed.
+    void SetSealMarks(SealMarks* marks) { m_marks = marks; }
+
     // True when the receive box holds a record that is Delivered (arrived, not yet opened).
     bool HasUnread() const;
     // How many mails of the receive box are delivered and not yet read.
@@ -114,6 +119,7 @@ private:
     const Clock& m_clock;
     std::function<bool()> m_networkFound;
     std::function<bool()> m_keep;
+    SealMarks* m_marks = nullptr;
     QList<QByteArray> m_held; // headers with their receipt letter, waiting for the disk
     std::function<qint64()> m_elapsedMs;
     // Where the received mail stands by its key, to know a repeat from a new mail.

@@ -7,6 +7,10 @@
 
 namespace varnel {
 
+// How the datagram last read arrived: in clear, or sealed and signed under the key pinned for its
+// sender, or under another key (the sender's key changed, or someone else's claims its name).
+enum class Seal { Plain, Pinned, Unpinned };
+
 // The local datagram endpoint of this machine and the way to reach the endpoint of a named machine.
 // Implemented by the platform (UDP) and by the in-memory test network.
 class Endpoint {
@@ -25,6 +29,11 @@ public:
     virtual bool ReadNext(QByteArray& datagram) = 0;
     // Whether the datagram last read came from one of this machine's own addresses.
     virtual bool LastFromThisMachine() const = 0;
+
+    // How the datagram last read arrived, and whether the datagram last sent went sealed. Only an
+    // endpoint that seals knows; every other one is plain.
+    virtual Seal LastSeal() const { return Seal::Plain; }
+    virtual bool LastSendSealed() const { return false; }
 
     // Sends one datagram to the endpoint of the named machine, now or never: false when the name is
     // not resolved yet (a lookup then starts in the background), cannot be resolved, or the datagram

@@ -65,10 +65,12 @@ void MailSlot::Resolve(const QList<QByteArray>& hosts, std::chrono::milliseconds
 bool MailSlot::ReadOne(QByteArray& dst) {
     dst.clear();
     m_lastFromEndpoint = false;
+    m_lastSeal = Seal::Plain;
     if (!m_endpoint.IsOpen())
         return false;
     if (!m_heldBack.empty()) {
-        dst = std::move(m_heldBack.front());
+        dst = std::move(m_heldBack.front().first);
+        m_lastSeal = m_heldBack.front().second;
         m_heldBack.pop_front();
         return true;
     }
@@ -78,6 +80,7 @@ bool MailSlot::ReadOne(QByteArray& dst) {
     if (!m_endpoint.ReadNext(datagram))
         return false;
     m_lastFromEndpoint = true;
+    m_lastSeal = m_endpoint.LastSeal();
     // Too large for the read buffer: it is gone from the queue, and the batch goes on without it.
     if (datagram.size() >= kReadBuffer)
         return true;
@@ -122,6 +125,7 @@ bool MailSlot::ReadAll() {
 
         const int k = ++m_lastIndex;
         m_headers[k] = header;
+        m_seals[k] = m_lastSeal;
         // The record key: from after the separator behind the status letter up to the last separator.
         const qsizetype lastSeparator = header.lastIndexOf(kSeparator);
         if (lastSeparator > 3)
@@ -148,9 +152,9 @@ int MailSlot::StatusOf(int k) const {
     }
 }
 
-void MailSlot::HoldBack(const QByteArray& text) {
+void MailSlot::HoldBack(const QByteArray& text, Seal seal) {
     // Served like any datagram: only the text before a zero byte counts.
-    m_heldBack.push_back(TextOf(text).toByteArray());
+    m_heldBack.emplace_back(TextOf(text).toByteArray(), seal);
 }
 
 } // namespace varnel

@@ -45,11 +45,17 @@ public:
     bool ReadAll();
     // Whether the last ReadAll found the queue empty: nothing more waits for another batch.
     bool Drained() const { return m_drained; }
+    // How entry k arrived (plain for no such entry).
+    Seal SealOf(int k) const { return k >= 0 && k <= m_lastIndex ? m_seals[k] : Seal::Plain; }
+    // How the text last read by ReadOne arrived, and whether the text last sent went sealed.
+    Seal LastSeal() const { return m_lastSeal; }
+    bool LastSendSealed() const { return m_endpoint.LastSendSealed(); }
     // Status code of entry k: 0..3 for K, S, G, R; -1 for other letters or no such entry.
     int StatusOf(int k) const;
     // Puts a text read by ReadOne back in front of the waiting datagrams, so that the next
     // ReadOne/ReadAll takes it in again (texts held back are served first, oldest first).
-    void HoldBack(const QByteArray& text);
+    // A held-back text keeps the way it arrived.
+    void HoldBack(const QByteArray& text, Seal seal = Seal::Plain);
 
     // The received table as the last ReadAll left it: entries 0..LastIndex (-1: none), each cut into
     // header, record key and body. Outside the table the parts are empty.
@@ -67,7 +73,9 @@ private:
     Table m_keys;
     Table m_bodies;
     Endpoint& m_endpoint;
-    std::deque<QByteArray> m_heldBack;
+    std::deque<std::pair<QByteArray, Seal>> m_heldBack;
+    std::array<Seal, kTableSize> m_seals{};
+    Seal m_lastSeal = Seal::Plain;
     bool m_lastFromEndpoint = false; // the text last read came from the endpoint, not held back
     bool m_drained = true;
 };
