@@ -134,7 +134,7 @@ private Q_SLOTS:
         TestMachine pc(net, "PC01");
         pc.Start();
         const MainWindowParts ui = pc.Parts();
-        pc.Window().HideToTray();
+        ui.AutoTray();
         pc.endpoint.Inject(Mail('S', Sjis(QStringLiteral("会議")), "PC02", "PC01") + '\0');
         pc.endpoint.Inject(Mail('S', "older", "PC03", "PC01") + '\0');
         ui.CheckMail();

@@ -184,9 +184,9 @@ private Q_SLOTS:
         pc.Start();
         MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
-        w.HideToTray();
+        ui.AutoTray();
         if (way != 3)
-            w.RestoreFromTray();
+            ui.PM_Reraise->trigger();
         switch (way) {
         case 0:
             w.close();

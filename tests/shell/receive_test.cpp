@@ -55,10 +55,9 @@ private Q_SLOTS:
         pc.store.values[QStringLiteral("Popup")] = int(popup);
         pc.store.values[QStringLiteral("Front")] = int(front);
         pc.Start();
-        MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewRead->trigger();
-        QVERIFY(!w.UnreadIcon());
+        QVERIFY(!ui.UnreadIcon());
         const QByteArray m1 = Mail('S', "one", "PC02", "PC01");
         const QByteArray m2 = Mail('S', "two", "PC02", "PC01");
         const QByteArray m3 = Mail('S', "three", "PC02", "PC01");
@@ -88,7 +87,7 @@ private Q_SLOTS:
             QVERIFY(pc.prompt.boxes.isEmpty());
         }
         QCOMPARE(ui.LV_Model->rowCount(), 3);
-        QVERIFY(w.UnreadIcon());
+        QVERIFY(ui.UnreadIcon());
     }
 
     void aDiskThatFailsIsToldOnceAndTheReceiptWaitsForIt() {
@@ -267,19 +266,18 @@ private Q_SLOTS:
         FakeNetwork net;
         TestMachine pc(net, "PC01");
         pc.Start();
-        MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
         ui.CheckMail();
-        QVERIFY(!w.UnreadIcon());
+        QVERIFY(!ui.UnreadIcon());
         Arrive(pc, {Mail('S', "a", "PC02", "PC01")});
         ui.CheckMail();
-        QVERIFY(w.UnreadIcon());
+        QVERIFY(ui.UnreadIcon());
         ui.Mn_ViewRead->trigger();
         const QModelIndex row = ui.LV_Model->index(0, 0);
         QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(row).center());
-        QVERIFY(w.UnreadIcon()); // changes at the next tick
+        QVERIFY(ui.UnreadIcon()); // changes at the next tick
         ui.CheckMail();
-        QVERIFY(!w.UnreadIcon());
+        QVERIFY(!ui.UnreadIcon());
     }
 };
 

@@ -57,7 +57,7 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(&Form()));
     }
     void PutAway() {
-        Form().HideToTray();
+        Ui().AutoTray();
         QVERIFY(Tray().shown);
         QVERIFY(!Form().isVisible());
     }
@@ -68,7 +68,7 @@ private Q_SLOTS:
 
     void hidingAddsTheIconWithTheCaptionAsTip() {
         ShowWindow();
-        Form().HideToTray();
+        Ui().AutoTray();
         QVERIFY(Tray().shown);
         QCOMPARE(Tray().tip, QStringLiteral("Varnel for Windows95"));
         QCOMPARE(Tray().icon.cacheKey(), Form().windowIcon().cacheKey());
@@ -78,7 +78,7 @@ private Q_SLOTS:
     void withoutATrayHidingLeavesTheWindowShown() {
         Tray().available = false;
         ShowWindow();
-        Form().HideToTray();
+        Ui().AutoTray();
         QCOMPARE(Tray().adds, 1);
         QVERIFY(!Tray().shown);
         QVERIFY(Form().isVisible());
@@ -87,7 +87,7 @@ private Q_SLOTS:
     void hidingTwiceChangesNothing() {
         ShowWindow();
         PutAway();
-        Form().HideToTray(); // the icon is already there: the add fails
+        Ui().AutoTray(); // the icon is already there: the add fails
         QCOMPARE(Tray().adds, 2);
         QVERIFY(Tray().shown);
         QVERIFY(!Form().isVisible());
@@ -96,7 +96,7 @@ private Q_SLOTS:
     void restoringBringsTheWindowBackAndRemovesTheIcon() {
         ShowWindow();
         PutAway();
-        Form().RestoreFromTray();
+        Ui().PM_Reraise->trigger();
         QVERIFY(!Tray().shown);
         QVERIFY(Form().isVisible());
         QVERIFY(!Form().isMinimized());
@@ -107,7 +107,7 @@ private Q_SLOTS:
         ShowWindow();
         Form().showMinimized();
         QTRY_COMPARE(Tray().adds, 1);
-        Form().RestoreFromTray(); // nothing in the tray to remove
+        Ui().PM_Reraise->trigger(); // nothing in the tray to remove
         QCOMPARE(Tray().removes, 1);
         QVERIFY(Form().isMinimized()); // the failed remove left the window as it was
     }
@@ -141,9 +141,9 @@ private Q_SLOTS:
         QTest::qWait(20);
         QVERIFY(Form().isVisible());
         QVERIFY(Form().isMinimized());
-        Form().HideToTray();
-        Form().RestoreFromTray();
-        Form().UpdateTrayIcon();
+        Ui().AutoTray();
+        Ui().PM_Reraise->trigger();
+        Ui().CheckMail();
         QVERIFY(Form().isVisible());
         QCOMPARE(Tray().adds + Tray().removes + Tray().modifies, 0);
     }
@@ -177,22 +177,23 @@ private Q_SLOTS:
     }
 
     void iconUpdatesReachTheTrayOnlyAfterTheFirstHiding() {
+        m_rig->App().Start(); // each mail check passes the window's icon on
         ShowWindow();
         Form().setWindowIcon(icons::MailState(true));
-        Form().UpdateTrayIcon();
+        Ui().CheckMail();
         QCOMPARE(Tray().modifies, 0);
 
         PutAway();
         Form().setWindowIcon(icons::MailState(false));
-        Form().UpdateTrayIcon();
+        Ui().CheckMail();
         QCOMPARE(Tray().modifies, 1);
         QCOMPARE(Tray().icon.cacheKey(), Form().windowIcon().cacheKey());
 
         // Back on the screen the modify fails and the tray keeps nothing new.
-        Form().RestoreFromTray();
+        Ui().PM_Reraise->trigger();
         const qint64 before = Tray().icon.cacheKey();
         Form().setWindowIcon(icons::MailState(true));
-        Form().UpdateTrayIcon();
+        Ui().CheckMail();
         QCOMPARE(Tray().modifies, 2);
         QCOMPARE(Tray().icon.cacheKey(), before);
     }

@@ -133,7 +133,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(b.prompt.Texts().contains(QStringLiteral("1通のメールが届きました")), 5000);
         QCOMPARE(b.prompt.boxes.last().caption, QStringLiteral("Varnel for Windows95"));
         QCOMPARE(b.prompt.boxes.last().icon, QMessageBox::Information);
-        QVERIFY(b.Window().UnreadIcon());
+        QVERIFY(MainWindowParts(b.Window()).UnreadIcon());
         // A's copies turn Delivered as the receipts come back (A's own among them).
         QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('G', toB, body), 10000);
 
@@ -148,7 +148,7 @@ private Q_SLOTS:
         QCOMPARE(b.ReceiveBox()->Text(), Rec('R', toB + read, body));
         QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('R', toB + read, body),
                                   10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!wb.UnreadIcon(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ub.UnreadIcon(), 5000);
 
         // Both close; their files hold exactly these bytes.
         wa.close();

@@ -3,6 +3,7 @@
 #include "named.h"
 
 #include "shell/helpwindow.h"
+#include "shell/icons.h"
 #include "shell/maillistmodel.h"
 #include "shell/mainwindow.h"
 
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
+#include <QImage>
 #include <QMenu>
 #include <QMetaObject>
 #include <QPlainTextEdit>
@@ -38,6 +40,13 @@ struct MainWindowParts {
         return LV_View->selectionModel()->selectedRows().value(0, QModelIndex()).row();
     }
     HelpWindow* Help() const { return window.findChild<HelpWindow*>(); }
+    // The window wears the unread-mail picture the last mail check chose.
+    bool UnreadIcon() const {
+        const QSize side(16, 16);
+        return window.windowIcon().pixmap(side).toImage() == icons::MailState(true).pixmap(side).toImage();
+    }
+    // Puts the window into the tray as the start-up timer does.
+    void AutoTray() const { QMetaObject::invokeMethod(Tm_AutoTray, "timeout", Qt::DirectConnection); }
 
     const MainWindow& window;
     QWidget* Panel1 = Named<QWidget>(window, "Panel1");
