@@ -12,6 +12,7 @@
 #include "shell/windowtray.h"
 
 #include <QWidget>
+#include <cstdio>
 
 namespace varnel {
 Lifecycle::Lifecycle(Varnel& app, QWidget& window, NetworkTree& network, MailViews& views,
@@ -65,8 +66,10 @@ void Lifecycle::Start() {
     if (m_closed)
         return;
     // What the listing could not use (lines of the directory file, say) is told once, here.
-    if (const QString notice = m_app.Platform().provider->TakeNotice(); !notice.isEmpty())
-        prompt.Show(&m_window, notice, texts::LocalError(), QMessageBox::Warning);
+    if (const SourceNotice notice = m_app.Platform().provider->TakeNotice(); !notice.lines.isEmpty()) {
+        std::fputs(texts::SourceNoticeLog(notice).constData(), stderr);
+        prompt.Show(&m_window, texts::SourceNoticeText(notice), texts::LocalError(), QMessageBox::Warning);
+    }
     if (m_closed)
         return;
     if (!m_network.DetectLocalHostName())

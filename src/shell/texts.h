@@ -1,6 +1,9 @@
 #pragma once
 
+#include "network/netprovider.h"
 #include "settings/settingslogic.h"
+
+#include <QByteArray>
 
 #include <QString>
 
@@ -12,6 +15,10 @@ QString Caption();    // "Varnel for Windows95": the main window and its message
 QString LocalError(); // the caption of boxes about this machine: endpoint, settings, disk
 QString SendBoxName();
 QString ReceiveBoxName();
+// The box about the lines of the directory file that the listing skipped; empty without lines.
+QString SourceNoticeText(const SourceNotice& notice);
+// The same, one line per skipped line, for stderr.
+QByteArray SourceNoticeLog(const SourceNotice& notice);
 // Why a stored setting stopped the reading or writing, for the error box.
 QString SettingTrouble(const SettingsReport& report);
 

@@ -138,15 +138,30 @@ private Q_SLOTS:
     void whatTheListingCouldNotUseIsToldOnceAtStartUpAndTheStartGoesOn() {
         FakeNetwork net;
         TestMachine pc(net, "PC01");
-        pc.provider.notice = QStringLiteral("network.txt: line 3 skipped");
+        pc.provider.notice = {QStringLiteral("/n.txt"), {{3, UnusableLine::Fields, "a b c d"}}};
+        for (int n = 4; n <= 13; ++n)
+            pc.provider.notice.lines.append({n, UnusableLine::Reason(n % 5), "x"});
         pc.Start();
-        QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("network.txt: line 3 skipped")});
+        QCOMPARE(pc.prompt.Texts(),
+                 QStringList{QStringLiteral(
+                     "ネットワーク一覧ファイル /n.txt の次の行は使えないため、読み飛ばしました。\n"
+                     "\n3 行目: 「ワークグループ ホスト名 [アドレス]」の形ではありません"
+                     "\n4 行目: Shift-JIS にない文字があります"
+                     "\n5 行目: 「ワークグループ ホスト名 [アドレス]」の形ではありません"
+                     "\n6 行目: アドレスが正しくありません"
+                     "\n7 行目: 名前が 29 バイトを超えています"
+                     "\n8 行目: 制御文字か、読めないバイトがあります"
+                     "\n9 行目: Shift-JIS にない文字があります"
+                     "\n10 行目: 「ワークグループ ホスト名 [アドレス]」の形ではありません"
+                     "\n11 行目: アドレスが正しくありません"
+                     "\n12 行目: 名前が 29 バイトを超えています"
+                     "\nほか 1 行")});
         QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
         QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Warning);
         QVERIFY(pc.Window().findChild<QTimer*>(QStringLiteral("Tm_CheckMail"))->isActive());
 
         // A re-detection tells nothing, whatever the listing has to say then.
-        pc.provider.notice = QStringLiteral("again");
+        pc.provider.notice = {QStringLiteral("/n.txt"), {{1, UnusableLine::Fields, "again"}}};
         pc.Window().findChild<QAction*>(QStringLiteral("Mn_ViewNet"))->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 1);
     }
