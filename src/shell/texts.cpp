@@ -41,6 +41,40 @@ const char* ReasonLog(UnusableLine::Reason reason) {
 
 } // namespace
 
+QString EndpointFailed() {
+    return QStringLiteral("メールスロットの作成に失敗しました");
+}
+
+QString SettingsFailed() {
+    return QStringLiteral("レジストリエラー");
+}
+
+QString NoNetwork() {
+    return QStringLiteral("ネットワークが見つかりません");
+}
+
+QString HostNameFailed() {
+    return QStringLiteral("ホストネーム検出エラー");
+}
+
+QString MailsArrived(int count) {
+    return QString::number(count) + QStringLiteral("通のメールが届きました");
+}
+
+QString NewestMail(const QString& sender, const QString& title) {
+    return sender + QStringLiteral("さんから「") + title + QStringLiteral("」");
+}
+
+QString ConfirmDiscardDraft() {
+    return QStringLiteral("作成中のメッセージ（宛先と本文）を全て削除します。よろしいですか？");
+}
+
+QString ConfirmDeleteAll(const QString& boxName, int count) {
+    return QStringLiteral("%1のメール（%2通）を全て削除します。元に戻せません。よろしいですか？")
+        .arg(boxName)
+        .arg(count);
+}
+
 QString SourceNoticeText(const SourceNotice& notice) {
     const QList<UnusableLine>& lines = notice.lines;
     if (lines.isEmpty())
