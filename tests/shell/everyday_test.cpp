@@ -30,11 +30,6 @@ QByteArray Sjis(const QString& text) {
     return bytes;
 }
 
-void ClickRow(const MainWindowParts& ui, int row) {
-    const QModelIndex index = ui.LV_Model->index(row, 0);
-    QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(index).center());
-}
-
 // Adds a machine of the tree as a recipient; the first asks for the title, answered with title.
 void AddRecipient(const MainWindowParts& ui, const QString& host, const QString& title = {}) {
     if (!title.isEmpty()) {
@@ -167,7 +162,7 @@ private Q_SLOTS:
         const MainWindowParts ui = pc.Parts();
         QVERIFY(QTest::qWaitForWindowActive(&pc.Window()));
         ui.Mn_ViewRead->trigger();
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QTest::keyClick(&pc.Window(), Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(pc.Parts().CurrentView(), View::Make);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
@@ -220,7 +215,7 @@ private Q_SLOTS:
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("受信BOX")));
         QCOMPARE(pc.ReceiveBox()->MarkCount(), 2);
 
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QTest::keyClick(ui.LV_View, Qt::Key_Delete);
         QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
         QCOMPARE(pc.ReceiveBox()->Header(0).title, QByteArray("b"));

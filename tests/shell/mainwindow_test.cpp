@@ -58,11 +58,6 @@ void OpenAndClose(QMenu* menu) {
     menu->hide();
 }
 
-void ClickRow(const MainWindowParts& u, int row, int column = 1) {
-    const QRect rect = u.LV_View->visualRect(u.LV_Model->index(row, column));
-    QTest::mouseClick(u.LV_View->viewport(), Qt::LeftButton, {}, rect.center());
-}
-
 struct MenuEntry {
     QString name;
     QString text;
@@ -104,10 +99,7 @@ private:
     MainWindow& Form() { return m_rig->Form(); }
     MainWindowParts Ui() { return MainWindowParts(Form()); }
 
-    void ShowWindow() {
-        Form().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&Form()));
-    }
+    void ShowWindow() { m_rig->machine.Show(); }
     // Switches the view through the view menu, as the person does.
     void SwitchTo(View view) {
         QAction* item = view == View::Send   ? Ui().Mn_ViewSend
@@ -123,7 +115,7 @@ private:
             Ui().LV_Model->AppendRow(QStringLiteral("title"), "PC01", "PC02");
         QCOMPARE(Ui().LV_Model->rowCount(), 1);
         if (rowSelected)
-            ClickRow(Ui(), 0);
+            Ui().ClickRow(0, 1);
         QCOMPARE(Ui().SelectedRow(), rowSelected ? 0 : -1);
     }
 
@@ -468,12 +460,12 @@ private Q_SLOTS:
         QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
         QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 3);
 
-        ClickRow(u, 1);
+        u.ClickRow(1, 1);
         QTest::mouseClick(u.SpeedButton2, Qt::LeftButton);
         QCOMPARE(m_rig->machine.SendBox()->MarkCount(), 2);
         QCOMPARE(u.LV_Model->Title(1), QStringLiteral("three"));
 
-        ClickRow(u, 0);
+        u.ClickRow(0, 1);
         u.Mn_DelSelect->trigger();
         QCOMPARE(u.LV_Model->rowCount(), 1);
         m_rig->machine.prompt.yesNoAnswers = {true};
@@ -772,7 +764,7 @@ private Q_SLOTS:
         QVERIFY(!(m.flags(m.index(0, 2)) & Qt::ItemIsEditable));
 
         // Edit the title of the second row in place: select it, then the edit key.
-        ClickRow(u, 1, 0);
+        u.ClickRow(1, 0);
         QTest::keyClick(u.LV_View, Qt::Key_F2);
         QLineEdit* editor = nullptr;
         QTRY_VERIFY((editor = u.LV_View->viewport()->findChild<QLineEdit*>()));
@@ -798,7 +790,7 @@ private Q_SLOTS:
         ShowWindow();
         m_rig->StartWith(Record('S', "first"));
         u.Mn_ViewSend->trigger();
-        ClickRow(u, 0, 0);
+        u.ClickRow(0, 0);
         QTest::keyClick(u.LV_View, Qt::Key_F2);
         QTest::qWait(20);
         QVERIFY(!u.LV_View->viewport()->findChild<QLineEdit*>());

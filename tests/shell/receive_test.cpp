@@ -273,8 +273,7 @@ private Q_SLOTS:
         ui.CheckMail();
         QVERIFY(ui.UnreadIcon());
         ui.Mn_ViewRead->trigger();
-        const QModelIndex row = ui.LV_Model->index(0, 0);
-        QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(row).center());
+        ui.ClickRow(0);
         QVERIFY(ui.UnreadIcon()); // changes at the next tick
         ui.CheckMail();
         QVERIFY(!ui.UnreadIcon());

@@ -21,23 +21,9 @@ struct Rig {
     FakeNetwork network;
     TestMachine machine{network, "PC01"};
     FakeTray& tray = machine.tray;
-    std::unique_ptr<Varnel> bare;
 
-    explicit Rig(bool withTrayService = true) {
-        if (withTrayService) {
-            machine.Create();
-            return;
-        }
-        Services s;
-        s.endpoint = &machine.endpoint;
-        s.provider = &machine.provider;
-        s.settings = &machine.store;
-        s.files = &machine.files;
-        s.clock = &machine.clock;
-        s.prompt = &machine.prompt;
-        bare = std::make_unique<Varnel>(s);
-    }
-    Varnel& App() { return bare ? *bare : *machine.app; }
+    explicit Rig(bool withTrayService = true) { machine.Create(withTrayService); }
+    Varnel& App() { return *machine.app; }
     MainWindow& Form() { return App().Window(); }
 };
 
@@ -52,10 +38,7 @@ private:
     MainWindowParts Ui() { return MainWindowParts(Form()); }
     FakeTray& Tray() { return m_rig->tray; }
 
-    void ShowWindow() {
-        Form().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&Form()));
-    }
+    void ShowWindow() { m_rig->machine.Show(); }
     void PutAway() {
         Ui().AutoTray();
         QVERIFY(Tray().shown);

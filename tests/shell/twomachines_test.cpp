@@ -142,8 +142,7 @@ private Q_SLOTS:
         const MainWindowParts ub(wb);
         ub.Mn_ViewRead->trigger();
         QCOMPARE(ub.LV_Model->rowCount(), 1);
-        const QModelIndex row = ub.LV_Model->index(0, 0);
-        QTest::mouseClick(ub.LV_View->viewport(), Qt::LeftButton, {}, ub.LV_View->visualRect(row).center());
+        ub.ClickRow(0);
         QCOMPARE(ub.Mm_Message->toPlainText(), QStringLiteral("3F room at 10\n資料持参\n"));
         QCOMPARE(b.ReceiveBox()->Text(), Rec('R', toB + read, body));
         QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('R', toB + read, body),

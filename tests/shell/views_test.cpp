@@ -26,12 +26,6 @@ QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, con
     return test::Mail{letter, title, from, to, sent, read, body}.Record();
 }
 
-void ClickRow(const MainWindowParts& ui, int row) {
-    const QModelIndex index = ui.LV_Model->index(row, 0);
-    ui.LV_View->scrollTo(index);
-    QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(index).center());
-}
-
 // Answers the title dialog with the given text when it opens.
 void AnswerTitle(const QString& title) {
     QTimer::singleShot(0, [title] {
@@ -64,7 +58,7 @@ private Q_SLOTS:
         pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
         pc.Start();
         const MainWindowParts ui = pc.Parts();
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("x\n"));
 
         struct Step {
@@ -130,7 +124,7 @@ private Q_SLOTS:
             sender.ReadNext(skip);
         }
 
-        ClickRow(ui, 0); // a click, with the change notices of the selection
+        ui.ClickRow(0); // a click, with the change notices of the selection
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
         QCOMPARE(ui.LV_Model->Image(0), int(Opened));
         const QByteArray opened =
@@ -144,8 +138,8 @@ private Q_SLOTS:
         QCOMPARE(ui.LV_Model->CellText(0, 4), QStringLiteral("1998/02/24 10:00:00"));
 
         // Again, by click and by keyboard: shown, but no second receipt and no change.
-        ClickRow(ui, 1);
-        ClickRow(ui, 0);
+        ui.ClickRow(1);
+        ui.ClickRow(0);
         QTest::keyClick(ui.LV_View, Qt::Key_Down);
         QTest::keyClick(ui.LV_View, Qt::Key_Up);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
@@ -166,13 +160,13 @@ private Q_SLOTS:
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewRead->trigger();
-        ClickRow(ui, 1);
+        ui.ClickRow(1);
         QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Delivered));
         QCOMPARE(pc.ReceiveBox()->StatusOf(1), int(Opened));
         QCOMPARE(pc.ReceiveBox()->Header(1).readTime, pc.clock.TimeText());
         QCOMPARE(pc.ReceiveBox()->Header(0).readTime, QByteArray());
         // Opening the newer one later gives it its own single read time.
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
         QCOMPARE(pc.ReceiveBox()->Header(0).readTime, pc.clock.TimeText());
     }
@@ -183,7 +177,7 @@ private Q_SLOTS:
         const QByteArray text = Rec('G', "t", "PC01", "PC02", kT1, "", "body\r\n");
         pc.files.files[QStringLiteral("vnsend.txt")] = text;
         pc.Start();
-        ClickRow(pc.Parts(), 0);
+        pc.Parts().ClickRow(0);
         QCOMPARE(pc.Parts().Mm_Message->toPlainText(), QStringLiteral("body\n"));
         QCOMPARE(pc.SendBox()->Text(), text);
     }
@@ -324,14 +318,14 @@ private Q_SLOTS:
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.SendBox()->Text(), a + b + c);
 
-        ClickRow(ui, 1);
+        ui.ClickRow(1);
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.SendBox()->Text(), a + c);
         QCOMPARE(ui.LV_Model->rowCount(), 2);
         QCOMPARE(ui.SelectedRow(), -1);
 
         ui.Mn_ViewRead->trigger();
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         ui.PM_ViewDelete->trigger();
         QCOMPARE(pc.ReceiveBox()->Text(), b);
         pc.prompt.yesNoAnswers = {true, true, true};
@@ -344,7 +338,7 @@ private Q_SLOTS:
         DoubleClickHost(ui, QStringLiteral("PC02"));
         DoubleClickHost(ui, QStringLiteral("PC03"));
         QTest::keyClicks(ui.Mm_Message, QStringLiteral("typed"));
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         ui.PM_ViewDelete->trigger();
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.LV_Model->RecipientBytes(0), QByteArray("PC03"));

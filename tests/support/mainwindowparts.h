@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -40,6 +41,12 @@ struct MainWindowParts {
         return LV_View->selectionModel()->selectedRows().value(0, QModelIndex()).row();
     }
     HelpWindow* Help() const { return window.findChild<HelpWindow*>(); }
+    // Clicks a row of the mail list, as the person does (in the given column).
+    void ClickRow(int row, int column = 0) const {
+        const QModelIndex index = LV_Model->index(row, column);
+        LV_View->scrollTo(index);
+        QTest::mouseClick(LV_View->viewport(), Qt::LeftButton, {}, LV_View->visualRect(index).center());
+    }
     // The window wears the unread-mail picture the last mail check chose.
     bool UnreadIcon() const {
         const QSize side(16, 16);

@@ -13,6 +13,7 @@
 #include "shell/varnel.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <memory>
 
 namespace varnel {
@@ -27,9 +28,16 @@ struct TestMachine {
             provider.AddMachine("WORKGROUP", host);
     }
 
-    // Builds the application object (windows included) without starting it.
-    Varnel& Create() {
-        Services s{&endpoint, &provider, &store, &files, &clock, boxes ? boxes : &prompt, &tray};
+    // Builds the application object (windows included) without starting it; optionally without any
+    // tray service at all.
+    Varnel& Create(bool withTrayService = true) {
+        Services s{&endpoint,
+                   &provider,
+                   &store,
+                   &files,
+                   &clock,
+                   boxes ? boxes : &prompt,
+                   withTrayService ? &tray : nullptr};
         app = std::make_unique<Varnel>(s);
         finished = std::make_unique<QSignalSpy>(app.get(), &Varnel::Finished);
         return *app;
@@ -41,6 +49,10 @@ struct TestMachine {
         return *app;
     }
     MainWindow& Window() { return app->Window(); }
+    void Show() {
+        Window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Window()));
+    }
     const MailBox* SendBox() const { return app->Post().MailBoxOf(Box::Send); } // read-only, as the window
     const MailBox* ReceiveBox() const { return app->Post().MailBoxOf(Box::Receive); }
     // The window's widgets, actions and timers by name.
