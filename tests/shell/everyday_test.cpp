@@ -97,8 +97,7 @@ private Q_SLOTS:
     }
 
     void keysTypedWhileAnArrivalBoxComesUpAllLandInTheMemo() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         MessageBoxPrompt realBoxes;
         pc.boxes = &realBoxes;
         pc.store.values[QStringLiteral("Popup")] = 1;
@@ -125,8 +124,7 @@ private Q_SLOTS:
     }
 
     void anArrivalWhileHiddenIsADesktopNotificationThatOpensTheMail() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.AutoTray();
@@ -155,8 +153,7 @@ private Q_SLOTS:
     void replyFillsRowTitleAndFocus() {
         QFETCH(QString, title);
         QFETCH(QString, expected);
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.files.files[QStringLiteral("vnread.txt")] = Mail('G', Sjis(title), "PC02", "PC01");
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -201,8 +198,7 @@ private Q_SLOTS:
     }
 
     void deleteAllAsksAndTheDeleteKeyDeletes() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnread.txt")] =
             Mail('R', "a", "PC02", "PC01") + Mail('R', "b", "PC02", "PC01");
         pc.Start();
@@ -228,8 +224,7 @@ private Q_SLOTS:
     }
 
     void theTitleDialogRefusesATitleThatWouldSplitWhileOpen() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -256,8 +251,7 @@ private Q_SLOTS:
     }
 
     void columnsFitAFullTimeAndTheLayoutIsRemembered() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnsend.txt")] = Mail('S', "t", "PC01", "PC02", "2026/12/09 23:59:59");
         pc.Start();
         const MainWindowParts ui = pc.Parts();

@@ -59,8 +59,7 @@ private Q_SLOTS:
     }
 
     void theTraySettingStartsTheAutoTrayTimer() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Tray")] = QStringLiteral("1");
         pc.Start();
         QVERIFY(pc.Parts().Tm_AutoTray->isActive());
@@ -92,8 +91,7 @@ private Q_SLOTS:
     }
 
     void aSettingsStoreThatCannotOpenEndsTheProgram() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.openable = false;
         pc.Start();
         QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("レジストリエラー")});
@@ -104,8 +102,7 @@ private Q_SLOTS:
     }
 
     void aSettingOfTheWrongKindShowsTheErrorBoxAndEndsWithoutWriting() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values = StoredSettings();
         pc.store.values[QStringLiteral("Popup")] = QStringLiteral("yes");
         pc.Start();
@@ -120,8 +117,7 @@ private Q_SLOTS:
     }
 
     void withoutNetworkTheProgramWarnsTwiceAndRunsOnTheSendBox() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.provider.failGroups = true;
         Varnel& app = pc.Start();
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("ネットワークが見つかりません"),
@@ -136,8 +132,7 @@ private Q_SLOTS:
     }
 
     void whatTheListingCouldNotUseIsToldOnceAtStartUpAndTheStartGoesOn() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.provider.notice = {QStringLiteral("/n.txt"), {{3, UnusableLine::Fields, "a b c d"}}};
         for (int n = 4; n <= 13; ++n)
             pc.provider.notice.lines.append({n, UnusableLine::Reason(n % 5), "x"});
@@ -167,8 +162,7 @@ private Q_SLOTS:
     }
 
     void aFirstRunWritesTheDefaultsAndEmptyFilesAtTheClose() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         pc.Window().close();
         QCOMPARE(pc.finished->count(), 1);
@@ -194,8 +188,7 @@ private Q_SLOTS:
     }
     void everyExitCommandRunsTheSameCloseStepsOnce() {
         QFETCH(int, way);
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
@@ -228,8 +221,7 @@ private Q_SLOTS:
     }
 
     void aMailboxThatCannotBeWrittenAnywhereMayBeTriedAgainAndIsThenWrittenElsewhere() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.Fail(QStringLiteral("vnsend.txt"));
         pc.prompt.retryAnswers = {true, false};
         pc.Start();
@@ -250,8 +242,7 @@ private Q_SLOTS:
     }
 
     void aRefusedSettingIsShownAndTheMailboxesAreStillSaved() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.refused.insert(QStringLiteral("Popup"));
         pc.Start();
         pc.Window().close();
@@ -262,8 +253,7 @@ private Q_SLOTS:
     }
 
     void aFileCutAtAZeroByteIsKeptAsBakBeforeItIsReplaced() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         static const char kFile[] = "\x07G\\t\\A\\PC01\\x\\\x08"
                                     "a\r\n\0lost?";
         const QByteArray original(kFile, sizeof kFile - 1);
@@ -283,8 +273,7 @@ private Q_SLOTS:
     }
 
     void aCloseWhileAStartUpNoticeIsOpenEndsTheStartUp() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values = StoredSettings();
         pc.store.values[QStringLiteral("SendFina")] = QString();
         pc.store.values[QStringLiteral("ReadFina")] = QString();
@@ -301,8 +290,7 @@ private Q_SLOTS:
     }
 
     void theWindowAlwaysOpensOnTheSendBoxView() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Create();
         const MainWindowParts ui = pc.Parts();
         QVERIFY(ui.SB_ViewSend->isChecked());

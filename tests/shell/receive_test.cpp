@@ -120,8 +120,7 @@ private Q_SLOTS:
     }
 
     void twelveWaitingMailsAreTakenInTenThenTwo() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         for (int k = 0; k < 12; ++k)
@@ -134,8 +133,7 @@ private Q_SLOTS:
     }
 
     void whileComposingArrivalsLeaveTheRowsAndTextAlone() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -149,8 +147,7 @@ private Q_SLOTS:
     }
 
     void receiptsUpdateTheSendBoxViewWithoutABox() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         const QByteArray sent = Mail('S', "t", "PC01", "PC02");
         pc.files.files[QStringLiteral("vnsend.txt")] = sent;
@@ -174,8 +171,7 @@ private Q_SLOTS:
     }
 
     void aTickInsideTheOpenBoxIsSafeAndAnnouncesItsOwnMail() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -219,8 +215,7 @@ private Q_SLOTS:
     }
 
     void arrivalBoxesPileUpOnlySoHighAndMailGoesOnBeingTakenIn() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         MessageBoxPrompt realBoxes;
         pc.boxes = &realBoxes;
         pc.store.values[QStringLiteral("Popup")] = 1;
@@ -248,8 +243,7 @@ private Q_SLOTS:
     }
 
     void aCloseWhileTheBoxIsOpenEndsTheTickSafely() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -263,8 +257,7 @@ private Q_SLOTS:
     }
 
     void theIconShowsUnreadMailUntilTheLastIsOpened() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.CheckMail();

@@ -53,8 +53,7 @@ class ViewsTest : public QObject {
 
 private Q_SLOTS:
     void switchingViewsMovesTheMarksAndEmptiesTheListAndMemo() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -85,8 +84,7 @@ private Q_SLOTS:
     }
 
     void aSendBoxFileIsShownAsRowsInFileOrder() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnsend.txt")] =
             Rec('R', "\x89\xEF\x8B\x63", "PC01", "PC02", kT1, "1998/02/23 9:10:00", "a\r\n") +
             Rec('K', "second", "PC01", "PC03", kT1, "", "") +
@@ -152,8 +150,7 @@ private Q_SLOTS:
     }
 
     void openingTheOlderOfTwoCopiesChangesThatCopy() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         const QByteArray copy = Rec('G', "twice", "PC02", "PC01", kT1, "", "b\r\n");
         pc.files.files[QStringLiteral("vnread.txt")] = copy + copy;
         pc.clock.advance = false;
@@ -172,8 +169,7 @@ private Q_SLOTS:
     }
 
     void aSendBoxMailIsShownWithoutAnyChange() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         const QByteArray text = Rec('G', "t", "PC01", "PC02", kT1, "", "body\r\n");
         pc.files.files[QStringLiteral("vnsend.txt")] = text;
         pc.Start();
@@ -183,8 +179,7 @@ private Q_SLOTS:
     }
 
     void composingAndSavingWithoutSendingStoresOneSavedCopyPerRow() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
+        LoneMachine pc("PC01", {"PC01", "PC02", "PC03"});
         pc.clock.advance = false;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -213,8 +208,7 @@ private Q_SLOTS:
     }
 
     void savingWithoutRecipientsKeepsTheText() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -252,8 +246,7 @@ private Q_SLOTS:
     }
 
     void aCharacterWithoutACP932FormIsRefusedByName() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -303,8 +296,7 @@ private Q_SLOTS:
     }
 
     void deletingOneAndAllInEachView() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
+        LoneMachine pc("PC01", {"PC01", "PC02", "PC03"});
         const QByteArray a = Rec('S', "a", "PC01", "PC02", kT1, "", "");
         const QByteArray b = Rec('G', "b", "PC01", "PC02", kT1, "", "");
         const QByteArray c = Rec('K', "c", "PC01", "PC02", kT1, "", "");
@@ -355,8 +347,7 @@ private Q_SLOTS:
     }
 
     void doubleClicksOutsideTheNewMessageViewOrOnAWorkgroupDoNothing() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         DoubleClickHost(ui, QStringLiteral("PC02")); // send box view

@@ -70,4 +70,10 @@ struct TestMachine {
     std::unique_ptr<QSignalSpy> finished;
 };
 
+// A copy alone on an in-memory network of its own.
+struct LoneMachine : FakeNetwork, TestMachine {
+    explicit LoneMachine(const QByteArray& name = "PC01", const QList<QByteArray>& listed = {})
+        : TestMachine(static_cast<FakeNetwork&>(*this), name, listed) {}
+};
+
 } // namespace varnel
