@@ -220,7 +220,8 @@ void MainWindow::WireCommands() {
     Composer& composer = *m_composer;
     Lifecycle& lifecycle = *m_lifecycle;
 
-    onAction(m_send, [&composer] { composer.Send(); });
+    // The send command goes straight to the composer.
+    connect(m_send, &QAction::triggered, &composer, &Composer::Send);
     const auto deleteSelected = [&views] { views.DeleteSelected(); };
     onAction(m_deleteSelected, deleteSelected);
     onAction(m_deleteFromList, deleteSelected);
