@@ -16,9 +16,6 @@ namespace varnel {
 
 namespace {
 
-// How many unusable lines the start-up notice names; the rest are counted.
-constexpr qsizetype kNoticeLines = 10;
-
 // A lead byte of a code page 932 double-byte character.
 bool IsLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
@@ -36,50 +33,6 @@ bool HasControlBytes(const QByteArray& line) {
             return true;
     }
     return false;
-}
-
-const char* Reason(DirectoryProvider::Problem::Reason reason) {
-    switch (reason) {
-    case DirectoryProvider::Problem::Fields:
-        break;
-    case DirectoryProvider::Problem::Address:
-        return "the address is not the address of one machine";
-    case DirectoryProvider::Problem::TooLong:
-        return "a name is longer than 29 bytes";
-    case DirectoryProvider::Problem::Binary:
-        return "the line holds control bytes or bytes that are neither UTF-8 nor Shift-JIS";
-    case DirectoryProvider::Problem::Unencodable:
-        return "a name has a character without a Shift-JIS form";
-    }
-    return "expected WORKGROUP HOSTNAME [ADDRESS]";
-}
-
-QString ReasonText(DirectoryProvider::Problem::Reason reason) {
-    switch (reason) {
-    case DirectoryProvider::Problem::Fields:
-        break;
-    case DirectoryProvider::Problem::Address:
-        return QStringLiteral("アドレスが正しくありません");
-    case DirectoryProvider::Problem::TooLong:
-        return QStringLiteral("名前が 29 バイトを超えています");
-    case DirectoryProvider::Problem::Binary:
-        return QStringLiteral("制御文字か、読めないバイトがあります");
-    case DirectoryProvider::Problem::Unencodable:
-        return QStringLiteral("Shift-JIS にない文字があります");
-    }
-    return QStringLiteral("「ワークグループ ホスト名 [アドレス]」の形ではありません");
-}
-
-QString Notice(const QString& path, const QList<DirectoryProvider::Problem>& problems) {
-    if (problems.isEmpty())
-        return {};
-    QString text =
-        QStringLiteral("ネットワーク一覧ファイル %1 の次の行は使えないため、読み飛ばしました。\n").arg(path);
-    for (qsizetype k = 0; k < problems.size() && k < kNoticeLines; ++k)
-        text += QStringLiteral("\n%1 行目: %2").arg(problems[k].line).arg(ReasonText(problems[k].reason));
-    if (problems.size() > kNoticeLines)
-        text += QStringLiteral("\nほか %1 行").arg(problems.size() - kNoticeLines);
-    return text;
 }
 
 } // namespace
@@ -147,10 +100,6 @@ QList<DirectoryProvider::Machine> DirectoryProvider::ReadDirectoryFile(const QSt
                                                                        QList<Problem>* problems) {
     QList<Problem> found;
     const QList<Machine> machines = ParseDirectoryFile(path, found);
-    for (const Problem& problem : found) {
-        qWarning("%s:%lld: skipped, %s", qPrintable(path), static_cast<long long>(problem.line),
-                 Reason(problem.reason));
-    }
     if (problems)
         *problems = found;
     return machines;
@@ -168,7 +117,7 @@ QList<DirectoryProvider::Machine> DirectoryProvider::ParseDirectoryFile(const QS
     }
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
-        const auto skip = [&](Problem::Reason reason) { problems.append({n + 1, reason}); };
+        const auto skip = [&](Problem::Reason reason) { problems.append({n + 1, reason, lines[n]}); };
         QByteArray line = lines[n];
         const qsizetype comment = line.indexOf('#');
         if (comment >= 0)
@@ -286,7 +235,7 @@ bool DirectoryProvider::ListGroups(QList<NetResource>& out) {
     QList<Problem> problems;
     const QList<Machine> listed = ReadDirectoryFile(m_path, &problems);
     if (first)
-        m_notice = Notice(m_path, problems);
+        m_notice = {m_path, problems};
     const QByteArray workgroup = WorkgroupFrom(listed);
     if (workgroup != m_ownWorkgroup) {
         m_ownWorkgroup = workgroup;
@@ -322,8 +271,8 @@ bool DirectoryProvider::ListHosts(const NetResource& group, QList<NetResource>& 
     return false;
 }
 
-QString DirectoryProvider::TakeNotice() {
-    return std::exchange(m_notice, QString());
+SourceNotice DirectoryProvider::TakeNotice() {
+    return std::exchange(m_notice, SourceNotice());
 }
 
 void DirectoryProvider::RememberLive(const QByteArray& host) {

@@ -29,11 +29,7 @@ public:
     using Machine = ListedMachine;
 
     // A line of the directory file that cannot be used.
-    struct Problem {
-        enum Reason { Fields, Address, TooLong, Binary, Unencodable };
-        qsizetype line = 0; // counted from 1
-        Reason reason = Fields;
-    };
+    using Problem = UnusableLine;
 
     // The provider name every listing carries.
     static QByteArray ProviderName() { return QByteArrayLiteral("Varnel Network"); }
@@ -56,7 +52,7 @@ public:
     // list.
     bool ListHosts(const NetResource& group, QList<NetResource>& out) override;
     // The unusable lines of the directory file found by the first listing, once.
-    QString TakeNotice() override;
+    SourceNotice TakeNotice() override;
     // Running while discovery finds the machine; not running when discovery found it earlier in
     // this run and no longer does; unknown otherwise (no discovery, or a machine it never saw, such
     // as one only the directory file names behind a router).
@@ -66,8 +62,8 @@ public:
     QByteArray OwnWorkgroup() const { return m_ownWorkgroup; }
 
     // Reads the directory file: one machine a line, "WORKGROUP HOSTNAME [ADDRESS]", '#' starts a
-    // comment. A line that cannot be used is skipped with a warning on stderr naming the file and
-    // line, and added to problems. A missing file lists nothing.
+    // comment. A line that cannot be used is skipped and added to problems. A missing file lists
+    // nothing.
     static QList<Machine> ReadDirectoryFile(const QString& path, QList<Problem>* problems = nullptr);
     // Compares two names as the network does (see above).
     static bool SameName(const QByteArray& a, const QByteArray& b);
@@ -88,7 +84,7 @@ private:
     Discovery* m_discovery;
     QByteArray m_ownWorkgroup;
     bool m_listed = false;
-    QString m_notice;
+    SourceNotice m_notice;
     QList<ListedGroup> m_groups;
     QList<QByteArray> m_seenLive; // every machine discovery has listed in this run
 };

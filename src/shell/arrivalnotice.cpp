@@ -58,9 +58,8 @@ void ArrivalNotice::ShowBoxWhenTypingRests() {
     }
     const int count = m_waiting;
     m_waiting = 0;
-    m_app.Platform().prompt->Notice(&m_window,
-                                    QString::number(count) + QStringLiteral("通のメールが届きました"),
-                                    texts::Caption(), QMessageBox::Information, m_app.Settings().Front);
+    m_app.Platform().prompt->Notice(&m_window, texts::MailsArrived(count), texts::Caption(),
+                                    QMessageBox::Information, m_app.Settings().Front);
 }
 
 // Names the sender and title of the newest mail and how many came since the window was last used.
@@ -74,10 +73,8 @@ void ArrivalNotice::NotifyDesktop(int count) {
     if (m_notifiedKey.isEmpty())
         return;
     const MailHeader newest = post.HeaderOf(Box::Receive, 0);
-    const QString title = QString::number(m_unseen) + QStringLiteral("通のメールが届きました");
-    const QString text = cp932::Decode(newest.sender) + QStringLiteral("さんから「") +
-                         cp932::Decode(newest.title) + QStringLiteral("」");
-    service->ShowMessage(title, text);
+    service->ShowMessage(texts::MailsArrived(m_unseen),
+                         texts::NewestMail(cp932::Decode(newest.sender), cp932::Decode(newest.title)));
 }
 
 void ArrivalNotice::ShowNotifiedMail() {

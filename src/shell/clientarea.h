@@ -31,8 +31,6 @@ public:
     QTreeView* MailList() const { return m_mailList; }
     MailListModel* MailModel() const { return m_mailModel; }
     QPlainTextEdit* Memo() const { return m_memo; }
-    // A dragging bar holds the pointer.
-    bool Dragging() const { return m_dragging; }
 
     // The tree's width and the list's height, for a client area of the given size.
     struct PaneSizes {

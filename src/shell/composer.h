@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 
 class QPlainTextEdit;
@@ -21,7 +22,8 @@ bool BodyBytes(const QString& memoText, QByteArray& body, QString& badChar);
 
 // Writing and sending mail: the recipient rows picked in the network tree (the first asks for the
 // title), saving without sending, sending, and the refusals of what cannot travel.
-class Composer {
+// A QObject only so that the commands reach its handlers directly.
+class Composer final : public QObject {
 public:
     Composer(Varnel& app, QWidget& owner, MailViews& views, MailListModel& model, QPlainTextEdit& memo,
              NetworkTree& network);

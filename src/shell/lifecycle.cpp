@@ -13,6 +13,7 @@
 #include "shell/windowtray.h"
 
 #include <QWidget>
+#include <cstdio>
 
 namespace varnel {
 Lifecycle::Lifecycle(Varnel& app, QWidget& window, NetworkTree& network, MailViews& views,
@@ -27,8 +28,7 @@ void Lifecycle::Start() {
     Prompt& prompt = *m_app.Platform().prompt;
 
     if (!m_app.Post().OpenEndpoint()) {
-        prompt.Show(&m_window, QStringLiteral("メールスロットの作成に失敗しました"), texts::LocalError(),
-                    QMessageBox::Warning);
+        prompt.Show(&m_window, texts::EndpointFailed(), texts::LocalError(), QMessageBox::Warning);
         RequestClose();
     }
 
@@ -47,7 +47,7 @@ void Lifecycle::Start() {
 
     const SettingsReport settings = ReadSettings(*m_app.Platform().settings, m_app.Settings());
     if (settings.outcome == SettingsReport::StoreUnavailable) {
-        prompt.Show(&m_window, QStringLiteral("レジストリエラー"), texts::LocalError(), QMessageBox::Warning);
+        prompt.Show(&m_window, texts::SettingsFailed(), texts::LocalError(), QMessageBox::Warning);
         RequestClose();
     } else if (settings.outcome == SettingsReport::ValueError) {
         // A stored value of the wrong kind: the error box, and the start-up ends here.
@@ -68,18 +68,18 @@ void Lifecycle::Start() {
         return;
 
     if (!m_network.Fill())
-        prompt.Show(&m_window, QStringLiteral("ネットワークが見つかりません"), texts::LocalError(),
-                    QMessageBox::Warning);
+        prompt.Show(&m_window, texts::NoNetwork(), texts::LocalError(), QMessageBox::Warning);
     if (m_closed)
         return;
     // What the listing could not use (lines of the directory file, say) is told once, here.
-    if (const QString notice = m_app.Platform().provider->TakeNotice(); !notice.isEmpty())
-        prompt.Show(&m_window, notice, texts::LocalError(), QMessageBox::Warning);
+    if (const SourceNotice notice = m_app.Platform().provider->TakeNotice(); !notice.lines.isEmpty()) {
+        std::fputs(texts::SourceNoticeLog(notice).constData(), stderr);
+        prompt.Show(&m_window, texts::SourceNoticeText(notice), texts::LocalError(), QMessageBox::Warning);
+    }
     if (m_closed)
         return;
     if (!m_network.DetectLocalHostName())
-        prompt.Show(&m_window, QStringLiteral("ホストネーム検出エラー"), texts::LocalError(),
-                    QMessageBox::Warning);
+        prompt.Show(&m_window, texts::HostNameFailed(), texts::LocalError(), QMessageBox::Warning);
     if (m_closed)
         return;
 

@@ -331,16 +331,15 @@ bool MailViews::ConfirmDeleteAll() {
     case View::Make:
         if (m_model.rowCount() == 0 && m_memo.toPlainText().isEmpty())
             return true;
-        text = QStringLiteral("作成中のメッセージ（宛先と本文）を全て削除します。よろしいですか？");
+        text = texts::ConfirmDiscardDraft();
         break;
     case View::Send:
     case View::Read: {
         const int count = m_app.Post().Count(ShownBox());
         if (count == 0)
             return true;
-        text = QStringLiteral("%1のメール（%2通）を全て削除します。元に戻せません。よろしいですか？")
-                   .arg(m_view == View::Send ? texts::SendBoxName() : texts::ReceiveBoxName())
-                   .arg(count);
+        text = texts::ConfirmDeleteAll(m_view == View::Send ? texts::SendBoxName() : texts::ReceiveBoxName(),
+                                       count);
         break;
     }
     }

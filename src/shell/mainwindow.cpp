@@ -22,7 +22,6 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
@@ -66,6 +65,15 @@ QMenu* AddMenu(QWidget* parentMenu, const char* name, const QString& caption) {
     return menu;
 }
 
+// A tool button that shows its action: the action's check mark moves the button, never the reverse.
+class CommandButton final : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void checkStateSet() override { QAbstractButton::checkStateSet(); }
+};
+
 } // namespace
 
 MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
@@ -76,8 +84,8 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
 
     m_client = new ClientArea(this);
     setCentralWidget(m_client);
-    BuildToolBar();
     BuildMenus();
+    BuildToolBar();
 
     m_views = std::make_unique<MailViews>(app, *m_client->ToolPanel(), *m_client->MailList(),
                                           *m_client->MailModel(), *m_client->Memo());
@@ -118,45 +126,40 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
 // The working parts go first, so no change notice of a widget coming apart reaches them.
 MainWindow::~MainWindow() = default;
 
+// Every tool button shows the menu's own action: one command, one enabling state, one handler.
 void MainWindow::BuildToolBar() {
     struct Button {
-        QToolButton** slot;
+        QAction* command;
         const char* name;
         int left;
         const char16_t* tip;
         icons::Tool glyph;
     };
     const std::array<Button, 7> buttons = {{
-        {&m_sendButton, "SB_MailSend", 8, u"メール送信", icons::Tool::Send},
-        {&m_deleteButton, "SpeedButton2", 40, u"削除", icons::Tool::Delete},
-        {&m_exitButton, "SpeedButton3", 72, u"終了", icons::Tool::Exit},
-        {&m_networkButton, "SpeedButton4", 104, u"ネットワーク検出", icons::Tool::Network},
-        {&m_sendBoxButton, "SB_ViewSend", 152, u"送信BOX", icons::Tool::SendBox},
-        {&m_receiveBoxButton, "SB_ViewRead", 176, u"受信BOX", icons::Tool::ReadBox},
-        {&m_composeButton, "SB_ViewMake", 200, u"メッセージ作成", icons::Tool::Compose},
+        {m_send, "SB_MailSend", 8, u"メール送信", icons::Tool::Send},
+        {m_deleteSelected, "SpeedButton2", 40, u"削除", icons::Tool::Delete},
+        {m_exit, "SpeedButton3", 72, u"終了", icons::Tool::Exit},
+        {m_rescanNetwork, "SpeedButton4", 104, u"ネットワーク検出", icons::Tool::Network},
+        {m_viewSendBox, "SB_ViewSend", 152, u"送信BOX", icons::Tool::SendBox},
+        {m_viewReceiveBox, "SB_ViewRead", 176, u"受信BOX", icons::Tool::ReadBox},
+        {m_viewCompose, "SB_ViewMake", 200, u"メッセージ作成", icons::Tool::Compose},
     }};
     QWidget* panel = m_client->ToolPanel();
     for (const Button& b : buttons) {
-        auto* button = new QToolButton(panel);
+        // The menus show no pictures and no tips; the buttons show both.
+        b.command->setToolTip(QString::fromUtf16(b.tip));
+        b.command->setIcon(icons::ToolGlyph(b.glyph));
+        b.command->setIconVisibleInMenu(false);
+        auto* button = new CommandButton(panel);
         button->setObjectName(QLatin1String(b.name));
+        button->setDefaultAction(b.command);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(b.left, 8, 25, 25);
-        button->setToolTip(QString::fromUtf16(b.tip));
-        button->setIcon(icons::ToolGlyph(b.glyph));
         button->setIconSize(QSize(16, 16));
-        *b.slot = button;
     }
-
-    // The three view buttons are one radio group: exactly one is down.
-    auto* group = new QButtonGroup(panel);
-    group->setObjectName(QStringLiteral("ViewButtons"));
-    group->setExclusive(true);
-    for (QToolButton* button : {m_sendBoxButton, m_receiveBoxButton, m_composeButton}) {
-        button->setCheckable(true);
-        group->addButton(button);
-    }
-    m_sendBoxButton->setChecked(true);
+    // Before the first view is shown the send box button is down, while no menu item is checked yet.
+    panel->findChild<QToolButton*>(QStringLiteral("SB_ViewSend"))->setChecked(true);
 }
 
 void MainWindow::BuildMenus() {
@@ -230,44 +233,30 @@ void MainWindow::WireCommands() {
     const auto onAction = [this](QAction* action, auto handler) {
         connect(action, &QAction::triggered, this, handler);
     };
-    const auto onButton = [this](QToolButton* button, auto handler) {
-        connect(button, &QToolButton::clicked, this, handler);
-    };
     MailViews& views = *m_views;
     Composer& composer = *m_composer;
     Lifecycle& lifecycle = *m_lifecycle;
 
-    const auto send = [&composer] { composer.Send(); };
-    onAction(m_send, send);
-    onButton(m_sendButton, send);
+    // The send command goes straight to the composer.
+    connect(m_send, &QAction::triggered, &composer, &Composer::Send);
     const auto deleteSelected = [&views] { views.DeleteSelected(); };
     onAction(m_deleteSelected, deleteSelected);
-    onButton(m_deleteButton, deleteSelected);
     onAction(m_deleteFromList, deleteSelected);
     const auto deleteAll = [&views] { views.DeleteAll(); };
     onAction(m_deleteAll, deleteAll);
     onAction(m_deleteAllFromList, deleteAll);
-    const auto exit = [&lifecycle] { lifecycle.RequestClose(); };
-    onAction(m_exit, exit);
-    onButton(m_exitButton, exit);
+    onAction(m_exit, [&lifecycle] { lifecycle.RequestClose(); });
     // From the tray menu the window comes back first, so no icon is left behind in the tray.
     onAction(m_exitFromTray, [this, &lifecycle] {
         m_tray->RestoreFromTray();
         lifecycle.RequestClose();
     });
-    const auto rescan = [this] { m_network->Rescan(); };
-    onAction(m_rescanNetwork, rescan);
-    onButton(m_networkButton, rescan);
-    const auto showSendBox = [&views] { views.SwitchTo(View::Send); };
-    onAction(m_viewSendBox, showSendBox);
-    onButton(m_sendBoxButton, showSendBox);
-    const auto showReceiveBox = [&views] { views.SwitchTo(View::Read); };
-    onAction(m_viewReceiveBox, showReceiveBox);
-    onButton(m_receiveBoxButton, showReceiveBox);
+    onAction(m_rescanNetwork, [this] { m_network->Rescan(); });
+    onAction(m_viewSendBox, [&views] { views.SwitchTo(View::Send); });
+    onAction(m_viewReceiveBox, [&views] { views.SwitchTo(View::Read); });
     const auto compose = [&views] { views.SwitchTo(View::Make); };
     onAction(m_viewCompose, compose);
     onAction(m_compose, compose);
-    onButton(m_composeButton, compose);
     // The clipboard commands act on the memo whatever has the focus; the memo itself refuses to cut
     // or paste while it is read-only.
     QPlainTextEdit* memo = m_client->Memo();
@@ -291,7 +280,7 @@ void MainWindow::WireCommands() {
     for (const int enter : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* sendKey = new QShortcut(QKeySequence(Qt::CTRL | enter), this);
         sendKey->setObjectName(QStringLiteral("SendKey"));
-        connect(sendKey, &QShortcut::activated, this, send);
+        connect(sendKey, &QShortcut::activated, &composer, &Composer::Send);
     }
     onAction(m_saveWithoutSending, [&composer] { composer.SaveWithoutSending(); });
     onAction(m_restore, [this] { m_tray->RestoreFromTray(); });
@@ -301,7 +290,11 @@ void MainWindow::WireCommands() {
 
     connect(m_mailMenu, &QMenu::aboutToShow, this, [this] { UpdateMailMenu(); });
     // The key works whatever the menu showed last time; the handler itself refuses what it cannot do.
-    connect(m_mailMenu, &QMenu::aboutToHide, this, [this] { m_reply->setEnabled(true); });
+    // 選択したﾒｰﾙを削除 is also the tool bar's delete button, which is never disabled.
+    connect(m_mailMenu, &QMenu::aboutToHide, this, [this] {
+        m_reply->setEnabled(true);
+        m_deleteSelected->setEnabled(true);
+    });
     connect(m_editMenu, &QMenu::aboutToShow, this, [this] { UpdateEditMenu(); });
     connect(m_listMenu, &QMenu::aboutToShow, this, [this] { UpdateListMenu(); });
     QTreeView* list = m_client->MailList();
@@ -324,21 +317,15 @@ void MainWindow::WireCommands() {
 }
 
 void MainWindow::ShowViewMarks(View view) {
-    switch (view) {
-    case View::Send:
-        m_viewSendBox->setChecked(true);
-        m_sendBoxButton->setChecked(true);
-        break;
-    case View::Read:
-        m_viewReceiveBox->setChecked(true);
-        m_receiveBoxButton->setChecked(true);
-        break;
-    case View::Make:
-        m_viewCompose->setChecked(true);
-        m_composeButton->setChecked(true);
-        break;
-    }
-    m_sendButton->setEnabled(view != View::Read);
+    QAction* mark = view == View::Send   ? m_viewSendBox
+                    : view == View::Read ? m_viewReceiveBox
+                                         : m_viewCompose;
+    mark->setChecked(true);
+    // A button follows its action's changes; the send box button was down before any action was.
+    for (QToolButton* button : m_client->ToolPanel()->findChildren<QToolButton*>())
+        if (button->isCheckable())
+            button->setChecked(button->defaultAction()->isChecked());
+    m_send->setEnabled(MailMenuRules(view, false).send);
 }
 
 void MainWindow::UpdateMailMenu() {
@@ -399,26 +386,6 @@ void MainWindow::RequestClose() {
 
 bool MainWindow::Closed() const {
     return m_lifecycle->Closed();
-}
-
-bool MainWindow::UnreadIcon() const {
-    return m_mailCheck->UnreadIcon();
-}
-
-bool MainWindow::Dragging() const {
-    return m_client->Dragging();
-}
-
-void MainWindow::HideToTray() {
-    m_tray->HideToTray();
-}
-
-void MainWindow::RestoreFromTray() {
-    m_tray->RestoreFromTray();
-}
-
-void MainWindow::UpdateTrayIcon() {
-    m_tray->UpdateIcon();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -40,16 +40,6 @@ public:
     void RequestClose();
     bool Closed() const;
 
-    // Which icon the last mail check chose: true when unread mail waits.
-    bool UnreadIcon() const;
-    // A dragging bar holds the pointer.
-    bool Dragging() const;
-
-    void HideToTray();
-    void RestoreFromTray();
-    // Gives the tray icon the window's current icon.
-    void UpdateTrayIcon();
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -73,16 +63,7 @@ private:
     QPointer<HelpWindow> m_help;
     QLabel* m_unreadLabel = nullptr;
 
-    // Tool bar.
-    QToolButton* m_sendButton = nullptr;
-    QToolButton* m_deleteButton = nullptr;
-    QToolButton* m_exitButton = nullptr;
-    QToolButton* m_networkButton = nullptr;
-    QToolButton* m_sendBoxButton = nullptr;
-    QToolButton* m_receiveBoxButton = nullptr;
-    QToolButton* m_composeButton = nullptr;
-
-    // Menu bar.
+    // The commands; the tool bar buttons show the same actions.
     QMenu* m_mailMenu = nullptr;
     QAction* m_compose = nullptr;
     QAction* m_send = nullptr;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "network/netprovider.h"
 #include "settings/settingslogic.h"
+
+#include <QByteArray>
 
 #include <QString>
 
@@ -12,6 +15,22 @@ QString Caption();    // "Varnel for Windows95": the main window and its message
 QString LocalError(); // the caption of boxes about this machine: endpoint, settings, disk
 QString SendBoxName();
 QString ReceiveBoxName();
+// The start-up's boxes: the mail endpoint, the settings, the network listing, this machine's name.
+QString EndpointFailed();
+QString SettingsFailed();
+QString NoNetwork();
+QString HostNameFailed();
+// How many mails arrived, for the box and the desktop notification; the newest one's sender and
+// title, for the notification.
+QString MailsArrived(int count);
+QString NewestMail(const QString& sender, const QString& title);
+// The questions before 全て削除: of the message being written, of a whole mailbox.
+QString ConfirmDiscardDraft();
+QString ConfirmDeleteAll(const QString& boxName, int count);
+// The box about the lines of the directory file that the listing skipped; empty without lines.
+QString SourceNoticeText(const SourceNotice& notice);
+// The same, one line per skipped line, for stderr.
+QByteArray SourceNoticeLog(const SourceNotice& notice);
 // Why a stored setting stopped the reading or writing, for the error box.
 QString SettingTrouble(const SettingsReport& report);
 

@@ -30,11 +30,6 @@ QByteArray Sjis(const QString& text) {
     return bytes;
 }
 
-void ClickRow(const MainWindowParts& ui, int row) {
-    const QModelIndex index = ui.LV_Model->index(row, 0);
-    QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(index).center());
-}
-
 // Adds a machine of the tree as a recipient; the first asks for the title, answered with title.
 void AddRecipient(const MainWindowParts& ui, const QString& host, const QString& title = {}) {
     if (!title.isEmpty())
@@ -96,8 +91,7 @@ private Q_SLOTS:
     }
 
     void keysTypedWhileAnArrivalBoxComesUpAllLandInTheMemo() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         MessageBoxPrompt realBoxes;
         pc.boxes = &realBoxes;
         pc.store.values[QStringLiteral("Popup")] = 1;
@@ -124,11 +118,10 @@ private Q_SLOTS:
     }
 
     void anArrivalWhileHiddenIsADesktopNotificationThatOpensTheMail() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
-        pc.Window().HideToTray();
+        ui.AutoTray();
         pc.endpoint.Inject(Mail('S', Sjis(QStringLiteral("会議")), "PC02", "PC01") + '\0');
         pc.endpoint.Inject(Mail('S', "older", "PC03", "PC01") + '\0');
         ui.CheckMail();
@@ -154,14 +147,13 @@ private Q_SLOTS:
     void replyFillsRowTitleAndFocus() {
         QFETCH(QString, title);
         QFETCH(QString, expected);
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.files.files[QStringLiteral("vnread.txt")] = Mail('G', Sjis(title), "PC02", "PC01");
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         QVERIFY(QTest::qWaitForWindowActive(&pc.Window()));
         ui.Mn_ViewRead->trigger();
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QTest::keyClick(&pc.Window(), Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(pc.Parts().CurrentView(), View::Make);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
@@ -198,8 +190,7 @@ private Q_SLOTS:
     }
 
     void deleteAllAsksAndTheDeleteKeyDeletes() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnread.txt")] =
             Mail('R', "a", "PC02", "PC01") + Mail('R', "b", "PC02", "PC01");
         pc.Start();
@@ -212,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(pc.prompt.boxes[0].text.contains(QStringLiteral("受信BOX")));
         QCOMPARE(pc.ReceiveBox()->MarkCount(), 2);
 
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QTest::keyClick(ui.LV_View, Qt::Key_Delete);
         QCOMPARE(pc.ReceiveBox()->MarkCount(), 1);
         QCOMPARE(pc.ReceiveBox()->Header(0).title, QByteArray("b"));
@@ -225,8 +216,7 @@ private Q_SLOTS:
     }
 
     void theTitleDialogRefusesATitleThatWouldSplitWhileOpen() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -294,8 +284,7 @@ private Q_SLOTS:
     }
 
     void columnsFitAFullTimeAndTheLayoutIsRemembered() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnsend.txt")] = Mail('S', "t", "PC01", "PC02", "2026/12/09 23:59:59");
         pc.Start();
         const MainWindowParts ui = pc.Parts();

@@ -59,8 +59,7 @@ private Q_SLOTS:
     }
 
     void theTraySettingStartsTheAutoTrayTimer() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Tray")] = QStringLiteral("1");
         pc.Start();
         QVERIFY(pc.Parts().Tm_AutoTray->isActive());
@@ -92,8 +91,7 @@ private Q_SLOTS:
     }
 
     void aSettingsStoreThatCannotOpenEndsTheProgram() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.openable = false;
         pc.Start();
         QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("レジストリエラー")});
@@ -104,8 +102,7 @@ private Q_SLOTS:
     }
 
     void aSettingOfTheWrongKindShowsTheErrorBoxAndEndsWithoutWriting() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values = StoredSettings();
         pc.store.values[QStringLiteral("Popup")] = QStringLiteral("yes");
         pc.Start();
@@ -120,8 +117,7 @@ private Q_SLOTS:
     }
 
     void withoutNetworkTheProgramWarnsTwiceAndRunsOnTheSendBox() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.provider.failGroups = true;
         Varnel& app = pc.Start();
         QCOMPARE(pc.prompt.Texts(), (QStringList{QStringLiteral("ネットワークが見つかりません"),
@@ -136,24 +132,37 @@ private Q_SLOTS:
     }
 
     void whatTheListingCouldNotUseIsToldOnceAtStartUpAndTheStartGoesOn() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
-        pc.provider.notice = QStringLiteral("network.txt: line 3 skipped");
+        LoneMachine pc;
+        pc.provider.notice = {QStringLiteral("/n.txt"), {{3, UnusableLine::Fields, "a b c d"}}};
+        for (int n = 4; n <= 13; ++n)
+            pc.provider.notice.lines.append({n, UnusableLine::Reason(n % 5), "x"});
         pc.Start();
-        QCOMPARE(pc.prompt.Texts(), QStringList{QStringLiteral("network.txt: line 3 skipped")});
+        QCOMPARE(pc.prompt.Texts(),
+                 QStringList{QStringLiteral(
+                     "ネットワーク一覧ファイル /n.txt の次の行は使えないため、読み飛ばしました。\n"
+                     "\n3 行目: 「ワークグループ ホスト名 [アドレス]」の形ではありません"
+                     "\n4 行目: Shift-JIS にない文字があります"
+                     "\n5 行目: 「ワークグループ ホスト名 [アドレス]」の形ではありません"
+                     "\n6 行目: アドレスが正しくありません"
+                     "\n7 行目: 名前が 29 バイトを超えています"
+                     "\n8 行目: 制御文字か、読めないバイトがあります"
+                     "\n9 行目: Shift-JIS にない文字があります"
+                     "\n10 行目: 「ワークグループ ホスト名 [アドレス]」の形ではありません"
+                     "\n11 行目: アドレスが正しくありません"
+                     "\n12 行目: 名前が 29 バイトを超えています"
+                     "\nほか 1 行")});
         QCOMPARE(pc.prompt.boxes[0].caption, kLocalError);
         QCOMPARE(pc.prompt.boxes[0].icon, QMessageBox::Warning);
         QVERIFY(pc.Window().findChild<QTimer*>(QStringLiteral("Tm_CheckMail"))->isActive());
 
         // A re-detection tells nothing, whatever the listing has to say then.
-        pc.provider.notice = QStringLiteral("again");
+        pc.provider.notice = {QStringLiteral("/n.txt"), {{1, UnusableLine::Fields, "again"}}};
         pc.Window().findChild<QAction*>(QStringLiteral("Mn_ViewNet"))->trigger();
         QCOMPARE(pc.prompt.boxes.size(), 1);
     }
 
     void aFirstRunWritesTheDefaultsAndEmptyFilesAtTheClose() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         pc.Window().close();
         QCOMPARE(pc.finished->count(), 1);
@@ -179,14 +188,13 @@ private Q_SLOTS:
     }
     void everyExitCommandRunsTheSameCloseStepsOnce() {
         QFETCH(int, way);
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
-        w.HideToTray();
+        ui.AutoTray();
         if (way != 3)
-            w.RestoreFromTray();
+            ui.PM_Reraise->trigger();
         switch (way) {
         case 0:
             w.close();
@@ -213,8 +221,7 @@ private Q_SLOTS:
     }
 
     void aMailboxThatCannotBeWrittenAnywhereMayBeTriedAgainAndIsThenWrittenElsewhere() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.Fail(QStringLiteral("vnsend.txt"));
         pc.prompt.retryAnswers = {true, false};
         pc.Start();
@@ -235,8 +242,7 @@ private Q_SLOTS:
     }
 
     void aRefusedSettingIsShownAndTheMailboxesAreStillSaved() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.refused.insert(QStringLiteral("Popup"));
         pc.Start();
         pc.Window().close();
@@ -247,8 +253,7 @@ private Q_SLOTS:
     }
 
     void aFileCutAtAZeroByteIsKeptAsBakBeforeItIsReplaced() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         static const char kFile[] = "\x07G\\t\\A\\PC01\\x\\\x08"
                                     "a\r\n\0lost?";
         const QByteArray original(kFile, sizeof kFile - 1);
@@ -268,8 +273,7 @@ private Q_SLOTS:
     }
 
     void aCloseWhileAStartUpNoticeIsOpenEndsTheStartUp() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values = StoredSettings();
         pc.store.values[QStringLiteral("SendFina")] = QString();
         pc.store.values[QStringLiteral("ReadFina")] = QString();
@@ -286,8 +290,7 @@ private Q_SLOTS:
     }
 
     void theWindowAlwaysOpensOnTheSendBoxView() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Create();
         const MainWindowParts ui = pc.Parts();
         QVERIFY(ui.SB_ViewSend->isChecked());

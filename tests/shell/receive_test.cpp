@@ -55,10 +55,9 @@ private Q_SLOTS:
         pc.store.values[QStringLiteral("Popup")] = int(popup);
         pc.store.values[QStringLiteral("Front")] = int(front);
         pc.Start();
-        MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewRead->trigger();
-        QVERIFY(!w.UnreadIcon());
+        QVERIFY(!ui.UnreadIcon());
         const QByteArray m1 = Mail('S', "one", "PC02", "PC01");
         const QByteArray m2 = Mail('S', "two", "PC02", "PC01");
         const QByteArray m3 = Mail('S', "three", "PC02", "PC01");
@@ -88,7 +87,7 @@ private Q_SLOTS:
             QVERIFY(pc.prompt.boxes.isEmpty());
         }
         QCOMPARE(ui.LV_Model->rowCount(), 3);
-        QVERIFY(w.UnreadIcon());
+        QVERIFY(ui.UnreadIcon());
     }
 
     void aDiskThatFailsIsToldOnceAndTheReceiptWaitsForIt() {
@@ -121,8 +120,7 @@ private Q_SLOTS:
     }
 
     void twelveWaitingMailsAreTakenInOneCheck() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         for (int k = 0; k < 12; ++k)
@@ -133,8 +131,7 @@ private Q_SLOTS:
     }
 
     void whileComposingArrivalsLeaveTheRowsAndTextAlone() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -148,8 +145,7 @@ private Q_SLOTS:
     }
 
     void receiptsUpdateTheSendBoxViewWithoutABox() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         const QByteArray sent = Mail('S', "t", "PC01", "PC02");
         pc.files.files[QStringLiteral("vnsend.txt")] = sent;
@@ -173,8 +169,7 @@ private Q_SLOTS:
     }
 
     void aTickInsideTheOpenBoxIsSafeAndAnnouncesItsOwnMail() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -218,8 +213,7 @@ private Q_SLOTS:
     }
 
     void arrivalBoxesPileUpOnlySoHighAndMailGoesOnBeingTakenIn() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         MessageBoxPrompt realBoxes;
         pc.boxes = &realBoxes;
         pc.store.values[QStringLiteral("Popup")] = 1;
@@ -247,8 +241,7 @@ private Q_SLOTS:
     }
 
     void aCloseWhileTheBoxIsOpenEndsTheTickSafely() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.store.values[QStringLiteral("Popup")] = 1;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -262,22 +255,19 @@ private Q_SLOTS:
     }
 
     void theIconShowsUnreadMailUntilTheLastIsOpened() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
-        MainWindow& w = pc.Window();
         const MainWindowParts ui = pc.Parts();
         ui.CheckMail();
-        QVERIFY(!w.UnreadIcon());
+        QVERIFY(!ui.UnreadIcon());
         Arrive(pc, {Mail('S', "a", "PC02", "PC01")});
         ui.CheckMail();
-        QVERIFY(w.UnreadIcon());
+        QVERIFY(ui.UnreadIcon());
         ui.Mn_ViewRead->trigger();
-        const QModelIndex row = ui.LV_Model->index(0, 0);
-        QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(row).center());
-        QVERIFY(!w.UnreadIcon()); // as soon as the last is opened
+        ui.ClickRow(0);
+        QVERIFY(!ui.UnreadIcon()); // as soon as the last is opened
         ui.CheckMail();
-        QVERIFY(!w.UnreadIcon());
+        QVERIFY(!ui.UnreadIcon());
     }
 };
 

@@ -21,23 +21,9 @@ struct Rig {
     FakeNetwork network;
     TestMachine machine{network, "PC01"};
     FakeTray& tray = machine.tray;
-    std::unique_ptr<Varnel> bare;
 
-    explicit Rig(bool withTrayService = true) {
-        if (withTrayService) {
-            machine.Create();
-            return;
-        }
-        Services s;
-        s.endpoint = &machine.endpoint;
-        s.provider = &machine.provider;
-        s.settings = &machine.store;
-        s.files = &machine.files;
-        s.clock = &machine.clock;
-        s.prompt = &machine.prompt;
-        bare = std::make_unique<Varnel>(s);
-    }
-    Varnel& App() { return bare ? *bare : *machine.app; }
+    explicit Rig(bool withTrayService = true) { machine.Create(withTrayService); }
+    Varnel& App() { return *machine.app; }
     MainWindow& Form() { return App().Window(); }
 };
 
@@ -52,12 +38,9 @@ private:
     MainWindowParts Ui() { return MainWindowParts(Form()); }
     FakeTray& Tray() { return m_rig->tray; }
 
-    void ShowWindow() {
-        Form().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&Form()));
-    }
+    void ShowWindow() { m_rig->machine.Show(); }
     void PutAway() {
-        Form().HideToTray();
+        Ui().AutoTray();
         QVERIFY(Tray().shown);
         QVERIFY(!Form().isVisible());
     }
@@ -68,7 +51,7 @@ private Q_SLOTS:
 
     void hidingAddsTheIconWithTheCaptionAsTip() {
         ShowWindow();
-        Form().HideToTray();
+        Ui().AutoTray();
         QVERIFY(Tray().shown);
         // The caption, then the unread count on a line of its own.
         QCOMPARE(Tray().tip.section(u'\n', 0, 0), QStringLiteral("Varnel for Windows95"));
@@ -79,7 +62,7 @@ private Q_SLOTS:
     void withoutATrayHidingLeavesTheWindowShown() {
         Tray().available = false;
         ShowWindow();
-        Form().HideToTray();
+        Ui().AutoTray();
         QCOMPARE(Tray().adds, 1);
         QVERIFY(!Tray().shown);
         QVERIFY(Form().isVisible());
@@ -88,7 +71,7 @@ private Q_SLOTS:
     void hidingTwiceChangesNothing() {
         ShowWindow();
         PutAway();
-        Form().HideToTray(); // the icon is already there: the add fails
+        Ui().AutoTray(); // the icon is already there: the add fails
         QCOMPARE(Tray().adds, 2);
         QVERIFY(Tray().shown);
         QVERIFY(!Form().isVisible());
@@ -97,7 +80,7 @@ private Q_SLOTS:
     void restoringBringsTheWindowBackAndRemovesTheIcon() {
         ShowWindow();
         PutAway();
-        Form().RestoreFromTray();
+        Ui().PM_Reraise->trigger();
         QVERIFY(!Tray().shown);
         QVERIFY(Form().isVisible());
         QVERIFY(!Form().isMinimized());
@@ -108,7 +91,7 @@ private Q_SLOTS:
         ShowWindow();
         Form().showMinimized();
         QTRY_COMPARE(Tray().adds, 1);
-        Form().RestoreFromTray(); // nothing in the tray to remove
+        Ui().PM_Reraise->trigger(); // nothing in the tray to remove
         QCOMPARE(Tray().removes, 1);
         QVERIFY(Form().isMinimized()); // the failed remove left the window as it was
     }
@@ -142,9 +125,9 @@ private Q_SLOTS:
         QTest::qWait(20);
         QVERIFY(Form().isVisible());
         QVERIFY(Form().isMinimized());
-        Form().HideToTray();
-        Form().RestoreFromTray();
-        Form().UpdateTrayIcon();
+        Ui().AutoTray();
+        Ui().PM_Reraise->trigger();
+        Ui().CheckMail();
         QVERIFY(Form().isVisible());
         QCOMPARE(Tray().adds + Tray().removes + Tray().modifies, 0);
     }
@@ -178,22 +161,23 @@ private Q_SLOTS:
     }
 
     void iconUpdatesReachTheTrayOnlyAfterTheFirstHiding() {
+        m_rig->App().Start(); // each mail check passes the window's icon on
         ShowWindow();
         Form().setWindowIcon(icons::MailState(true));
-        Form().UpdateTrayIcon();
+        Ui().CheckMail();
         QCOMPARE(Tray().modifies, 0);
 
         PutAway();
         Form().setWindowIcon(icons::MailState(false));
-        Form().UpdateTrayIcon();
+        Ui().CheckMail();
         QCOMPARE(Tray().modifies, 1);
         QCOMPARE(Tray().icon.cacheKey(), Form().windowIcon().cacheKey());
 
         // Back on the screen the modify fails and the tray keeps nothing new.
-        Form().RestoreFromTray();
+        Ui().PM_Reraise->trigger();
         const qint64 before = Tray().icon.cacheKey();
         Form().setWindowIcon(icons::MailState(true));
-        Form().UpdateTrayIcon();
+        Ui().CheckMail();
         QCOMPARE(Tray().modifies, 2);
         QCOMPARE(Tray().icon.cacheKey(), before);
     }

@@ -133,7 +133,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(b.prompt.Texts().contains(QStringLiteral("1通のメールが届きました")), 5000);
         QCOMPARE(b.prompt.boxes.last().caption, QStringLiteral("Varnel for Windows95"));
         QCOMPARE(b.prompt.boxes.last().icon, QMessageBox::Information);
-        QVERIFY(b.Window().UnreadIcon());
+        QVERIFY(MainWindowParts(b.Window()).UnreadIcon());
         // A's copies turn Delivered as the receipts come back (A's own among them).
         QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('G', toB, body), 10000);
 
@@ -142,13 +142,12 @@ private Q_SLOTS:
         const MainWindowParts ub(wb);
         ub.Mn_ViewRead->trigger();
         QCOMPARE(ub.LV_Model->rowCount(), 1);
-        const QModelIndex row = ub.LV_Model->index(0, 0);
-        QTest::mouseClick(ub.LV_View->viewport(), Qt::LeftButton, {}, ub.LV_View->visualRect(row).center());
+        ub.ClickRow(0);
         QCOMPARE(ub.Mm_Message->toPlainText(), QStringLiteral("3F room at 10\n資料持参\n"));
         QCOMPARE(b.ReceiveBox()->Text(), Rec('R', toB + read, body));
         QTRY_COMPARE_WITH_TIMEOUT(a.SendBox()->Text(), Rec('G', toA, body) + Rec('R', toB + read, body),
                                   10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!wb.UnreadIcon(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ub.UnreadIcon(), 5000);
 
         // Both close; their files hold exactly these bytes.
         wa.close();

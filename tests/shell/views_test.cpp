@@ -26,12 +26,6 @@ QByteArray Rec(char letter, const QByteArray& title, const QByteArray& from, con
     return test::Mail{letter, title, from, to, sent, read, body}.Record();
 }
 
-void ClickRow(const MainWindowParts& ui, int row) {
-    const QModelIndex index = ui.LV_Model->index(row, 0);
-    ui.LV_View->scrollTo(index);
-    QTest::mouseClick(ui.LV_View->viewport(), Qt::LeftButton, {}, ui.LV_View->visualRect(index).center());
-}
-
 // Adds a machine of the tree as a recipient, as a double click on it does.
 void DoubleClickHost(const MainWindowParts& ui, const QString& host) {
     const QList<QTreeWidgetItem*> found =
@@ -49,12 +43,11 @@ class ViewsTest : public QObject {
 
 private Q_SLOTS:
     void switchingViewsMovesTheMarksAndEmptiesTheListAndMemo() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnsend.txt")] = Rec('S', "a", "PC01", "PC02", kT1, "", "x\r\n");
         pc.Start();
         const MainWindowParts ui = pc.Parts();
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("x\n"));
 
         struct Step {
@@ -81,8 +74,7 @@ private Q_SLOTS:
     }
 
     void aSendBoxFileIsShownAsRowsInFileOrder() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.files.files[QStringLiteral("vnsend.txt")] =
             Rec('R', "\x89\xEF\x8B\x63", "PC01", "PC02", kT1, "1998/02/23 9:10:00", "a\r\n") +
             Rec('K', "second", "PC01", "PC03", kT1, "", "") +
@@ -120,7 +112,7 @@ private Q_SLOTS:
             sender.ReadNext(skip);
         }
 
-        ClickRow(ui, 0); // a click, with the change notices of the selection
+        ui.ClickRow(0); // a click, with the change notices of the selection
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
         QCOMPARE(ui.LV_Model->Image(0), int(Opened));
         const QByteArray opened =
@@ -134,8 +126,8 @@ private Q_SLOTS:
         QCOMPARE(ui.LV_Model->CellText(0, 4), QStringLiteral("1998/02/24 10:00:00"));
 
         // Again, by click and by keyboard: shown, but no second receipt and no change.
-        ClickRow(ui, 1);
-        ClickRow(ui, 0);
+        ui.ClickRow(1);
+        ui.ClickRow(0);
         QTest::keyClick(ui.LV_View, Qt::Key_Down);
         QTest::keyClick(ui.LV_View, Qt::Key_Up);
         QCOMPARE(ui.Mm_Message->toPlainText(), QStringLiteral("line 1\nline 2\n"));
@@ -148,39 +140,36 @@ private Q_SLOTS:
     }
 
     void openingTheOlderOfTwoCopiesChangesThatCopy() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         const QByteArray copy = Rec('G', "twice", "PC02", "PC01", kT1, "", "b\r\n");
         pc.files.files[QStringLiteral("vnread.txt")] = copy + copy;
         pc.clock.advance = false;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewRead->trigger();
-        ClickRow(ui, 1);
+        ui.ClickRow(1);
         QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Delivered));
         QCOMPARE(pc.ReceiveBox()->StatusOf(1), int(Opened));
         QCOMPARE(pc.ReceiveBox()->Header(1).readTime, pc.clock.TimeText());
         QCOMPARE(pc.ReceiveBox()->Header(0).readTime, QByteArray());
         // Opening the newer one later gives it its own single read time.
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         QCOMPARE(pc.ReceiveBox()->StatusOf(0), int(Opened));
         QCOMPARE(pc.ReceiveBox()->Header(0).readTime, pc.clock.TimeText());
     }
 
     void aSendBoxMailIsShownWithoutAnyChange() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         const QByteArray text = Rec('G', "t", "PC01", "PC02", kT1, "", "body\r\n");
         pc.files.files[QStringLiteral("vnsend.txt")] = text;
         pc.Start();
-        ClickRow(pc.Parts(), 0);
+        pc.Parts().ClickRow(0);
         QCOMPARE(pc.Parts().Mm_Message->toPlainText(), QStringLiteral("body\n"));
         QCOMPARE(pc.SendBox()->Text(), text);
     }
 
     void composingAndSavingWithoutSendingStoresOneSavedCopyPerRow() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
+        LoneMachine pc("PC01", {"PC01", "PC02", "PC03"});
         pc.clock.advance = false;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
@@ -209,8 +198,7 @@ private Q_SLOTS:
     }
 
     void savingWithoutRecipientsKeepsTheText() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01");
+        LoneMachine pc;
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -248,8 +236,7 @@ private Q_SLOTS:
     }
 
     void aCharacterWithoutACP932FormIsRefusedByName() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         ui.Mn_ViewMake->trigger();
@@ -299,8 +286,7 @@ private Q_SLOTS:
     }
 
     void deletingOneAndAllInEachView() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02", "PC03"});
+        LoneMachine pc("PC01", {"PC01", "PC02", "PC03"});
         const QByteArray a = Rec('S', "a", "PC01", "PC02", kT1, "", "");
         const QByteArray b = Rec('G', "b", "PC01", "PC02", kT1, "", "");
         const QByteArray c = Rec('K', "c", "PC01", "PC02", kT1, "", "");
@@ -314,14 +300,14 @@ private Q_SLOTS:
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.SendBox()->Text(), a + b + c);
 
-        ClickRow(ui, 1);
+        ui.ClickRow(1);
         QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
         QCOMPARE(pc.SendBox()->Text(), a + c);
         QCOMPARE(ui.LV_Model->rowCount(), 2);
         QCOMPARE(ui.SelectedRow(), -1);
 
         ui.Mn_ViewRead->trigger();
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         ui.PM_ViewDelete->trigger();
         QCOMPARE(pc.ReceiveBox()->Text(), b);
         pc.prompt.yesNoAnswers = {true, true, true};
@@ -334,7 +320,7 @@ private Q_SLOTS:
         DoubleClickHost(ui, QStringLiteral("PC02"));
         DoubleClickHost(ui, QStringLiteral("PC03"));
         QTest::keyClicks(ui.Mm_Message, QStringLiteral("typed"));
-        ClickRow(ui, 0);
+        ui.ClickRow(0);
         ui.PM_ViewDelete->trigger();
         QCOMPARE(ui.LV_Model->rowCount(), 1);
         QCOMPARE(ui.LV_Model->RecipientBytes(0), QByteArray("PC03"));
@@ -351,8 +337,7 @@ private Q_SLOTS:
     }
 
     void doubleClicksOutsideTheNewMessageViewOrOnAWorkgroupDoNothing() {
-        FakeNetwork net;
-        TestMachine pc(net, "PC01", {"PC01", "PC02"});
+        LoneMachine pc("PC01", {"PC01", "PC02"});
         pc.Start();
         const MainWindowParts ui = pc.Parts();
         DoubleClickHost(ui, QStringLiteral("PC02")); // send box view

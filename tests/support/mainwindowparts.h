@@ -3,6 +3,7 @@
 #include "named.h"
 
 #include "shell/helpwindow.h"
+#include "shell/icons.h"
 #include "shell/maillistmodel.h"
 #include "shell/mainwindow.h"
 
@@ -10,9 +11,11 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
+#include <QImage>
 #include <QMenu>
 #include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -38,6 +41,19 @@ struct MainWindowParts {
         return LV_View->selectionModel()->selectedRows().value(0, QModelIndex()).row();
     }
     HelpWindow* Help() const { return window.findChild<HelpWindow*>(); }
+    // Clicks a row of the mail list, as the person does (in the given column).
+    void ClickRow(int row, int column = 0) const {
+        const QModelIndex index = LV_Model->index(row, column);
+        LV_View->scrollTo(index);
+        QTest::mouseClick(LV_View->viewport(), Qt::LeftButton, {}, LV_View->visualRect(index).center());
+    }
+    // The window wears the unread-mail picture the last mail check chose.
+    bool UnreadIcon() const {
+        const QSize side(16, 16);
+        return window.windowIcon().pixmap(side).toImage() == icons::MailState(true).pixmap(side).toImage();
+    }
+    // Puts the window into the tray as the start-up timer does.
+    void AutoTray() const { QMetaObject::invokeMethod(Tm_AutoTray, "timeout", Qt::DirectConnection); }
 
     const MainWindow& window;
     QWidget* Panel1 = Named<QWidget>(window, "Panel1");

@@ -14,6 +14,7 @@
 #include "shell/varnel.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <memory>
 
 namespace varnel {
@@ -34,15 +35,16 @@ struct TestMachine {
         seals = std::make_unique<SealDesk>(identity, keyring, marks, *sealing, nullptr);
     }
 
-    // Builds the application object (windows included) without starting it.
-    Varnel& Create() {
+    // Builds the application object (windows included) without starting it; optionally without any
+    // tray service at all.
+    Varnel& Create(bool withTrayService = true) {
         Services s{sealing ? static_cast<Endpoint*>(sealing.get()) : &endpoint,
                    &provider,
                    &store,
                    &files,
                    &clock,
                    boxes ? boxes : &prompt,
-                   &tray,
+                   withTrayService ? &tray : nullptr,
                    seals.get()};
         app = std::make_unique<Varnel>(s);
         finished = std::make_unique<QSignalSpy>(app.get(), &Varnel::Finished);
@@ -55,6 +57,10 @@ struct TestMachine {
         return *app;
     }
     MainWindow& Window() { return app->Window(); }
+    void Show() {
+        Window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Window()));
+    }
     const MailBox* SendBox() const { return app->Post().MailBoxOf(Box::Send); } // read-only, as the window
     const MailBox* ReceiveBox() const { return app->Post().MailBoxOf(Box::Receive); }
     // The window's widgets, actions and timers by name.
@@ -75,6 +81,12 @@ struct TestMachine {
     std::unique_ptr<SealDesk> seals;
     std::unique_ptr<Varnel> app;
     std::unique_ptr<QSignalSpy> finished;
+};
+
+// A copy alone on an in-memory network of its own.
+struct LoneMachine : FakeNetwork, TestMachine {
+    explicit LoneMachine(const QByteArray& name = "PC01", const QList<QByteArray>& listed = {})
+        : TestMachine(static_cast<FakeNetwork&>(*this), name, listed) {}
 };
 
 } // namespace varnel

@@ -15,6 +15,20 @@ struct NetResource {
     int usage = 0;
 };
 
+// A line of a directory file that could not be used, and why.
+struct UnusableLine {
+    enum Reason { Fields, Address, TooLong, Binary, Unencodable };
+    qsizetype number = 0; // counted from 1
+    Reason reason = Fields;
+    QByteArray text; // the line as the file holds it
+};
+
+// The lines of a source file the listings could not use; no lines: nothing to tell.
+struct SourceNotice {
+    QString path;
+    QList<UnusableLine> lines;
+};
+
 // Whether a machine's copy of the program is known to run: live discovery knows it, a listing from a
 // file does not.
 enum class Presence { Unknown, Running, NotRunning };
@@ -28,9 +42,9 @@ public:
     // Second level: the machines of one workgroup as returned by ListGroups. False when that
     // workgroup cannot be opened.
     virtual bool ListHosts(const NetResource& group, QList<NetResource>& out) = 0;
-    // What the person should learn about the sources of the listings so far (lines of a file that
-    // could not be used, say), given once; empty when there is nothing to tell.
-    virtual QString TakeNotice() { return {}; }
+    // What the person should learn about the sources of the listings so far (the lines of a file
+    // that could not be used), given once; without lines when there is nothing to tell.
+    virtual SourceNotice TakeNotice() { return {}; }
     // What the provider knows of the program on that machine now.
     virtual Presence PresenceOf([[maybe_unused]] QByteArrayView host) { return Presence::Unknown; }
 };

@@ -54,11 +54,11 @@ public:
         return true;
     }
 
-    QString TakeNotice() override { return std::exchange(notice, QString()); }
+    SourceNotice TakeNotice() override { return std::exchange(notice, SourceNotice()); }
 
     QList<NetResource> groups;
     QList<std::pair<QByteArray, NetResource>> hosts;
-    QString notice;                 // given once by TakeNotice
+    SourceNotice notice;            // given once by TakeNotice
     QSet<QByteArray> failingGroups; // second-level listings of these fail to open
     Presence PresenceOf(QByteArrayView host) override {
         if (running.contains(host.toByteArray()))
