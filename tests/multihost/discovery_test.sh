@@ -356,7 +356,8 @@ PID[publish]=$!
 for _ in $(seq 100); do grep -q '^Established' "$W/publish.log" && break; sleep 0.05; done
 start_copy 1
 renamed=0
-for _ in $(seq 50); do
+# A loaded machine may take a while to settle its daemon on the new name: up to about half a minute.
+for _ in $(seq 150); do
     line1=$(ask_raw 1)
     line3=$(ask_raw 3)
     if [[ "$line1" == *"self=pc1 #2" && "$line3" == *"pc1 #2"* ]]; then
