@@ -21,12 +21,7 @@ set -u
 # shellcheck source=tests/multihost/lib.sh
 . "$(dirname "$0")/lib.sh"
 
-if [ $# -ne 3 ]; then
-    echo "usage: $0 VARNEL PEER CRASHPOINT_LIBRARY" >&2
-    exit 2
-fi
-VARNEL=$(realpath "$1")
-PEER=$(realpath "$2")
+mh_programs 3 CRASHPOINT_LIBRARY "$@"
 CRASHPOINT=$(realpath "$3")
 mh_enter python3 "$@"
 

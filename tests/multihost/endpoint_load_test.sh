@@ -21,9 +21,7 @@ set -u
 # shellcheck source=tests/multihost/lib.sh
 . "$(dirname "$0")/lib.sh"
 
-[ $# -eq 2 ] || { echo "usage: $0 VARNEL PEER" >&2; exit 2; }
-VARNEL=$(realpath "$1")
-PEER=$(realpath "$2")
+mh_programs 2 "" "$@"
 mh_enter "Xvfb xdotool python3" "$@"
 
 # Never hang: the whole run gets 200 s.

@@ -44,6 +44,21 @@ stop_pid() {
     kill -KILL "$pid" 2>/dev/null
 }
 
+# The program and the test peer from the command line (VARNEL PEER, then what the script adds, named
+# in MORE): sets VARNEL and PEER; a wrong count or a missing program is a usage error.
+mh_programs() {
+    local count=$1 more=$2
+    shift 2
+    if [ $# -ne "$count" ]; then
+        echo "usage: $0 VARNEL PEER${more:+ $more}" >&2
+        exit 2
+    fi
+    VARNEL=$(realpath "$1")
+    PEER=$(realpath "$2")
+    [ -x "$VARNEL" ] || { echo "no program at $1" >&2; exit 2; }
+    [ -x "$PEER" ] || { echo "no peer at $2" >&2; exit 2; }
+}
+
 mh_enter() {
     [ -n "${VARNEL_MULTIHOST_INNER:-}" ] && return 0
     local tools=$1 tool

@@ -15,14 +15,7 @@ set -u
 # shellcheck source=tests/multihost/lib.sh
 . "$(dirname "$0")/lib.sh"
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 VARNEL PEER" >&2
-    exit 2
-fi
-VARNEL=$(realpath "$1")
-PEER=$(realpath "$2")
-[ -x "$VARNEL" ] || { echo "no program at $1" >&2; exit 2; }
-[ -x "$PEER" ] || { echo "no peer at $2" >&2; exit 2; }
+mh_programs 2 "" "$@"
 mh_enter "Xvfb xdotool cmp xxd" "$@"
 
 # Never hang: the whole run gets 180 s, well inside the CTest limit.

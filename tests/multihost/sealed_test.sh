@@ -18,9 +18,7 @@ set -u
 # shellcheck source=tests/multihost/lib.sh
 . "$(dirname "$0")/lib.sh"
 
-[ $# -eq 2 ] || { echo "usage: $0 VARNEL PEER" >&2; exit 2; }
-VARNEL=$(realpath "$1")
-PEER=$(realpath "$2")
+mh_programs 2 "" "$@"
 mh_enter "base64 grep" "$@"
 mh_begin sealed vs 150
 MH_KEEP=SEALED_KEEP
