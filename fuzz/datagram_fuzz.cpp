@@ -65,7 +65,7 @@ void CheckTable(const MailSlot& slot) {
             Require(slot.StatusOf(k) == -1);
             continue;
         }
-        Require(header.size() >= 2 && header.size() <= kMaxHeader);
+        Require(header.size() >= 2 && header.size() <= varnel::kMaxHeader);
         Require(header.front() == 0x07 && header.back() == 0x08);
         Require(!header.contains('\0') && !body.contains('\0'));
         // The header ends at the datagram's last header end mark, so none is left in the body.

@@ -116,7 +116,6 @@ private:
     std::set<std::pair<qint64, RecordPlaces::Id>> m_byAge;  // every copy, oldest first
     std::set<std::pair<qint64, RecordPlaces::Id>> m_untold; // not yet named as waiting a day
     Notices m_notices;
-    qint64 m_lastLook = -1;
 };
 
 } // namespace varnel
