@@ -81,6 +81,7 @@ struct AvahiDiscovery::Impl {
     quint64 nextOrder = 0;
     bool allForNow = false;
     bool registered = false;
+    bool established = false; // the daemon holds serviceName for this copy on the network
     QByteArray registeredWorkgroup;
     QByteArray registeredKey;
     bool toldAbsent = false;
@@ -105,20 +106,32 @@ struct AvahiDiscovery::Impl {
         changed.notify_all();
     }
 
+    // Whether a service found is this copy's own announcement, under the name the daemon holds for it.
+    bool IsOwn(const Key& key) const { return established && std::get<2>(key) == serviceName; }
+
     void Publish() {
         std::map<quint64, ListedMachine> ordered;
+        QHash<QByteArray, QByteArray> publicKeys;
         for (const auto& [key, entry] : entries) {
-            if (entry.resolved)
-                ordered.emplace(entry.order, entry.machine);
+            if (!entry.resolved)
+                continue;
+            ListedMachine machine = entry.machine;
+            QByteArray publicKey = entry.publicKey;
+            // The name is this copy's: what the daemon may still have cached under it (the service
+            // that held the name before a conflict went our way) is stale, so this machine is
+            // listed as what it announces.
+            if (IsOwn(key)) {
+                machine.workgroup = registeredWorkgroup;
+                machine.address = QHostAddress(QHostAddress::LocalHost);
+                publicKey = registeredKey;
+            }
+            if (!publicKey.isEmpty())
+                publicKeys.insert(machine.host.toLower(), publicKey);
+            ordered.emplace(entry.order, std::move(machine));
         }
         QList<ListedMachine> machines;
         for (const auto& [order, machine] : ordered)
             machines.append(machine);
-        QHash<QByteArray, QByteArray> publicKeys;
-        for (const auto& [key, entry] : entries) {
-            if (entry.resolved && !entry.publicKey.isEmpty())
-                publicKeys.insert(entry.machine.host.toLower(), entry.publicKey);
-        }
         bool nowSettled = allForNow;
         for (const auto& [key, entry] : entries)
             nowSettled = nowSettled && !entry.pending;
@@ -136,7 +149,7 @@ struct AvahiDiscovery::Impl {
         client = connected = nullptr;
         browser = nullptr;
         group = nullptr;
-        registered = false;
+        registered = established = false;
         entries.clear();
         allForNow = false;
         Publish();
@@ -196,7 +209,7 @@ struct AvahiDiscovery::Impl {
         if (!announce) {
             if (group && registered)
                 avahi_entry_group_reset(group); // withdrawn: the daemon says goodbye on the network
-            registered = false;
+            registered = established = false;
             return;
         }
         const std::string txt = "workgroup=" + ToNetwork(workgroup);
@@ -274,7 +287,7 @@ struct AvahiDiscovery::Impl {
             // The daemon is (re)establishing its host name: our service goes up again once it runs.
             if (self->group)
                 avahi_entry_group_reset(self->group);
-            self->registered = false;
+            self->registered = self->established = false;
             break;
         case AVAHI_CLIENT_CONNECTING:
             // The bus is there, the daemon is not: the client waits for it by itself.
@@ -302,15 +315,24 @@ struct AvahiDiscovery::Impl {
         switch (event) {
         case AVAHI_BROWSER_NEW: {
             const Key key{interface, protocol, name ? name : "", domain ? domain : ""};
-            if (self->entries.count(key))
+            const auto known = self->entries.find(key);
+            if (known != self->entries.end() && known->second.resolver)
                 break;
-            Entry entry;
-            entry.order = self->nextOrder++;
-            entry.resolver =
+            AvahiServiceResolver* resolver =
                 avahi_service_resolver_new(avahi_service_browser_get_client(b), interface, protocol, name,
                                            type, domain, protocol, AvahiLookupFlags(0), &OnResolve, self);
-            if (entry.resolver)
-                self->entries.emplace(key, std::move(entry));
+            if (!resolver)
+                break;
+            if (known != self->entries.end()) { // its last resolver failed: this is a new try
+                known->second.resolver = resolver;
+                known->second.pending = true;
+                self->Publish();
+                break;
+            }
+            Entry entry;
+            entry.order = self->nextOrder++;
+            entry.resolver = resolver;
+            self->entries.emplace(key, std::move(entry));
             self->Publish();
             break;
         }
@@ -354,26 +376,30 @@ struct AvahiDiscovery::Impl {
             entry.resolved = self->Describe(interface, name, address, txt, entry.machine);
             entry.publicKey = KeyIn(txt);
         } else {
-            // Not resolved in time: left out until the browser reports it anew.
+            // Not resolved in time (or no longer): left out until the browser reports it anew.
             avahi_service_resolver_free(r);
             entry.resolver = nullptr;
+            entry.resolved = false;
         }
         self->Publish();
     }
 
     static void OnGroup(AvahiEntryGroup* g, AvahiEntryGroupState state, void* data) {
         auto* self = static_cast<Impl*>(data);
-        if (state == AVAHI_ENTRY_GROUP_COLLISION) {
+        if (state == AVAHI_ENTRY_GROUP_ESTABLISHED) {
+            self->established = true;
+            self->Publish();
+        } else if (state == AVAHI_ENTRY_GROUP_COLLISION) {
             // Another machine announces the same name: take the next one Avahi proposes.
             self->Rename();
             avahi_entry_group_reset(g);
-            self->registered = false;
+            self->registered = self->established = false;
             self->Reconcile();
         } else if (state == AVAHI_ENTRY_GROUP_FAILURE) {
             qWarning("discovery: announcement failed: %s",
                      avahi_strerror(avahi_client_errno(avahi_entry_group_get_client(g))));
             avahi_entry_group_reset(g);
-            self->registered = false;
+            self->registered = self->established = false;
         }
     }
 
