@@ -37,16 +37,6 @@ QString CharacterAt(const QString& text, qsizetype bytePos) {
     return {};
 }
 
-QString Describe(const QString& ch) {
-    if (ch.isEmpty())
-        return QStringLiteral("?");
-    const char32_t code = ch.toUcs4().value(0);
-    const QString hex = QStringLiteral("%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
-    if (code < 0x20)
-        return QStringLiteral("制御文字 U+%1").arg(hex);
-    return QStringLiteral("「%1」(U+%2)").arg(ch, hex);
-}
-
 } // namespace
 
 bool BodyBytes(const QString& memoText, QByteArray& body, QString& badChar) {
@@ -118,7 +108,7 @@ bool Composer::SaveWithoutSending() {
     if (!RowBytes(rows) || rows.isEmpty())
         return false;
     if (!BodyBytes(m_memo.toPlainText(), body, bad)) {
-        RefuseCharacter(bad, QStringLiteral("本文"));
+        RefuseCharacter(bad, texts::MailPart::Body);
         return false;
     }
     if (!CheckOutgoing(rows, body, false))
@@ -156,10 +146,8 @@ void Composer::Warn(const QString& text) {
     m_app.Platform().prompt->Show(&m_owner, text, texts::Caption(), QMessageBox::Warning);
 }
 
-void Composer::RefuseCharacter(const QString& ch, const QString& where) {
-    Warn(QStringLiteral("%1に Shift-JIS で表せない文字 %2 が含まれています。\n"
-                        "この文字を別の文字に置き換えてください。")
-             .arg(where, Describe(ch)));
+void Composer::RefuseCharacter(const QString& ch, texts::MailPart where) {
+    Warn(texts::Unencodable(where, texts::CharacterName(ch)));
 }
 
 // The recipient rows as bytes: title, sender, recipient. False (and the person told) when a title
@@ -170,7 +158,7 @@ bool Composer::RowBytes(QList<Recipient>& rows) {
         QByteArray title;
         QString bad;
         if (!cp932::Encode(m_model.Title(r), title, &bad)) {
-            RefuseCharacter(bad, QStringLiteral("タイトル"));
+            RefuseCharacter(bad, texts::MailPart::Title);
             return false;
         }
         rows.append({title, m_model.SenderBytes(r), m_model.RecipientBytes(r)});
@@ -182,9 +170,8 @@ bool Composer::RowBytes(QList<Recipient>& rows) {
 // limits of a datagram. Common kanji such as 表, 能, ソ and 予 end in the separator byte in CP932, so
 // the message names the character and says why.
 bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending) {
-    const QString fieldNames[] = {QStringLiteral("タイトル"), QStringLiteral("送信者"),
-                                  QStringLiteral("受信者")};
-    const QString verb = sending ? QStringLiteral("送信") : QStringLiteral("保存");
+    const texts::MailPart parts[] = {texts::MailPart::Title, texts::MailPart::Sender,
+                                     texts::MailPart::Recipient};
     for (const Recipient& row : rows) {
         const QByteArray* fields[] = {&row.title, &row.sender, &row.recipient};
         for (int f = 0; f < 3; ++f) {
@@ -195,28 +182,19 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
             const QString text = cp932::Decode(field);
             const QString ch = CharacterAt(text, at);
             if (f == 0) {
-                Warn(TitleTrouble(text) + QStringLiteral("\n（%1できません）").arg(verb));
+                Warn(texts::TitleRefused(TitleTrouble(text), sending));
                 return false;
             }
-            Warn(QStringLiteral("%1「%2」の %3 はメールの見出しの区切りに使われるため、%4できません。")
-                     .arg(fieldNames[f], text, Describe(ch), verb));
+            Warn(texts::ReservedInField(parts[f], text, texts::CharacterName(ch), sending));
             return false;
         }
         const Courier::Refusal size = PostOffice::CheckSize(row, body);
         if (size == Courier::Refusal::HeaderTooLong) {
-            Warn(QStringLiteral("タイトルが長すぎるため%1できません。\n"
-                                "見出し（タイトル・送信者・受信者・時刻）は合わせて %2 "
-                                "バイトまでです。")
-                     .arg(verb)
-                     .arg(kMaxHeader));
+            Warn(texts::HeaderTooLong(sending, kMaxHeader));
             return false;
         }
         if (size == Courier::Refusal::MailTooLong) {
-            Warn(QStringLiteral("本文が長すぎるため%1できません。\n本文をあと %2 文字減らしてください"
-                                "（1 通のメールは %3 バイトまでで、全角の文字は 2 バイトと数えます）。")
-                     .arg(verb)
-                     .arg(CharactersOver(row))
-                     .arg(kMaxOutgoingMail));
+            Warn(texts::BodyTooLong(sending, CharactersOver(row), kMaxOutgoingMail));
             return false;
         }
     }
@@ -227,9 +205,7 @@ bool Composer::CheckOutgoing(const QList<Recipient>& rows, const QByteArray& bod
             return c.unicode() == kRecordMark || c.unicode() == kHeaderEnd || c.unicode() == 0;
         });
         const QString ch = reserved != text.cend() ? QString(*reserved) : QString();
-        Warn(QStringLiteral("本文に %1 が含まれているため%2できません。\n"
-                            "この文字はメールの区切りに使われます。取り除いてください。")
-                 .arg(Describe(ch), verb));
+        Warn(texts::ReservedInBody(texts::CharacterName(ch), sending));
         return false;
     }
     return true;
@@ -241,9 +217,7 @@ bool Composer::SendComposed() {
     if (!m_app.Post().CanSend() || m_views.CurrentView() != View::Make)
         return false;
     if (m_model.rowCount() == 0) {
-        Warn(QStringLiteral(
-            "宛先がありません。\n左のネットワークの一覧で相手のマシンをダブルクリックする"
-            "（または選んで Enter を押す）と宛先に加わります。宛先を加えてから送信してください。"));
+        Warn(texts::NoRecipient());
         return false;
     }
     QList<Recipient> rows;
@@ -252,7 +226,7 @@ bool Composer::SendComposed() {
     if (!RowBytes(rows))
         return false;
     if (!BodyBytes(m_memo.toPlainText(), body, bad)) {
-        RefuseCharacter(bad, QStringLiteral("本文"));
+        RefuseCharacter(bad, texts::MailPart::Body);
         return false;
     }
     if (!CheckOutgoing(rows, body, true))
@@ -280,11 +254,8 @@ bool Composer::SendComposed() {
 }
 
 void Composer::SaySent(int sent, int failed) {
-    QString text = QStringLiteral("%1通のメールを送信しました。").arg(sent);
-    if (failed > 0)
-        text += QStringLiteral("%1通は送れなかったため、送信BOXに「保存」として残しました。").arg(failed);
     if (auto* window = qobject_cast<QMainWindow*>(&m_owner))
-        window->statusBar()->showMessage(text);
+        window->statusBar()->showMessage(texts::SentCount(sent, failed));
 }
 
 // How many characters at the end of the text must go for the mail to row to fit: the most
@@ -344,17 +315,17 @@ void Composer::Reply() {
     const QString title = ReplyTitle(cp932::Decode(reply.title), reply.titleRoom);
     m_views.SwitchTo(View::Make); // brings back the mail being written, if there is one
     if (m_model.rowCount() > 0 || !m_memo.toPlainText().isEmpty()) {
-        QStringList choices = {QStringLiteral("書き続ける")};
-        if (m_model.rowCount() > 0)
-            choices.append(QStringLiteral("送信BOXに保存して返信"));
-        choices.append(QStringLiteral("破棄して返信"));
-        const int chosen = m_app.Platform().prompt->AskChoice(
-            &m_owner,
-            QStringLiteral("書きかけのメールがあります。\n返信を書く前に、書きかけのメールをどうしますか。"),
-            texts::Caption(), choices);
+        // Saving needs a recipient row to keep the mail under: without one it is not offered.
+        const bool canSave = m_model.rowCount() > 0;
+        QStringList choices = {texts::KeepWriting()};
+        if (canSave)
+            choices.append(texts::SaveDraftAndReply());
+        choices.append(texts::DiscardDraftAndReply());
+        const int chosen = m_app.Platform().prompt->AskChoice(&m_owner, texts::DraftBeforeReply(),
+                                                              texts::Caption(), choices);
         if (chosen <= 0 || chosen >= choices.size())
             return; // the mail being written stays as it is
-        if (choices[chosen].startsWith(QStringLiteral("送信BOX")) && !SaveWithoutSending())
+        if (canSave && chosen == 1 && !SaveWithoutSending())
             return;
     }
     // The reply begins empty: nothing of another mail goes out under its recipient.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/texts.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -49,7 +51,7 @@ private:
     bool RowBytes(QList<Recipient>& rows);
     // Refuses a field or body that cannot travel; tells the person why. True when all is well.
     bool CheckOutgoing(const QList<Recipient>& rows, const QByteArray& body, bool sending);
-    void RefuseCharacter(const QString& ch, const QString& where);
+    void RefuseCharacter(const QString& ch, texts::MailPart where);
     // One box naming every recipient whose copy could not leave now and those whose copy left for a
     // machine where the program is known not to run: each waits in the send box and goes by itself.
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});

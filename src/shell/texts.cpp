@@ -126,4 +126,97 @@ QString SettingTrouble(const SettingsReport& report) {
     return {};
 }
 
+QString PartName(MailPart part) {
+    switch (part) {
+    case MailPart::Title:
+        break;
+    case MailPart::Sender:
+        return QStringLiteral("送信者");
+    case MailPart::Recipient:
+        return QStringLiteral("受信者");
+    case MailPart::Body:
+        return QStringLiteral("本文");
+    }
+    return QStringLiteral("タイトル");
+}
+
+QString Act(bool sending) {
+    return sending ? QStringLiteral("送信") : QStringLiteral("保存");
+}
+
+QString CharacterName(const QString& ch) {
+    if (ch.isEmpty())
+        return QStringLiteral("?");
+    const char32_t code = ch.toUcs4().value(0);
+    const QString hex = QStringLiteral("%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+    if (code < 0x20)
+        return QStringLiteral("制御文字 U+%1").arg(hex);
+    return QStringLiteral("「%1」(U+%2)").arg(ch, hex);
+}
+
+QString Unencodable(MailPart part, const QString& characterName) {
+    return QStringLiteral("%1に Shift-JIS で表せない文字 %2 が含まれています。\n"
+                          "この文字を別の文字に置き換えてください。")
+        .arg(PartName(part), characterName);
+}
+
+QString TitleRefused(const QString& why, bool sending) {
+    return why + QStringLiteral("\n（%1できません）").arg(Act(sending));
+}
+
+QString ReservedInField(MailPart part, const QString& value, const QString& characterName, bool sending) {
+    return QStringLiteral("%1「%2」の %3 はメールの見出しの区切りに使われるため、%4できません。")
+        .arg(PartName(part), value, characterName, Act(sending));
+}
+
+QString HeaderTooLong(bool sending, qsizetype maxHeader) {
+    return QStringLiteral("タイトルが長すぎるため%1できません。\n"
+                          "見出し（タイトル・送信者・受信者・時刻）は合わせて %2 バイトまでです。")
+        .arg(Act(sending))
+        .arg(maxHeader);
+}
+
+QString BodyTooLong(bool sending, int charactersOver, qsizetype maxMail) {
+    return QStringLiteral("本文が長すぎるため%1できません。\n本文をあと %2 文字減らしてください"
+                          "（1 通のメールは %3 バイトまでで、全角の文字は 2 バイトと数えます）。")
+        .arg(Act(sending))
+        .arg(charactersOver)
+        .arg(maxMail);
+}
+
+QString ReservedInBody(const QString& characterName, bool sending) {
+    return QStringLiteral("本文に %1 が含まれているため%2できません。\n"
+                          "この文字はメールの区切りに使われます。取り除いてください。")
+        .arg(characterName, Act(sending));
+}
+
+QString NoRecipient() {
+    return QStringLiteral(
+        "宛先がありません。\n左のネットワークの一覧で相手のマシンをダブルクリックする"
+        "（または選んで Enter を押す）と宛先に加わります。宛先を加えてから送信してください。");
+}
+
+QString SentCount(int sent, int failed) {
+    QString text = QStringLiteral("%1通のメールを送信しました。").arg(sent);
+    if (failed > 0)
+        text += QStringLiteral("%1通は送れなかったため、送信BOXに「保存」として残しました。").arg(failed);
+    return text;
+}
+
+QString DraftBeforeReply() {
+    return QStringLiteral("書きかけのメールがあります。\n返信を書く前に、書きかけのメールをどうしますか。");
+}
+
+QString KeepWriting() {
+    return QStringLiteral("書き続ける");
+}
+
+QString SaveDraftAndReply() {
+    return QStringLiteral("送信BOXに保存して返信");
+}
+
+QString DiscardDraftAndReply() {
+    return QStringLiteral("破棄して返信");
+}
+
 } // namespace varnel::texts

@@ -34,4 +34,26 @@ QByteArray SourceNoticeLog(const SourceNotice& notice);
 // Why a stored setting stopped the reading or writing, for the error box.
 QString SettingTrouble(const SettingsReport& report);
 
+// Writing a mail. The parts of a mail the refusals name, and the act refused (sending or saving).
+enum class MailPart { Title, Sender, Recipient, Body };
+QString PartName(MailPart part);
+QString Act(bool sending);
+// A character the way a refusal names it: 「表」(U+8868), or 制御文字 U+0007.
+QString CharacterName(const QString& ch);
+// Why a mail cannot be sent or saved as it stands.
+QString Unencodable(MailPart part, const QString& characterName);
+QString TitleRefused(const QString& why, bool sending);
+QString ReservedInField(MailPart part, const QString& value, const QString& characterName, bool sending);
+QString HeaderTooLong(bool sending, qsizetype maxHeader);
+QString BodyTooLong(bool sending, int charactersOver, qsizetype maxMail);
+QString ReservedInBody(const QString& characterName, bool sending);
+QString NoRecipient();
+// The status bar after 送信: how many copies left, and how many stayed as saved.
+QString SentCount(int sent, int failed);
+// The question before a reply while a mail is being written, and its answers.
+QString DraftBeforeReply();
+QString KeepWriting();
+QString SaveDraftAndReply();
+QString DiscardDraftAndReply();
+
 } // namespace varnel::texts
