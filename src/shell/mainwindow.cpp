@@ -284,9 +284,13 @@ void MainWindow::WireCommands() {
     }
     onAction(m_saveWithoutSending, [&composer] { composer.SaveWithoutSending(); });
     onAction(m_restore, [this] { m_tray->RestoreFromTray(); });
-    // A double click on a machine, or Enter on it, adds it as a recipient.
+    // A double click on a machine, or Enter or Space on it, adds it as a recipient.
     connect(m_client->NetworkTree(), &QTreeWidget::itemActivated, this,
             [&composer] { composer.AddRecipient(); });
+    auto* spaceKey = new QShortcut(QKeySequence(Qt::Key_Space), m_client->NetworkTree());
+    spaceKey->setContext(Qt::WidgetShortcut);
+    spaceKey->setObjectName(QStringLiteral("TV_AddKey"));
+    connect(spaceKey, &QShortcut::activated, &composer, &Composer::AddRecipient);
 
     connect(m_mailMenu, &QMenu::aboutToShow, this, [this] { UpdateMailMenu(); });
     // The key works whatever the menu showed last time; the handler itself refuses what it cannot do.

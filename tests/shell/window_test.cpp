@@ -80,12 +80,15 @@ private Q_SLOTS:
         }
         QCOMPARE(ui.Mm_Message->toPlainText(), QString());
 
-        // Enter on a workgroup does nothing, on a machine adds it once; Ctrl+Enter sends.
+        // Enter or Space on a workgroup does nothing, on a machine adds it once; Ctrl+Enter sends.
         ui.TV_Network->setCurrentItem(ui.TV_Network->topLevelItem(0));
         QTest::keyClick(ui.TV_Network, Qt::Key_Return);
+        QTest::keyClick(ui.TV_Network, Qt::Key_Space);
         QCOMPARE(ui.LV_Model->rowCount(), 0);
         AnswerTitle(QStringLiteral("キーだけで"));
         ui.TV_Network->setCurrentItem(Node(ui.TV_Network, QStringLiteral("PC02")));
+        QTest::keyClick(ui.TV_Network, Qt::Key_Space);
+        QCOMPARE(ui.LV_Model->rowCount(), 1);
         QTest::keyClick(ui.TV_Network, Qt::Key_Return);
         QTest::keyClick(ui.TV_Network, Qt::Key_Enter);
         QCOMPARE(ui.LV_Model->rowCount(), 1);
