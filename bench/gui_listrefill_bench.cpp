@@ -2,8 +2,8 @@
 // the person, up to the first paint of the visible rows.
 #include "shell/maillistmodel.h"
 #include "store/mailbox.h"
+#include "widgetmain.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QPixmap>
 #include <QTreeView>
@@ -85,13 +85,4 @@ BENCHMARK(BM_RefillOnly)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+VARNEL_WIDGET_BENCHMARK_MAIN()

@@ -6,8 +6,8 @@
 #include "store/mailbox.h"
 #include "store/mailsearch.h"
 #include "text/cp932.h"
+#include "widgetmain.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPixmap>
@@ -206,13 +206,4 @@ BENCHMARK(BM_DeleteThousandSelected)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+VARNEL_WIDGET_BENCHMARK_MAIN()

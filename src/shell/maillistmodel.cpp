@@ -93,13 +93,7 @@ void MailListModel::RemoveRowAt(int row) {
 
 void MailListModel::ClearRows() {
     beginResetModel();
-    m_rows.clear();
-    m_cells.clear();
-    m_images.clear();
-    m_order.clear();
-    m_rowOf.clear();
-    m_count = 0;
-    m_box.reset();
+    Forget(m_composing);
     endResetModel();
 }
 

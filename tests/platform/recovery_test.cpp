@@ -1,3 +1,4 @@
+#include "files.h"
 #include "platform/filemailboxes.h"
 #include "records.h"
 #include "store/mailbox.h"
@@ -17,16 +18,8 @@ using namespace varnel;
 
 namespace {
 
-QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::Read;
+using test::Write;
 
 QByteArray Numbered(int n) {
     test::Mail mail;

@@ -1,3 +1,4 @@
+#include "files.h"
 #include "platform/filemailboxes.h"
 #include "platform/qsettingsstore.h"
 #include "records.h"
@@ -14,16 +15,8 @@ using namespace varnel;
 
 namespace {
 
-QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::Read;
+using test::Write;
 
 TEST(MailboxFiles, AFileWrittenAndReadBackIsTheSameTextByteForByte) {
     QTemporaryDir dir;

@@ -325,12 +325,7 @@ bool MailBox::SetStatusByKey(QByteArrayView key, int status) {
             continue;
         if (std::memchr(data + q + 1, kSeparator, size_t(e - q - 1)) != nullptr)
             continue;
-        const char old = m_text[s + 1];
-        m_text[s + 1] = letter;
-        if (IsMark(old))
-            Spliced(s + 1, 1, 1);
-        Changed(s + 1, 1, QByteArrayView(&letter, 1));
-        return true;
+        return SetStatusAt(i, status);
     }
     return false;
 }
