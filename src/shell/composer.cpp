@@ -253,9 +253,9 @@ bool Composer::SendComposed() {
     return true;
 }
 
-void Composer::SaySent(int sent, int failed) {
+void Composer::SaySent(int sent, int waiting) {
     if (auto* window = qobject_cast<QMainWindow*>(&m_owner))
-        window->statusBar()->showMessage(texts::SentCount(sent, failed));
+        window->statusBar()->showMessage(texts::SentCount(sent, waiting));
 }
 
 // How many characters at the end of the text must go for the mail to row to fit: the most

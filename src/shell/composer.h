@@ -57,7 +57,7 @@ private:
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
     // After 送信, in the status bar: how many copies left, and how many stayed behind as saved.
-    void SaySent(int sent, int failed);
+    void SaySent(int sent, int waiting);
     // How many characters too many the text holds for a mail to row.
     int CharactersOver(const Recipient& row) const;
     // Discovery knows that the program is not running on this host.

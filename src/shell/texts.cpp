@@ -196,10 +196,12 @@ QString NoRecipient() {
         "（または選んで Enter を押す）と宛先に加わります。宛先を加えてから送信してください。");
 }
 
-QString SentCount(int sent, int failed) {
-    QString text = QStringLiteral("%1通のメールを送信しました。").arg(sent);
-    if (failed > 0)
-        text += QStringLiteral("%1通は送れなかったため、送信BOXに「保存」として残しました。").arg(failed);
+QString SentCount(int sent, int waiting) {
+    QString text;
+    if (sent > 0 || waiting == 0)
+        text = QStringLiteral("%1通のメールを送信しました。").arg(sent);
+    if (waiting > 0)
+        text += QStringLiteral("%1通は送信待ちです（相手につながると自動で送られます）。").arg(waiting);
     return text;
 }
 

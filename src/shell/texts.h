@@ -48,8 +48,8 @@ QString HeaderTooLong(bool sending, qsizetype maxHeader);
 QString BodyTooLong(bool sending, int charactersOver, qsizetype maxMail);
 QString ReservedInBody(const QString& characterName, bool sending);
 QString NoRecipient();
-// The status bar after 送信: how many copies left, and how many stayed as saved.
-QString SentCount(int sent, int failed);
+// The status bar after 送信: how many copies left, and how many wait to go with the retries.
+QString SentCount(int sent, int waiting);
 // The question before a reply while a mail is being written, and its answers.
 QString DraftBeforeReply();
 QString KeepWriting();
