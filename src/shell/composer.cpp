@@ -21,6 +21,9 @@
 namespace varnel {
 namespace {
 
+// How long the word after 送信 stays in the status bar; the count of waiting copies stays beside it.
+constexpr int kSentWordMs = 30'000;
+
 // The character of text whose CP932 form holds the byte at bytePos.
 QString CharacterAt(const QString& text, qsizetype bytePos) {
     qsizetype bytes = 0;
@@ -255,7 +258,7 @@ bool Composer::SendComposed() {
 
 void Composer::SaySent(int sent, int waiting) {
     if (auto* window = qobject_cast<QMainWindow*>(&m_owner))
-        window->statusBar()->showMessage(texts::SentCount(sent, waiting));
+        window->statusBar()->showMessage(texts::SentCount(sent, waiting), kSentWordMs);
     if (afterSending)
         afterSending();
 }

@@ -107,6 +107,8 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     statusBar()->setSizeGripEnabled(false);
     m_unreadLabel = new QLabel(statusBar());
     m_unreadLabel->setObjectName(QStringLiteral("Lb_Unread"));
+    // Without a size grip the last label would touch the window's edge.
+    m_unreadLabel->setContentsMargins(0, 0, 6, 0);
     statusBar()->addPermanentWidget(m_unreadLabel);
     ShowUnreadCount(0);
 
