@@ -1,5 +1,6 @@
 // The window a person lives in: the keyboard, a tree that follows the network, the unread count,
 // what 送信 says, and a reply that never carries another mail's text.
+#include "records.h"
 #include "testmachine.h"
 #include "widgetinput.h"
 
@@ -22,8 +23,9 @@ QByteArray Sjis(const QString& text) {
 }
 
 QByteArray Mail(char letter, const QString& title, const QByteArray& from = "PC02") {
-    return "\x07" + QByteArray(1, letter) + '\\' + Sjis(title) + '\\' + from +
-           "\\PC01\\1998/02/23 9:00:00\\\x08x\r\n";
+    return test::Mail{
+        .letter = letter, .title = Sjis(title), .sender = from, .recipient = "PC01", .body = "x\r\n"}
+        .Record();
 }
 
 void Activate(QWidget& window) {
