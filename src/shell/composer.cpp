@@ -259,8 +259,6 @@ bool Composer::SendComposed() {
 void Composer::SaySent(int sent, int waiting) {
     if (auto* window = qobject_cast<QMainWindow*>(&m_owner))
         window->statusBar()->showMessage(texts::SentCount(sent, waiting), kSentWordMs);
-    if (afterSending)
-        afterSending();
 }
 
 // How many characters at the end of the text must go for the mail to row to fit: the most

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <functional>
 
 class QPlainTextEdit;
 class QWidget;
@@ -46,9 +45,6 @@ public:
     // keep it in the send box as saved, or to discard it.
     void Reply();
 
-    // Runs after every send that let copies go or wait, once the status bar says how many.
-    std::function<void()> afterSending;
-
 private:
     bool SendComposed();
     bool SendSelected();
@@ -60,7 +56,7 @@ private:
     // machine where the program is known not to run: each waits in the send box and goes by itself.
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
-    // After 送信, in the status bar: how many copies left, and how many wait for their machine.
+    // After 送信, in the status bar: how many copies left, and how many stayed behind as saved.
     void SaySent(int sent, int waiting);
     // How many characters too many the text holds for a mail to row.
     int CharactersOver(const Recipient& row) const;

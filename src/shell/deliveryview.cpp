@@ -20,15 +20,10 @@ DeliveryView::DeliveryView(Varnel& app, QMainWindow& window, MailListModel& mode
     model.SetWaitingLookup([this](const QByteArray& key) { return m_app.Post().WaitingState(key); });
 }
 
-void DeliveryView::ShowCount() {
-    if (m_app.Post().MailBoxesOpen())
-        m_count->setText(delivery::WaitingCount(m_app.Post().WaitingCount()));
-}
-
 void DeliveryView::Update() {
     if (!m_app.Post().MailBoxesOpen())
         return;
-    ShowCount();
+    m_count->setText(delivery::WaitingCount(m_app.Post().WaitingCount()));
     // Taken before any box opens: a check that runs inside the box finds them told.
     const RetrySchedule::Notices notices = m_app.Post().TakeDeliveryNotices();
     const QString caption = texts::Caption();

@@ -17,8 +17,6 @@ public:
 
     // After every mail check: the count anew, and the notices the last check found.
     void Update();
-    // The count anew, as after a send.
-    void ShowCount();
 
 private:
     Varnel& m_app;

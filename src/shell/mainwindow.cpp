@@ -100,7 +100,6 @@ MainWindow::MainWindow(Varnel& app, QWidget* parent) : QMainWindow(parent), m_ap
     m_lifecycle->rememberWindow = [this] { m_memory->Save(); };
     m_delivery = std::make_unique<DeliveryView>(app, *this, *m_client->MailModel());
     m_mailCheck->afterCheck = [this] { m_delivery->Update(); };
-    m_composer->afterSending = [this] { m_delivery->ShowCount(); };
 
     // The status bar: the unread count always, and a word after a command.
     statusBar()->setObjectName(QStringLiteral("StatusBar"));

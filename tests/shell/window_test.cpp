@@ -175,9 +175,7 @@ private Q_SLOTS:
         QVERIFY(pc.prompt.boxes.value(0).text.contains(QStringLiteral("ダブルクリック")));
         Compose(ui, {u"PC02"_qs, u"PC03"_qs}, u"本文"_qs);
         ui.Mn_MailSend->trigger();
-        // The copy to PC03 waits to go with the retries (it is not kept as saved), as the bar says;
-        // the count of copies on their way, unanswered PC02's among them, shows at once.
-        QCOMPARE(Named<QLabel>(pc.Window(), "St_Waiting")->text(), u"送信待ち 2 通"_qs);
+        // The copy to PC03 waits to go with the retries (it is not kept as saved), as the bar says.
         QCOMPARE(pc.Window().statusBar()->currentMessage(),
                  u"1通のメールを送信しました。1通は送信待ちです（相手につながると自動で送られます）。"_qs);
 
