@@ -1,5 +1,7 @@
 #include "shell/application.h"
 
+#include "shell/texts.h"
+
 #include <exception>
 
 namespace varnel {
@@ -14,7 +16,7 @@ bool VarnelApplication::notify(QObject* receiver, QEvent* event) {
             showError(QString::fromLocal8Bit(error.what()) + QStringLiteral("."));
     } catch (...) {
         if (showError)
-            showError(QStringLiteral("不明なエラーです."));
+            showError(texts::UnknownError());
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "shell/helpwindow.h"
 
 #include "shell/icons.h"
+#include "shell/texts.h"
 
 #include <QImage>
 #include <QKeyEvent>
@@ -48,7 +49,7 @@ public:
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     InitHelpResources();
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(QStringLiteral("Varnel ヘルプ"));
+    setWindowTitle(texts::HelpCaption());
     setWindowIcon(icons::Window());
     resize(560, 520);
 

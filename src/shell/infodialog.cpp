@@ -31,7 +31,7 @@ InfoDialog::InfoDialog(QWidget* parent, const SealDesk* seals)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Frm_Info"));
-    setWindowTitle(QStringLiteral("Varnel-[情報]"));
+    setWindowTitle(texts::InfoCaption());
     setFont(icons::UiFont());
     setFixedSize(192, 108);
 

@@ -1,6 +1,7 @@
 #include "shell/mailfinder.h"
 
 #include "shell/maillistmodel.h"
+#include "shell/texts.h"
 #include "text/textfold.h"
 
 #include <QAction>
@@ -33,8 +34,8 @@ MailFinder::MailFinder(QWidget& toolPanel, QTreeView& list, MailListModel& model
     layout->setContentsMargins(0, 0, 0, 0);
     m_field = new QLineEdit(m_bar);
     m_field->setObjectName(QStringLiteral("SearchField"));
-    m_field->setPlaceholderText(QStringLiteral("検索（メール名・送信者・受信者・本文）"));
-    m_field->setToolTip(QStringLiteral("入力した文字を含むメールだけを表示します（Ctrl+F、Escで解除）"));
+    m_field->setPlaceholderText(texts::SearchPlaceholder());
+    m_field->setToolTip(texts::SearchTip());
     m_field->setClearButtonEnabled(true);
     m_count = new QLabel(m_bar);
     m_count->setObjectName(QStringLiteral("SearchCount"));
@@ -56,7 +57,7 @@ MailFinder::MailFinder(QWidget& toolPanel, QTreeView& list, MailListModel& model
     QHeaderView* header = list.header();
     header->setSectionsClickable(true);
     connect(header, &QHeaderView::sectionClicked, this, &MailFinder::HeaderClicked);
-    auto* reset = new QAction(QStringLiteral("新しい順に戻す"), header);
+    auto* reset = new QAction(texts::BoxOrder(), header);
     reset->setObjectName(QStringLiteral("LV_SortReset"));
     header->addAction(reset);
     header->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -198,7 +199,7 @@ void MailFinder::ShowMailBox(View view, const MailBox* box) {
             m_model.ShowMailBox(box, RowsOf(rows, *box));
     }
     m_count->setVisible(!m_query.isEmpty());
-    m_count->setText(QStringLiteral("該当 %1 通").arg(m_model.rowCount()));
+    m_count->setText(texts::MatchCount(m_model.rowCount()));
 }
 
 void MailFinder::ShowCompose() {

@@ -286,7 +286,7 @@ void MailViews::ShowSelectedMail() {
         return;
     const bool unread = m_view == View::Read && m_model.Image(row) == Delivered;
     if (unread && SelectedCount() > 1) {
-        m_memo.setPlainText(QStringLiteral("（まだ開いていないメールです。このメールだけを選ぶと開きます）"));
+        m_memo.setPlainText(texts::UnopenedAmongMany());
         return;
     }
 
@@ -315,9 +315,7 @@ void MailViews::DeleteSelected() {
     if (selected.size() == 1) {
         m_app.Post().Delete(ShownBox(), selected.front());
     } else {
-        const QString question =
-            QStringLiteral("選択した%1通のメールを削除します。元に戻せません。よろしいですか？")
-                .arg(selected.size());
+        const QString question = texts::ConfirmDeleteSelected(int(selected.size()));
         if (!m_app.Platform().prompt->AskYesNo(m_list.window(), question, texts::Caption()))
             return;
         m_app.Post().DeleteMany(ShownBox(), selected);

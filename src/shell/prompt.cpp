@@ -21,8 +21,8 @@ void MessageBoxPrompt::Show(QWidget* owner, const QString& text, const QString& 
 bool MessageBoxPrompt::AskRetry(QWidget* owner, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, owner);
     box.setTextFormat(Qt::PlainText);
-    QPushButton* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::AcceptRole);
-    box.addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
+    QPushButton* retry = box.addButton(texts::RetryButton(), QMessageBox::AcceptRole);
+    box.addButton(texts::DontSaveButton(), QMessageBox::DestructiveRole);
     box.setDefaultButton(retry);
     box.exec();
     return box.clickedButton() == retry;
@@ -31,8 +31,8 @@ bool MessageBoxPrompt::AskRetry(QWidget* owner, const QString& text, const QStri
 bool MessageBoxPrompt::AskYesNo(QWidget* owner, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, owner);
     box.setTextFormat(Qt::PlainText);
-    QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    QPushButton* yes = box.addButton(texts::YesButton(), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(texts::NoButton(), QMessageBox::NoRole);
     box.setDefaultButton(no);
     box.setEscapeButton(no);
     box.exec();
@@ -78,8 +78,7 @@ void MessageBoxPrompt::Notice(QWidget* owner, const QString& text, const QString
 }
 
 void TellBoxFull(Prompt& prompt, QWidget* owner, const QString& box) {
-    prompt.Show(owner, QStringLiteral("%1がいっぱいです。不要なメールを削除してください。").arg(box),
-                texts::Caption(), QMessageBox::Warning);
+    prompt.Show(owner, texts::BoxFull(box), texts::Caption(), QMessageBox::Warning);
 }
 
 } // namespace varnel

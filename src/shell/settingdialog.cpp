@@ -5,6 +5,7 @@
 #include "shell/dialogsupport.h"
 #include "shell/icons.h"
 #include "shell/sealnotices.h"
+#include "shell/texts.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -41,7 +42,7 @@ SettingDialog::SettingDialog(SETTING& settings, QWidget* parent, SealDesk* seals
                           Qt::WindowCloseButtonHint),
       m_settings(settings), m_seals(seals), m_store(store) {
     setObjectName(QStringLiteral("Frm_Setting"));
-    setWindowTitle(QStringLiteral("Varnel-[設定]"));
+    setWindowTitle(texts::SettingCaption());
     setWindowIcon(icons::SettingsWindow());
     setFont(icons::UiFont());
     setFixedSize(312, 173);

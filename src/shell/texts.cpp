@@ -221,4 +221,97 @@ QString DiscardDraftAndReply() {
     return QStringLiteral("破棄して返信");
 }
 
+QString TitleUnencodable(const QString& ch) {
+    return QStringLiteral("タイトルの「%1」は、メールで使える文字にないため送れません。\n"
+                          "別の言葉か、かなに置き換えてください。")
+        .arg(ch);
+}
+
+QString TitleSeparator(const QString& ch) {
+    const QString shown = ch.isEmpty() ? QStringLiteral("制御文字") : QStringLiteral("「%1」").arg(ch);
+    return QStringLiteral("タイトルの%1は、メールの見出しの区切りに使われるため使えません。\n"
+                          "タイトルがそこで切れてしまいます。別の記号か言葉に置き換えてください。")
+        .arg(shown);
+}
+
+QString TitleSplitByCharacter(const QString& ch) {
+    return QStringLiteral("タイトルの「%1」は、このままでは送れません。\n"
+                          "この文字はメールの中で見出しの区切りと重なり、タイトルがそこで二つに切れて"
+                          "しまいます。\n"
+                          "別の言葉に言い換えるか、かなで書いてください。")
+        .arg(ch);
+}
+
+QString SearchPlaceholder() {
+    return QStringLiteral("検索（メール名・送信者・受信者・本文）");
+}
+
+QString SearchTip() {
+    return QStringLiteral("入力した文字を含むメールだけを表示します（Ctrl+F、Escで解除）");
+}
+
+QString MatchCount(int count) {
+    return QStringLiteral("該当 %1 通").arg(count);
+}
+
+QString BoxOrder() {
+    return QStringLiteral("新しい順に戻す");
+}
+
+QString UnopenedAmongMany() {
+    return QStringLiteral("（まだ開いていないメールです。このメールだけを選ぶと開きます）");
+}
+
+QString ConfirmDeleteSelected(int count) {
+    return QStringLiteral("選択した%1通のメールを削除します。元に戻せません。よろしいですか？").arg(count);
+}
+
+QString RetryButton() {
+    return QStringLiteral("再試行");
+}
+
+QString DontSaveButton() {
+    return QStringLiteral("保存しない");
+}
+
+QString YesButton() {
+    return QStringLiteral("はい");
+}
+
+QString NoButton() {
+    return QStringLiteral("いいえ");
+}
+
+QString BoxFull(const QString& boxName) {
+    return QStringLiteral("%1がいっぱいです。不要なメールを削除してください。").arg(boxName);
+}
+
+QString InfoCaption() {
+    return QStringLiteral("Varnel-[情報]");
+}
+
+QString TitleCaption() {
+    return QStringLiteral("Varnel-[タイトル入力]");
+}
+
+QString SettingCaption() {
+    return QStringLiteral("Varnel-[設定]");
+}
+
+QString EmptyTitle() {
+    return QStringLiteral("タイトルを入力してください");
+}
+
+QString HelpCaption() {
+    return QStringLiteral("Varnel ヘルプ");
+}
+
+QString OpenAction() {
+    return QStringLiteral("開く");
+}
+
+QString UnknownError() {
+    return QStringLiteral("不明なエラーです.");
+}
+
 } // namespace varnel::texts

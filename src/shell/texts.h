@@ -56,4 +56,38 @@ QString KeepWriting();
 QString SaveDraftAndReply();
 QString DiscardDraftAndReply();
 
+// Titles the person cannot send as they stand: a character without a CP932 form, one that is a
+// mark or the separator (an empty character: a control character), one whose second byte is the
+// separator.
+QString TitleUnencodable(const QString& ch);
+QString TitleSeparator(const QString& ch);
+QString TitleSplitByCharacter(const QString& ch);
+
+// The list: the search field, its count, the sort's way back, a mail left unopened among many
+// selected, the question before deleting several.
+QString SearchPlaceholder();
+QString SearchTip();
+QString MatchCount(int count);
+QString BoxOrder();
+QString UnopenedAmongMany();
+QString ConfirmDeleteSelected(int count);
+
+// The message boxes' buttons, and the box of a full mailbox.
+QString RetryButton();
+QString DontSaveButton();
+QString YesButton();
+QString NoButton();
+QString BoxFull(const QString& boxName);
+
+// The dialogs' captions; the title dialog's word for an empty title.
+QString InfoCaption();
+QString TitleCaption();
+QString SettingCaption();
+QString EmptyTitle();
+
+// Elsewhere: the help window's caption, the notification's action, an error nobody named.
+QString HelpCaption();
+QString OpenAction();
+QString UnknownError();
+
 } // namespace varnel::texts

@@ -1,5 +1,6 @@
 #include "shell/titlecheck.h"
 
+#include "shell/texts.h"
 #include "store/mailrecord.h"
 #include "text/cp932.h"
 
@@ -26,23 +27,13 @@ QString TitleTrouble(const QString& title) {
     for (const QString& ch : Characters(title)) {
         QByteArray bytes;
         if (!cp932::Encode(ch, bytes))
-            return QStringLiteral("タイトルの「%1」は、メールで使える文字にないため送れません。\n"
-                                  "別の言葉か、かなに置き換えてください。")
-                .arg(ch);
+            return texts::TitleUnencodable(ch);
         if (bytes.size() == 1 &&
             (bytes[0] == kSeparator || bytes[0] == kRecordMark || bytes[0] == kHeaderEnd)) {
-            const QString shown =
-                ch.at(0).isPrint() ? QStringLiteral("「%1」").arg(ch) : QStringLiteral("制御文字");
-            return QStringLiteral("タイトルの%1は、メールの見出しの区切りに使われるため使えません。\n"
-                                  "タイトルがそこで切れてしまいます。別の記号か言葉に置き換えてください。")
-                .arg(shown);
+            return texts::TitleSeparator(ch.at(0).isPrint() ? ch : QString());
         }
         if (bytes.size() == 2 && bytes[1] == kSeparator)
-            return QStringLiteral("タイトルの「%1」は、このままでは送れません。\n"
-                                  "この文字はメールの中で見出しの区切りと重なり、タイトルがそこで二つに切れて"
-                                  "しまいます。\n"
-                                  "別の言葉に言い換えるか、かなで書いてください。")
-                .arg(ch);
+            return texts::TitleSplitByCharacter(ch);
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "shell/dialogsupport.h"
 #include "shell/icons.h"
 #include "shell/prompt.h"
+#include "shell/texts.h"
 #include "shell/titlecheck.h"
 
 #include <QKeyEvent>
@@ -25,7 +26,7 @@ TitleDialog::TitleDialog(QWidget* parent, Prompt* boxes)
                           Qt::WindowCloseButtonHint) {
     m_prompt = boxes;
     setObjectName(QStringLiteral("Frm_Title"));
-    setWindowTitle(QStringLiteral("Varnel-[タイトル入力]"));
+    setWindowTitle(texts::TitleCaption());
     setFont(icons::UiFont());
     setFixedSize(262, 93);
 
@@ -38,7 +39,7 @@ TitleDialog::TitleDialog(QWidget* parent, Prompt* boxes)
     m_note->setObjectName(QStringLiteral("Label2"));
     m_note->move(88, 24);
     m_note->adjustSize();
-    m_emptyRefusal = new QLabel(QStringLiteral("タイトルを入力してください"), this);
+    m_emptyRefusal = new QLabel(texts::EmptyTitle(), this);
     m_emptyRefusal->setObjectName(QStringLiteral("Lb_EmptyTitle"));
     m_emptyRefusal->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
     m_emptyRefusal->move(16, 24);

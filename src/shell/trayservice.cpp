@@ -1,5 +1,7 @@
 #include "shell/trayservice.h"
 
+#include "shell/texts.h"
+
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -96,7 +98,7 @@ bool SystemTray::NotifyOverBus(const QString& title, const QString& text) {
         .replace(u'<', QStringLiteral("&lt;"))
         .replace(u'>', QStringLiteral("&gt;"));
     call << QStringLiteral("Varnel") << m_notification << QStringLiteral("varnel") << title << body
-         << QStringList{QStringLiteral("default"), QStringLiteral("開く")} << QVariantMap{} << 15000;
+         << QStringList{QStringLiteral("default"), texts::OpenAction()} << QVariantMap{} << 15000;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
         const QDBusPendingReply<uint> reply = *done;
