@@ -361,14 +361,14 @@ DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/n2/bus" ip netns exec "${NS}2" \
 PID[publish]=$!
 for _ in $(seq 100); do grep -q '^Established' "$W/publish.log" && break; sleep 0.05; done
 for round in first late; do
-    : >"$W/pc1/stderr.log"
+    seen=$(wc -l <"$W/pc1/stderr.log") # what this round's copy says comes after
     [ "$round" = late ] && kill -STOP "${PID[avahi2]}"
     start_copy 1
     [ "$round" = late ] && sleep 4 && kill -CONT "${PID[avahi2]}"
     found=0 name=pc1
     # Up to about half a minute: a loaded machine may take a while to settle its daemon.
     for _ in $(seq 150); do
-        grep -q 'announced as pc1 #2' "$W/pc1/stderr.log" && name="pc1 #2"
+        tail -n +$((seen + 1)) "$W/pc1/stderr.log" | grep -q 'announced as pc1 #2' && name="pc1 #2"
         line1=$(ask_raw 1)
         line3=$(ask_raw 3) # raw: a name with a space is one name
         if [[ "$line1" == *"self=$name" && "$line3" == *"OFFICE[pc1,pc1 #2]"* ]]; then
