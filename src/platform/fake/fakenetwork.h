@@ -45,6 +45,14 @@ public:
         m_queue.push_back({datagram, from});
     }
     qsizetype Waiting() const { return qsizetype(m_queue.size()); }
+    // Reads every datagram waiting here, oldest first.
+    QList<QByteArray> TakeAll() {
+        QList<QByteArray> all;
+        QByteArray datagram;
+        while (PendingSize() >= 0 && ReadNext(datagram))
+            all.append(datagram);
+        return all;
+    }
 
     bool failOpen = false;       // Open fails (another copy owns the endpoint)
     bool failSends = false;      // every send from here fails
