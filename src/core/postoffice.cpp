@@ -81,9 +81,10 @@ void PostOffice::CloseEndpoint() {
 }
 
 MailStore::Closing PostOffice::CloseMailBox(Box box) {
+    const bool first = m_courier != nullptr;
     m_courier.reset();
-    // Marks of mail no longer in either box are forgotten.
-    if (m_seals && m_sendBox && m_receiveBox) {
+    // Marks of mail no longer in either box are forgotten, once: the boxes change no more.
+    if (first && m_seals && m_sendBox && m_receiveBox) {
         const auto keysOf = [](const MailBox& mailbox) {
             QSet<QByteArray> keys;
             QByteArray key;
@@ -128,10 +129,6 @@ PostOffice::CheckOutcome PostOffice::CheckMail() {
 
 int PostOffice::UnreadCount() const {
     return m_courier ? m_courier->UnreadCount() : 0;
-}
-
-bool PostOffice::HasUnread() const {
-    return m_courier && m_courier->HasUnread();
 }
 
 Courier::Refusal PostOffice::CheckSize(const Recipient& row, QByteArrayView body) {

@@ -75,8 +75,6 @@ public:
     };
     // One mail check: arrivals stored and answered, receipts applied, changes put on disk.
     CheckOutcome CheckMail();
-    // A received mail waits unopened.
-    bool HasUnread() const;
     // How many received mails wait unopened.
     int UnreadCount() const;
 
