@@ -82,7 +82,7 @@ Courier::ComposeResult Courier::SendComposed(const QList<Recipient>& rows, QByte
     const QByteArrayView text = TextFields::UpToZero(body);
     QList<QByteArray> mails;
     for (const Recipient& row : rows) {
-        QByteArray mail = BuildHeader('S', row.title, row.sender, row.recipient, sendTime);
+        QByteArray mail = BuildHeader(StatusLetter(Sent), row.title, row.sender, row.recipient, sendTime);
         // A copy that cannot go out as it stands stops the whole mail before anything is sent; the
         // caller asks CheckSize first and tells the user.
         if (mail.size() > kMaxHeader || mail.size() + text.size() + 1 > kMaxOutgoingMail)
@@ -114,9 +114,10 @@ bool Courier::SendSelected(int i) {
     QByteArray stored;
     if (!m_sendBox.HeaderOf(i, stored))
         return false;
-    const QByteArray recipient = m_sendBox.FieldOf(i, 2);
-    const QByteArray header = BuildHeader('S', m_sendBox.FieldOf(i, 0), m_sendBox.FieldOf(i, 1), recipient,
-                                          m_sendBox.FieldOf(i, 3));
+    const MailHeader mail = m_sendBox.Header(i);
+    const QByteArray& recipient = mail.recipient;
+    const QByteArray header =
+        BuildHeader(StatusLetter(Sent), mail.title, mail.sender, recipient, mail.sendTime);
     // The body goes out byte for byte as stored, so it arrives as it was written.
     const QByteArray body = m_sendBox.Body(i);
     if (header.size() > kMaxHeader || header.size() + body.size() + 1 > kMaxOutgoingMail)
@@ -179,8 +180,8 @@ bool Courier::SendReceipt(QByteArray& header, char letter) {
         return false;
     // Split at every separator, part 0 is the record mark with the letter, part 1 the title and
     // part 2 the sender: the receipt goes back to where the mail came from.
-    QByteArray host;
-    if (!TextFields::NthField(host, header, kSeparator, 2) || host.size() > kMaxHostName)
+    const QByteArray host = PartOf(header, 2);
+    if (host.isEmpty())
         return false;
     header[1] = letter;
     // A receipt never holds up the window for a name lookup: it leaves once the name is resolved.
@@ -323,12 +324,7 @@ int Courier::UnreadCount() const {
 }
 
 bool Courier::HasUnread() const {
-    // Every record is looked at: one with a strange letter must not hide unread mail behind it.
-    for (int i = 0; i < m_receiveBox.MarkCount(); ++i) {
-        if (m_receiveBox.StatusOf(i) == Delivered)
-            return true;
-    }
-    return false;
+    return UnreadCount() > 0;
 }
 
 } // namespace varnel
