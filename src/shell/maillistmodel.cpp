@@ -10,6 +10,19 @@
 
 namespace varnel {
 
+namespace {
+
+// The cells of a record's row: its header fields, one per column, in their order.
+QStringList CellsOf(const MailBox& box, int record) {
+    QStringList cells;
+    cells.reserve(MailListModel::kColumns);
+    for (int col = 0; col < MailListModel::kColumns; ++col)
+        cells.append(cp932::Decode(box.FieldOf(record, col)));
+    return cells;
+}
+
+} // namespace
+
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void MailListModel::Forget(bool composing) {
@@ -102,11 +115,7 @@ const QStringList& MailListModel::Decoded(int row) const {
     auto it = m_cells.constFind(record);
     if (it != m_cells.constEnd())
         return *it;
-    QStringList cells;
-    cells.reserve(kColumns);
-    for (int col = 0; col < kColumns; ++col)
-        cells.append(cp932::Decode(m_box->FieldOf(record, col)));
-    return *m_cells.insert(record, cells);
+    return *m_cells.insert(record, CellsOf(*m_box, record));
 }
 
 QString MailListModel::CellText(int row, int col) const {
@@ -160,10 +169,7 @@ void MailListModel::ReloadRow(int row, const MailBox& box) {
     if (m_composing || !InRange(row))
         return;
     const int record = RecordAt(row);
-    QStringList cells;
-    for (int col = 0; col < kColumns; ++col)
-        cells.append(cp932::Decode(box.FieldOf(record, col)));
-    m_cells.insert(record, cells);
+    m_cells.insert(record, CellsOf(box, record));
     Q_EMIT dataChanged(index(row, 0), index(row, kColumns - 1), {Qt::DisplayRole});
 }
 
