@@ -5,12 +5,17 @@
 
 namespace varnel {
 
-// The local date and time, and its text form in mail headers ("yyyy/MM/dd H:mm:ss").
+// The text form of a time in mail headers, as QDateTime writes and reads it.
+inline QString TimeFormat() {
+    return QStringLiteral("yyyy/MM/dd H:mm:ss");
+}
+
+// The local date and time, and its text form in mail headers.
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime Now() const = 0;
-    QByteArray TimeText() const { return Now().toString(QStringLiteral("yyyy/MM/dd H:mm:ss")).toLatin1(); }
+    QByteArray TimeText() const { return Now().toString(TimeFormat()).toLatin1(); }
 };
 
 class SystemClock final : public Clock {

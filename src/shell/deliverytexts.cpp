@@ -1,5 +1,6 @@
 #include "shell/deliverytexts.h"
 
+#include "clock.h"
 #include "text/cp932.h"
 
 #include <QStringList>
@@ -36,8 +37,7 @@ QString WaitingTip(const RetrySchedule::Waiting& waiting) {
         QStringLiteral("送信待ち: 届いた知らせを待っています（%1 回送りました）").arg(waiting.tries);
     if (waiting.behindOlder)
         return tip + QStringLiteral("\n相手から返事がないため、同じ相手への古いメールが届いてから送ります");
-    return tip + QStringLiteral("\n次に送る時刻: %1")
-                     .arg(waiting.next.toString(QStringLiteral("yyyy/MM/dd H:mm:ss")));
+    return tip + QStringLiteral("\n次に送る時刻: %1").arg(waiting.next.toString(TimeFormat()));
 }
 
 QString WaitingCount(int count) {

@@ -28,7 +28,7 @@ qint64 RetrySchedule::PauseAfter(int tries) {
 RetrySchedule::RetrySchedule(MailBox& sendBox, const Clock& clock,
                              std::function<Presence(QByteArrayView)> presence)
     : m_clock(clock), m_presence(std::move(presence)),
-      m_places(sendBox, [](char letter) { return letter == 'S'; }) {
+      m_places(sendBox, [](char letter) { return StatusFromLetter(letter) == Sent; }) {
     m_places.SetListener([this](const auto& gone, const auto& added) { Changed(gone, added); });
     // The copies on their way when the box opened go at the first tick.
     m_places.Rebuild();
@@ -52,8 +52,7 @@ void RetrySchedule::Changed(const std::vector<RecordPlaces::Id>& gone,
 
 void RetrySchedule::Add(RecordPlaces::Id id, qint64 now) {
     const QByteArray key = m_places.KeyOf(id);
-    const QDateTime sent =
-        QDateTime::fromString(QString::fromLatin1(KeyField(key, 3)), QStringLiteral("yyyy/MM/dd H:mm:ss"));
+    const QDateTime sent = QDateTime::fromString(QString::fromLatin1(KeyField(key, 3)), TimeFormat());
     const QByteArray host = KeyField(key, 2);
     // A send time this program did not write, or one more than seven days ago: never by itself.
     if (!sent.isValid() || host.isEmpty() || now - sent.toMSecsSinceEpoch() > kGiveUpMs)
@@ -152,7 +151,8 @@ std::vector<RetrySchedule::Due> RetrySchedule::TakeDue() {
         const QByteArray name = m_heads.begin()->second;
         const RecordPlaces::Id id = Next(m_hosts[name]);
         // The header as it first went out: the same key, letter S, no read time.
-        const QByteArray header = "\aS\\" + m_places.KeyOf(id) + "\\\b";
+        const QByteArray header = QByteArray(1, kRecordMark) + StatusLetter(Sent) + kSeparator +
+                                  m_places.KeyOf(id) + kSeparator + kHeaderEnd;
         const QByteArray body = m_places.BodyOf(id);
         if (header.size() > kMaxHeader || header.size() + body.size() + 1 > kMaxOutgoingMail) {
             Remove(id); // cannot travel as it stands: no try would ever arrive
