@@ -158,14 +158,6 @@ void MailViews::SetSealMark() {
     }
 }
 
-void MailViews::SelectRowQuietly(int row) {
-    QScopedValueRollback guard(m_showing, true);
-    const QModelIndex index = m_model.index(row, 0);
-    m_list.selectionModel()->setCurrentIndex(index,
-                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_list.scrollTo(index);
-}
-
 void MailViews::SelectRowsQuietly(const std::vector<int>& rows, int current) {
     QScopedValueRollback guard(m_showing, true);
     QItemSelection selection;
@@ -231,8 +223,8 @@ void MailViews::RefillKeepingSelection() {
             if (found == wanted.constEnd())
                 continue;
             const int occurrence = seen[key]++;
+            const int row = m_model.RowOf(i);
             for (const Identity& identity : *found) {
-                const int row = m_model.RowOf(i);
                 if (identity.occurrence != occurrence || row < 0)
                     continue;
                 rows.push_back(row);

@@ -75,7 +75,6 @@ private:
     void ShowSelectedMail();
     void PutDraft(const Draft& draft);
     bool ConfirmDeleteAll();
-    void SelectRowQuietly(int row);
     // Selects the rows (and makes the row current) without showing anything.
     void SelectRowsQuietly(const std::vector<int>& rows, int current);
     int RecordOfRow(int row) const;
