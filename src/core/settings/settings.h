@@ -14,6 +14,14 @@ struct SETTING {
     QString ReadFina;
 };
 
+// The names the mailbox file settings are stored under.
+inline QString SendFinaKey() {
+    return QStringLiteral("SendFina");
+}
+inline QString ReadFinaKey() {
+    return QStringLiteral("ReadFina");
+}
+
 // The mailbox file names when the settings name none.
 inline QString DefaultSendFina() {
     return QStringLiteral("vnsend.txt");

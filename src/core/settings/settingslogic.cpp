@@ -8,8 +8,8 @@ namespace {
 const QString kTray = QStringLiteral("Tray");
 const QString kPopup = QStringLiteral("Popup");
 const QString kFront = QStringLiteral("Front");
-const QString kSendFina = QStringLiteral("SendFina");
-const QString kReadFina = QStringLiteral("ReadFina");
+const QString kSendFina = SendFinaKey();
+const QString kReadFina = ReadFinaKey();
 
 using Problem = SettingsReport::Problem;
 

@@ -1,5 +1,6 @@
 #include "store/mailstore.h"
 
+#include "settings/settings.h"
 #include "store/journal.h"
 #include "store/mailbox.h"
 #include "store/mailboxfiles.h"
@@ -62,8 +63,8 @@ StoreNotice MailStore::NoticeFor(StoreNotice::Kind kind, const Kept& kept) const
 
 std::vector<StoreNotice> MailStore::Open(const QString& sendName, const QString& receiveName,
                                          MailBox& sendBox, MailBox& receiveBox) {
-    const QString settings[] = {QStringLiteral("SendFina"), QStringLiteral("ReadFina")};
-    const QString defaults[] = {QStringLiteral("vnsend.txt"), QStringLiteral("vnread.txt")};
+    const QString settings[] = {SendFinaKey(), ReadFinaKey()};
+    const QString defaults[] = {DefaultSendFina(), DefaultReadFina()};
     QString names[] = {sendName, receiveName};
     std::vector<StoreNotice> notices;
     const auto refuse = [&](int i, NameProblem problem, const QString& path = {}) {
