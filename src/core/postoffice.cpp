@@ -22,8 +22,12 @@ bool PostOffice::OpenEndpoint() {
     return m_mailSlot.Open();
 }
 
+bool PostOffice::RefreshNetwork() {
+    return m_netBrowser.Enumerate() != 0;
+}
+
 bool PostOffice::ListNetwork() {
-    const bool found = m_netBrowser.Enumerate() != 0;
+    const bool found = RefreshNetwork();
     // Every machine may be reachable now: the copies waiting for each go again at once.
     if (m_courier)
         m_courier->NetworkDetected();

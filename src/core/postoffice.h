@@ -48,8 +48,12 @@ public:
     // The start-up steps, in their order: the endpoint, the network, this machine's name, the
     // mailboxes.
     bool OpenEndpoint();
-    // Lists the network anew; false when it found no host.
+    // Lists the network anew, as a network detection: copies waiting for a machine go again at once,
+    // and machines without a key are asked for theirs. False when it found no host.
     bool ListNetwork();
+    // Reads the listing as the network stands, and nothing more (the tree's watch between
+    // detections). False when it found no host.
+    bool RefreshNetwork();
     // Finds this machine's name among the listed hosts; false (the name kept) when it cannot.
     bool DetectLocalHost();
     // Takes the data folder for this copy alone, before anything in it is read.

@@ -86,7 +86,12 @@ NetworkTree::NetworkTree(Varnel& app, QTreeWidget& tree) : m_app(app), m_tree(tr
     m_watch = new QTimer(&m_tree);
     m_watch->setObjectName(QStringLiteral("Tm_NetWatch"));
     m_watch->setInterval(kWatchInterval);
-    QObject::connect(m_watch, &QTimer::timeout, &m_tree, [this] { Fill(); });
+    // A watch tick follows the listing; it is no network detection, so the copies on their way keep
+    // their pauses.
+    QObject::connect(m_watch, &QTimer::timeout, &m_tree, [this] {
+        m_app.Post().RefreshNetwork();
+        FollowTables();
+    });
 }
 
 NetworkTree::~NetworkTree() {

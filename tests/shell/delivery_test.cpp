@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 using namespace varnel;
 
@@ -43,6 +44,13 @@ private Q_SLOTS:
         QCOMPARE(w.Count(), QStringLiteral("送信待ち 1 通"));
         QCOMPARE(Picture(w.FirstRow(Qt::DecorationRole)), Picture(icons::Waiting()));
         QVERIFY(w.FirstRow(Qt::ToolTipRole).toString().contains(QStringLiteral("（1 回送りました）")));
+        // The tree's watch is no network detection: the copy keeps its pause. ネットワーク再検出 is one.
+        QMetaObject::invokeMethod(Named<QTimer>(w.pc.Window(), "Tm_NetWatch"), "timeout");
+        ui.CheckMail();
+        QVERIFY(w.FirstRow(Qt::ToolTipRole).toString().contains(QStringLiteral("（1 回送りました）")));
+        ui.Mn_ViewNet->trigger();
+        ui.CheckMail();
+        QVERIFY(w.FirstRow(Qt::ToolTipRole).toString().contains(QStringLiteral("（2 回送りました）")));
 
         ui.LV_View->setCurrentIndex(ui.LV_Model->index(0, 0));
         ui.PM_ViewSave->trigger();
