@@ -252,10 +252,6 @@ QByteArray PostOffice::KeyOf(Box box, int i) const {
     return key;
 }
 
-QString PostOffice::FileNameOf(Box box) const {
-    return m_store && MailBoxOf(box) ? m_store->NameOf(*MailBoxOf(box)) : QString();
-}
-
 QByteArray PostOffice::GroupName(int i) const {
     return m_netBrowser.GroupName(i);
 }

@@ -128,7 +128,6 @@ public:
     MailStatus StatusOf(Box box, int i) const;
     MailHeader HeaderOf(Box box, int i) const;
     QByteArray KeyOf(Box box, int i) const;
-    QString FileNameOf(Box box) const;
     const QByteArray& LocalHostName() const { return m_localHostName; }
     bool NetworkFound() const { return m_netBrowser.NetworkFound(); }
     int GroupCount() const { return m_netBrowser.GetGroupCount(); }

@@ -42,12 +42,12 @@ std::optional<Identity> Identity::FromSeed(QByteArrayView seed) {
     identity.m_seed = seed.toByteArray();
     identity.m_signPublic = QByteArray(crypto_sign_PUBLICKEYBYTES, '\0');
     identity.m_signSecret = QByteArray(crypto_sign_SECRETKEYBYTES, '\0');
-    identity.m_boxPublic = QByteArray(crypto_box_PUBLICKEYBYTES, '\0');
+    // The public half is only checked here: both halves must convert.
+    QByteArray boxPublic(crypto_box_PUBLICKEYBYTES, '\0');
     identity.m_boxSecret = QByteArray(crypto_box_SECRETKEYBYTES, '\0');
     if (crypto_sign_seed_keypair(Bytes(identity.m_signPublic), Bytes(identity.m_signSecret), Bytes(seed)) !=
             0 ||
-        crypto_sign_ed25519_pk_to_curve25519(Bytes(identity.m_boxPublic), Bytes(identity.m_signPublic)) !=
-            0 ||
+        crypto_sign_ed25519_pk_to_curve25519(Bytes(boxPublic), Bytes(identity.m_signPublic)) != 0 ||
         crypto_sign_ed25519_sk_to_curve25519(Bytes(identity.m_boxSecret), Bytes(identity.m_signSecret)) != 0)
         return std::nullopt;
     return identity;

@@ -23,8 +23,7 @@ public:
 
     const QByteArray& PublicKey() const { return m_signPublic; }
     QByteArray Sign(QByteArrayView message) const;
-    // The X25519 halves for sealing.
-    const QByteArray& BoxPublic() const { return m_boxPublic; }
+    // The X25519 secret for sealing (the public half is derived from PublicKey wherever needed).
     const QByteArray& BoxSecret() const { return m_boxSecret; }
 
 private:
@@ -32,7 +31,6 @@ private:
     QByteArray m_seed;
     QByteArray m_signPublic;
     QByteArray m_signSecret;
-    QByteArray m_boxPublic;
     QByteArray m_boxSecret;
 };
 
