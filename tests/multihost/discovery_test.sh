@@ -38,11 +38,11 @@ mh_enter "dbus-daemon avahi-daemon avahi-publish mkfifo Xvfb xdotool" "$@"
 mh_begin discovery vd "${DISCOVERY_TIMEOUT:-150}" # namespaces ${NS}b (the bridge), ${NS}1..3
 chmod 755 "$W" # the system buses drop to their own user
 MH_KEEP=DISCOVERY_KEEP
-declare -A PID  # role -> PID of what we started: dbusN, avahiN, pcN, xvfbN
+declare -A PID  # role -> PID of what we started: dbusN, avahiN, pcN (the screens are in PIDS)
 declare -A DISP # copy -> X display number, for the copies worked by mouse and keys
 mh_stop_more() {
     local role
-    for role in pc1 pc2 pc3 publish avahi1 avahi2 avahi3 dbus1 dbus2 dbus3 xvfb1 xvfb2; do
+    for role in pc1 pc2 pc3 publish avahi1 avahi2 avahi3 dbus1 dbus2 dbus3; do
         [ -n "${PID[$role]:-}" ] && stop_pid "${PID[$role]}"
     done
 }
@@ -214,13 +214,8 @@ fi
 # --- All three find each other -------------------------------------------------------------------
 # pc1 and pc2 each get a screen of their own, so that a person's mouse and keys can work them.
 for i in 1 2; do
-    exec 5>"$W/display$i"
-    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -ac >"$W/xvfb$i.log" 2>&1 &
-    PID[xvfb$i]=$!
-    exec 5>&-
-    for _ in $(seq 100); do [ -s "$W/display$i" ] && break; sleep 0.05; done
-    DISP[$i]=$(head -n 1 "$W/display$i")
-    [ -n "${DISP[$i]}" ] || skip "Xvfb did not start"
+    mh_screen "$NS$i" "$W/xvfb$i.log" || skip "Xvfb did not start, or pc$i's namespace cannot reach it"
+    DISP[$i]=$LAST_DISPLAY
 done
 for i in 1 2 3; do start_copy "$i"; done
 log "pc1..pc3 started"

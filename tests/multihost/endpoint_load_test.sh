@@ -59,13 +59,8 @@ mh_home "$H"
 } >"$H/config/kobu/network.txt"
 READ1=$H/data/kobu/varnel/vnread.txt
 
-exec 5>"$W/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -ac >"$W/xvfb.log" 2>&1 &
-PIDS+=($!)
-exec 5>&-
-for i in $(seq 100); do [ -s "$W/display" ] && break; sleep 0.1; done
-[ -s "$W/display" ] || { fail "Xvfb did not start"; exit 1; }
-DISPLAY=:$(head -n 1 "$W/display")
+mh_screen ${NS}1 "$W/xvfb.log" || { fail "Xvfb did not start, or pc1's namespace cannot reach it"; exit 1; }
+DISPLAY=:$LAST_DISPLAY
 export DISPLAY
 
 now() { date +%s.%N; }

@@ -12,6 +12,10 @@
 #   mh_run_copy NS HOST DIR [VAR=VALUE...]
 #                            starts $VARNEL as machine HOST in namespace NS on the user folders in DIR
 #                            (offscreen unless the words say otherwise); its PID in LAST_PID
+#   mh_screen NS FILE        starts an Xvfb screen of its own, its log in FILE, and waits until a
+#                            program in namespace NS can draw on it (the server's abstract socket
+#                            is not reachable from there, only its socket file); the display
+#                            number in LAST_DISPLAY, the PID in LAST_PID; false when it never does
 #   mh_wait_bound NS PID [TRIES] [PAUSE]
 #                            waits until something in NS owns the mail port; false when PID ended
 #
@@ -145,6 +149,25 @@ mh_run_copy() {
         DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/no-system-bus" QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$@" \
         "$VARNEL" >>"$h/stdout.log" 2>>"$h/stderr.log" &
     LAST_PID=$!
+}
+
+mh_screen() {
+    local ns=$1 log=$2 number=$2.display
+    : >"$number"
+    exec 5>"$number"
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -ac >"$log" 2>&1 &
+    LAST_PID=$!
+    PIDS+=("$LAST_PID")
+    exec 5>&-
+    LAST_DISPLAY=""
+    for _ in $(seq 100); do
+        [ -s "$number" ] && LAST_DISPLAY=$(head -n 1 "$number") && [ -n "$LAST_DISPLAY" ] &&
+            ip netns exec "$ns" env DISPLAY=":$LAST_DISPLAY" xdotool getdisplaygeometry >/dev/null 2>&1 &&
+            return 0
+        kill -0 "$LAST_PID" 2>/dev/null || return 1
+        sleep 0.05
+    done
+    return 1
 }
 
 mh_wait_bound() {
