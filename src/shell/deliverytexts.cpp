@@ -41,7 +41,7 @@ QString WaitingTip(const RetrySchedule::Waiting& waiting) {
 }
 
 QString WaitingCount(int count) {
-    return count > 0 ? QStringLiteral("送信待ち %1 通").arg(count) : QString();
+    return count > 0 ? QStringLiteral("送信待ち %1通").arg(count) : QString();
 }
 
 QString LongWaiting(const QList<QByteArray>& keys) {

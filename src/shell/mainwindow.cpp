@@ -362,8 +362,7 @@ void MainWindow::UpdateListMenu() {
 }
 
 void MainWindow::ShowUnreadCount(int count) {
-    const QString text =
-        count > 0 ? QStringLiteral("未読メール %1通").arg(count) : QStringLiteral("未読メールはありません");
+    const QString text = texts::UnreadCount(count);
     m_unreadLabel->setText(text);
     m_tray->SetTip(texts::Caption() + u'\n' + text);
 }

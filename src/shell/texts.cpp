@@ -65,6 +65,11 @@ QString NewestMail(const QString& sender, const QString& title) {
     return sender + QStringLiteral("さんから「") + title + QStringLiteral("」");
 }
 
+QString UnreadCount(int count) {
+    return count > 0 ? QStringLiteral("未読メール %1通").arg(count)
+                     : QStringLiteral("未読メールはありません");
+}
+
 QString ConfirmDiscardDraft() {
     return QStringLiteral("作成中のメッセージ（宛先と本文）を全て削除します。よろしいですか？");
 }

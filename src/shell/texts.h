@@ -24,6 +24,8 @@ QString HostNameFailed();
 // title, for the notification.
 QString MailsArrived(int count);
 QString NewestMail(const QString& sender, const QString& title);
+// How many received mails wait unopened, for the status bar and the tray icon's tip.
+QString UnreadCount(int count);
 // The questions before 全て削除: of the message being written, of a whole mailbox.
 QString ConfirmDiscardDraft();
 QString ConfirmDeleteAll(const QString& boxName, int count);

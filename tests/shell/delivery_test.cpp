@@ -41,7 +41,7 @@ private Q_SLOTS:
         Waiting w;
         const MainWindowParts ui = w.pc.Parts();
         ui.CheckMail(); // the start-up try
-        QCOMPARE(w.Count(), QStringLiteral("送信待ち 1 通"));
+        QCOMPARE(w.Count(), QStringLiteral("送信待ち 1通"));
         QCOMPARE(Picture(w.FirstRow(Qt::DecorationRole)), Picture(icons::Waiting()));
         QVERIFY(w.FirstRow(Qt::ToolTipRole).toString().contains(QStringLiteral("（1 回送りました）")));
         // The tree's watch is no network detection: the copy keeps its pause. ネットワーク再検出 is one.
