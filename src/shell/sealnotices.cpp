@@ -30,8 +30,8 @@ QString FingerprintLines(const QByteArray& fingerprint) {
 
 QString OwnFingerprint(const SealDesk* desk) {
     if (!desk)
-        return QStringLiteral("この機械の鍵: なし (メールは封印されません)");
-    return QStringLiteral("この機械の鍵の指紋:\n") + FingerprintLines(desk->OwnFingerprint());
+        return QStringLiteral("このパソコンの鍵: なし (メールは封印されません)");
+    return QStringLiteral("このパソコンの鍵の指紋:\n") + FingerprintLines(desk->OwnFingerprint());
 }
 
 QString MachineTip(const SealDesk* desk, const QByteArray& host, const QString& shownName) {
@@ -62,7 +62,7 @@ QString SentMark(const SealDesk* desk, bool wentSealed) {
 QString KeyChanged(const SealDesk::KeyChange& change, const QString& shownName) {
     return shownName +
            QStringLiteral(" の鍵が変わりました。\n"
-                          "別の機械がこの名前を名乗っているおそれがあります。\n\n"
+                          "別のパソコンがこの名前を名乗っているおそれがあります。\n\n"
                           "登録済みの鍵の指紋:\n") +
            FingerprintLines(change.pinnedFingerprint) + QStringLiteral("\n\n新しい鍵の指紋:\n") +
            FingerprintLines(change.newFingerprint) +
@@ -107,7 +107,7 @@ QString IdentityTrouble(const KeyFiles::IdentityResult& result) {
         text += QStringLiteral("\n(") + result.error + QLatin1Char(')');
     return text + QStringLiteral("\n\nこのままではメールは封印されません。鍵ファイルは書き換えません。\n"
                                  "新しい鍵を作るには、このファイルを移してから起動し直してください"
-                                 " (他の機械では鍵が変わったと示されます)。");
+                                 " (他のパソコンでは鍵が変わったと示されます)。");
 }
 
 } // namespace sealtexts
