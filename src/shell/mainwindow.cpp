@@ -174,6 +174,8 @@ void MainWindow::BuildMenus() {
     m_send = AddItem(m_mailMenu, "Mn_MailSend", QStringLiteral("送信"));
     m_reply = AddItem(m_mailMenu, "Mn_MailReply", QStringLiteral("返信"));
     m_reply->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    // Ctrl+Enter (either key) sends from wherever the focus is; the menu shows the key beside 送信.
+    m_send->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     AddSeparator(m_mailMenu, "N2");
     QMenu* deleteMenu = AddMenu(m_mailMenu, "Mn_MailDel", QStringLiteral("削除"));
     m_deleteSelected = AddItem(deleteMenu, "Mn_DelSelect", QStringLiteral("選択したﾒｰﾙを削除"));
@@ -278,12 +280,6 @@ void MainWindow::WireCommands() {
     deleteKey->setContext(Qt::WidgetShortcut);
     deleteKey->setObjectName(QStringLiteral("LV_DeleteKey"));
     connect(deleteKey, &QShortcut::activated, this, deleteSelected);
-    // Ctrl+Enter sends from wherever the focus is, as 送信 does; the handler refuses what it cannot.
-    for (const int enter : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* sendKey = new QShortcut(QKeySequence(Qt::CTRL | enter), this);
-        sendKey->setObjectName(QStringLiteral("SendKey"));
-        connect(sendKey, &QShortcut::activated, &composer, &Composer::Send);
-    }
     onAction(m_saveWithoutSending, [&composer] { composer.SaveWithoutSending(); });
     onAction(m_restore, [this] { m_tray->RestoreFromTray(); });
     // A double click on a machine, or Enter or Space on it, adds it as a recipient.

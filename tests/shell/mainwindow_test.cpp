@@ -259,12 +259,13 @@ private Q_SLOTS:
         CompareEntries(u.PM_Tray, {Item("PM_Cancel", QStringLiteral("キャンセル")), Sep("N7"),
                                    Item("PM_Reraise", QStringLiteral("元に戻す")), Sep("N8"),
                                    Item("PM_Close", QStringLiteral("Varnelの終了"))});
-        // No item has a keyboard shortcut but 返信 (Ctrl+R) and ヘルプ (F1).
+        // No item has a keyboard shortcut but 送信 (Ctrl+Enter), 返信 (Ctrl+R) and ヘルプ (F1).
         for (const QAction* a : f.findChildren<QAction*>()) {
             const QKeySequence expected =
-                a->objectName() == QLatin1String("Mn_MailReply")  ? QKeySequence(QStringLiteral("Ctrl+R"))
-                : a->objectName() == QLatin1String("Mn_InfoHelp") ? QKeySequence(Qt::Key_F1)
-                                                                  : QKeySequence();
+                a->objectName() == QLatin1String("Mn_MailSend") ? QKeySequence(QStringLiteral("Ctrl+Return"))
+                : a->objectName() == QLatin1String("Mn_MailReply") ? QKeySequence(QStringLiteral("Ctrl+R"))
+                : a->objectName() == QLatin1String("Mn_InfoHelp")  ? QKeySequence(Qt::Key_F1)
+                                                                   : QKeySequence();
             QVERIFY2(a->shortcut() == expected, qPrintable(a->objectName()));
         }
     }
