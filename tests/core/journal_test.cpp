@@ -117,5 +117,26 @@ TEST(Journal, ReplayGoesOnFromACheckpointAndRefusesEditsThatDoNotFit) {
     EXPECT_EQ(text, QByteArray("untouched"));
 }
 
+TEST(Journal, ReplayTakesEditsUpToTheTextsEndAndNoneOneBytePast) {
+    QByteArray text;
+    ASSERT_TRUE(Replay("abc", {Edit{1, 2, "x"}}, 0, text));
+    EXPECT_EQ(text, QByteArray("ax"));
+    text = "untouched";
+    EXPECT_FALSE(Replay("abc", {Edit{1, 3, "x"}}, 0, text));
+    EXPECT_EQ(text, QByteArray("untouched"));
+}
+
+TEST(Journal, OnlyABaseOfNoNegativeSizeStandingFirstStartsTheJournal) {
+    const QByteArray digest = Digest("");
+    const QByteArray start = Start(0, digest);
+    EXPECT_TRUE(Parse(start).started);
+    EXPECT_FALSE(Parse(Start(-1, digest)).started);
+    // An edit between the magic and the base (a checkpoint frame is as long as the base frame).
+    const qsizetype frame = CheckpointFrame(0, digest).size();
+    const Parsed parsed = Parse(start.chopped(frame) + EditFrame(0, 0, "x") + start.last(frame));
+    EXPECT_FALSE(parsed.started);
+    EXPECT_TRUE(parsed.edits.empty());
+}
+
 } // namespace
 } // namespace varnel
