@@ -20,8 +20,9 @@ QByteArray Mail(const QByteArray& title, const QByteArray& body = "hi\r\n") {
 // One run of the program over the same (fake) disk: its store and its two mailboxes. A new run
 // after a run that was not closed is what the next start after a crash sees.
 struct Session {
-    explicit Session(FakeMailboxFiles& files, const QString& send = kSend, const QString& read = kRead)
-        : store(std::make_unique<MailStore>(files)) {
+    explicit Session(FakeMailboxFiles& files, const QString& send = kSend, const QString& read = kRead,
+                     qsizetype cap = MailBox::kDefaultCap)
+        : sendBox(cap), receiveBox(cap), store(std::make_unique<MailStore>(files)) {
         notices = store->Open(send, read, sendBox, receiveBox);
     }
     MailBox sendBox;
@@ -253,6 +254,57 @@ TEST(MailStore, NamesThatCannotServeAreRefusedForTheirDefault) {
             EXPECT_EQ(run.notices[0].problem.code, c.problem) << c.named.toStdString();
         }
     }
+}
+
+TEST(MailStore, AFileOrJournalExactlyAtTheCapIsTakenInWholeAndOneByteMoreIsNot) {
+    const QByteArray full = Mail("a") + Mail("b");
+    for (const QByteArray& text : {full, full + "x"}) {
+        for (const bool inJournal : {false, true}) {
+            FakeMailboxFiles files;
+            files.files[inJournal ? kRead + QStringLiteral(".journal") : kRead] =
+                inJournal ? journal::Start(0, journal::Digest("")) + journal::EditFrame(0, 0, text) : text;
+            const Session run(files, kSend, kRead, full.size());
+            EXPECT_EQ(run.notices.empty(), text == full) << inJournal << text.size();
+            EXPECT_EQ(run.receiveBox.Text() == text, text == full) << inJournal << text.size();
+        }
+    }
+}
+
+TEST(MailStore, EditsAfterADamagedFrameAreNotReplayedOnTheTextWithoutIt) {
+    // On the text without "new", the deletion of "new" would cut away "old", as long as it.
+    const QByteArray old = Mail("old");
+    const QByteArray start = journal::Start(old.size(), journal::Digest(old));
+    QByteArray bytes = start + journal::EditFrame(0, 0, Mail("new")) +
+                       journal::EditFrame(0, 0, Mail("later")) +
+                       journal::EditFrame(Mail("later").size(), Mail("new").size(), "");
+    bytes[start.size() + 10] = char(bytes[start.size() + 10] ^ 0x01);
+    FakeMailboxFiles files;
+    files.files[kRead] = old;
+    files.files[kRead + QStringLiteral(".journal")] = bytes;
+    const Session run(files);
+    ASSERT_EQ(run.notices.size(), 1u);
+    EXPECT_EQ(run.notices[0].kind, StoreNotice::JournalDamaged);
+    EXPECT_EQ(run.receiveBox.Text(), Mail("later") + old);
+}
+
+TEST(MailStore, WhatTheJournalGaveBackAtTheStartIsInTheNextRunOnce) {
+    const QByteArray file = Mail("file");
+    FakeMailboxFiles unwritable; // the file cannot be rewritten: its journal must stay as it was
+    unwritable.files[kRead] = file;
+    unwritable.files[kRead + QStringLiteral(".journal")] =
+        journal::Start(file.size(), journal::Digest(file)) + journal::EditFrame(0, 0, Mail("new"));
+    unwritable.refuse.insert(kRead);
+    EXPECT_EQ(Session(unwritable).receiveBox.Text(), Mail("new") + file);
+    EXPECT_EQ(Session(unwritable).receiveBox.Text(), Mail("new") + file);
+
+    FakeMailboxFiles foreign; // a journal of another file: its mail is taken back, the file rewritten
+    foreign.files[kRead] = file;
+    foreign.files[kRead + QStringLiteral(".journal")] =
+        journal::Start(3, journal::Digest("abc")) + journal::EditFrame(0, 0, Mail("lost"));
+    Session run(foreign);
+    run.receiveBox.Prepend(Mail("new"));
+    ASSERT_TRUE(run.store->Commit());
+    EXPECT_EQ(Session(foreign).receiveBox.Text(), Mail("new") + Mail("lost") + file);
 }
 
 } // namespace
