@@ -149,6 +149,25 @@ TEST_F(RetryScheduleTest, NamesADayLongWaitOnceAndAListedMachineThatNeverAnswers
     EXPECT_TRUE(schedule.TakeNotices().longWaiting.isEmpty());
 }
 
+TEST_F(RetryScheduleTest, ACopyAsLargeAsCanTravelGoesAndOneByteMoreDoesNot) {
+    // Headers of kMaxHeader bytes; mails of kMaxOutgoingMail bytes with their zero, and one more.
+    const auto copy = [](char title, qsizetype over) {
+        Mail mail = M('S', "");
+        mail.title = QByteArray(kMaxHeader - mail.Header().size(), title);
+        mail.body = QByteArray(kMaxOutgoingMail - 1 - kMaxHeader + over, 'b');
+        return mail.Record();
+    };
+    box.SetText(copy('y', 1) + copy('x', 0));
+    RetrySchedule schedule(box, clock);
+    schedule.Answered("PC02"); // not silent: every copy due goes, not the oldest alone
+    const auto due = schedule.TakeDue();
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_EQ(due[0].datagram, copy('x', 0));
+    EXPECT_EQ(schedule.WaitingCount(), 1);
+    box.SetText("\aS\\t\\PC01\\PC02\\\bbody"); // a key without its send time
+    EXPECT_EQ(RetrySchedule(box, clock).WaitingCount(), 0);
+}
+
 // The index against a scan of the whole text after each of many edits anywhere in the box.
 TEST(RecordPlacesTest, FollowsEveryKindOfEditLikeAFreshScan) {
     MailBox box;
