@@ -224,6 +224,37 @@ TEST(RecordPlacesTest, FollowsEveryKindOfEditLikeAFreshScan) {
     }
 }
 
+TEST(RecordPlacesTest, FollowsOnlyRecordsWithAWholeHeaderThatFitsAndAKey) {
+    const auto sent = [](char letter) { return letter == 'S'; };
+    for (const qsizetype size : {kMaxHeader, kMaxHeader + 1}) {
+        Mail mail = M('S', "");
+        mail.title = QByteArray(size - mail.Header().size(), 't');
+        MailBox box;
+        box.SetText(mail.Record());
+        EXPECT_EQ(RecordPlaces(box, sent).Count(), size <= kMaxHeader ? 1 : 0) << size;
+    }
+    // A record mark inside the first header, a header without a key, a body with a stray end mark.
+    MailBox box;
+    box.SetText("\aS\\x" + M('S', "a").Record() + "\aS\b" + M('S', "b").Header() + "one\btwo");
+    const RecordPlaces places(box, sent);
+    EXPECT_EQ(places.Count(), 2);
+    EXPECT_EQ(places.BodyOf(places.WithKey(KeyOfHeader(M('S', "b").Header())).value(0)), QByteArray("one"));
+}
+
+TEST(RecordPlacesTest, ADeletionTellsOfThatRecordGoneAndNoneCome) {
+    MailBox box;
+    box.SetText(M('S', "a").Record() + M('S', "b").Record() + M('S', "c").Record());
+    RecordPlaces places(box, [](char letter) { return letter == 'S'; });
+    const RecordPlaces::Id b = places.WithKey(KeyOfHeader(M('S', "b").Header())).value(0);
+    std::vector<RecordPlaces::Id> told;
+    places.SetListener([&](const auto& gone, const auto& added) {
+        told.insert(told.end(), gone.begin(), gone.end());
+        told.insert(told.end(), added.begin(), added.end());
+    });
+    box.DeleteRecord(1);
+    EXPECT_EQ(told, std::vector<RecordPlaces::Id>{b});
+}
+
 // Two machines on the in-memory network.
 class StoredOnceTest : public ::testing::Test {
 protected:
