@@ -172,6 +172,14 @@ TEST_F(SendComposedTest, AMailOfExactlyTheLimitGoesOutAndOneByteMoreDoesNot) {
     EXPECT_EQ(network.SentTo("PC02").value(0).size(), kMaxOutgoingMail);
 }
 
+TEST_F(SendComposedTest, AHeaderOfExactlyTheLimitGoesOutAndOneByteMoreDoesNot) {
+    pc01.clock.advance = false; // every copy is sent at kTime
+    const QByteArray title(kMaxHeader - Mail{'S', "", "PC01", "PC02"}.Header().size(), 't');
+    EXPECT_FALSE(pc01.courier.SendComposed(Rows({"PC02"}, title + 't'), "x").processed);
+    ASSERT_EQ(pc01.courier.SendComposed(Rows({"PC02"}, title), "x").sent, 1);
+    EXPECT_EQ(network.SentTo("PC02").value(0), (Mail{'S', title, "PC01", "PC02"}.Header() + "x" + '\0'));
+}
+
 // ---- SendSelected -------------------------------------------------------------------------------
 
 using SendSelectedTest = CourierTest;
@@ -234,6 +242,17 @@ TEST_F(SendSelectedTest, LargestMailGoesOut) {
     const QByteArray header = Mail{'K', "t", "PC01", "PC02", kOldTime}.Header();
     ASSERT_TRUE(pc01.sendBox.SetText(header + QByteArray(16000 - 37, 'b')));
     EXPECT_TRUE(pc01.courier.SendSelected(0));
+}
+
+// The longest name a peer's 80-byte host buffer holds with its zero: mail and receipts go to it.
+TEST_F(SendSelectedTest, AHostNameOf79BytesIsUsed) {
+    const QByteArray host(79, 'h');
+    network.AddHost(host);
+    ASSERT_TRUE(pc01.sendBox.SetText(Mail{'K', "t", "PC01", host, kOldTime}.Header()));
+    EXPECT_TRUE(pc01.courier.SendSelected(0));
+    QByteArray header = Mail{'S', "t", host, "PC01"}.Header();
+    EXPECT_TRUE(pc01.courier.SendDeliveryReceipt(header));
+    EXPECT_EQ(network.SentTo(host).size(), 2);
 }
 
 // ---- Receipts -----------------------------------------------------------------------------------
