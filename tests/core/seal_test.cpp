@@ -216,6 +216,24 @@ TEST_F(SealTest, APlainReceiptNeverChangesACopyThatWentSealed) {
     EXPECT_EQ(pc01.sendBox.StatusOf(0), Delivered);
 }
 
+TEST_F(SealTest, ASealedRecordIsItsSignersOwnWhateverTheCaseOfTheName) {
+    pc01.slot.Send("PC02", MailFrom("pc01", "PC02"));
+    EXPECT_FALSE(pc02.Read().isEmpty());
+    ASSERT_TRUE(pc01.slot.Send("PC01", MailFrom("PC01", "PC01"))); // sealed with its own key
+    EXPECT_TRUE(pc01.slot.LastSendSealed());
+    EXPECT_FALSE(pc01.Read().isEmpty());
+    // A receipt is the answer of the mail's recipient: sealed by its sender, it is dropped.
+    pc01.slot.Send("PC02", test::Mail{.letter = 'G', .sender = "PC01", .recipient = "PC02"}.Header());
+    EXPECT_TRUE(pc02.Read().isEmpty());
+    // A machine with a copy of PC02's key file is not PC02, whatever name it seals under.
+    SealedMachine copy(network, "PC04");
+    copy.identity = pc02.identity;
+    copy.Trust(pc02);
+    copy.slot.Send("PC02", MailFrom("PC04", "PC02"));
+    EXPECT_TRUE(pc02.Read().isEmpty());
+    EXPECT_EQ(pc02.sealing.TakeRefusals().broken, 2);
+}
+
 TEST(SealedFormat, NamesArePinnedAtTheirLimit) {
     const QByteArray key = Identity::Generate().PublicKey();
     const SealedEnvelope envelope{QByteArray(kMaxSealedName, 'N'), key, QByteArray(kNonceSize, 'n'),
