@@ -242,6 +242,10 @@ TEST(SealedFormat, NamesArePinnedAtTheirLimit) {
     SealedEnvelope longName = envelope;
     longName.sender.append('N');
     EXPECT_FALSE(ParseSealed(BuildSealed(longName)));
+    SealedEnvelope zeroName = envelope; // once cut at its zero byte, the name would be another
+    zeroName.sender = QByteArray("PC") + '\0' + "01";
+    EXPECT_FALSE(ParseSealed(BuildSealed(zeroName)));
+    EXPECT_FALSE(ParseKeyMessage(BuildKeyMessage({'Q', zeroName.sender, key})));
     SealedEnvelope shortBox = envelope;
     shortBox.box.chop(1);
     EXPECT_FALSE(ParseSealed(BuildSealed(shortBox)));
