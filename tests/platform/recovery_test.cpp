@@ -3,6 +3,7 @@
 #include "records.h"
 #include "store/mailbox.h"
 #include "store/mailstore.h"
+#include "store/recovery.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,21 @@ TEST(Recovery, AFlippedBitInTheJournalLosesOneMailAtMostAndATornTailStaysSilent)
         EXPECT_TRUE(after.notices.empty());
         EXPECT_EQ(after.receiveBox.Text(), next.receiveBox.Text());
     }
+}
+
+TEST(Recovery, OnlyWholeNewMailIsTakenBackOnceAndNothingPastTheCap) {
+    const QByteArray there = Numbered(1), back = Numbered(2), replaced = Numbered(3);
+    const QByteArray strayEnd = Numbered(4) + "\b";
+    // Already there, new, put in over other bytes, a header without a key, a body with an end mark.
+    const std::vector<journal::Edit> edits{
+        {0, 0, there}, {0, 0, back}, {0, 1, replaced}, {0, 0, "\aS\b"}, {0, 0, strayEnd}};
+    const recovery::TakenBack taken = recovery::TakeBack(there, edits, 0, MailBox::kDefaultCap);
+    EXPECT_EQ(taken.text, back + there);
+    EXPECT_EQ(taken.mails, 1);
+    EXPECT_EQ(taken.unapplied, 3);
+    const qsizetype fits = there.size() + back.size();
+    EXPECT_EQ(recovery::TakeBack(there, {edits[1]}, 0, fits).text, back + there);
+    EXPECT_EQ(recovery::TakeBack(there, {edits[1]}, 0, fits - 1).text, there);
 }
 
 TEST(Recovery, AMailboxFileCutWhileStoppedGetsTheJournalsMailsBack) {
