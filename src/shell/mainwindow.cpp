@@ -174,8 +174,9 @@ void MainWindow::BuildMenus() {
     m_send = AddItem(m_mailMenu, "Mn_MailSend", QStringLiteral("送信"));
     m_reply = AddItem(m_mailMenu, "Mn_MailReply", QStringLiteral("返信"));
     m_reply->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    // Ctrl+Enter (either key) sends from wherever the focus is; the menu shows the key beside 送信.
-    m_send->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    // Ctrl+Enter (either Enter key) sends from wherever the focus is; the menu shows the first one,
+    // "Ctrl+Enter", beside 送信.
+    m_send->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return)});
     AddSeparator(m_mailMenu, "N2");
     QMenu* deleteMenu = AddMenu(m_mailMenu, "Mn_MailDel", QStringLiteral("削除"));
     m_deleteSelected = AddItem(deleteMenu, "Mn_DelSelect", QStringLiteral("選択したﾒｰﾙを削除"));

@@ -262,7 +262,7 @@ private Q_SLOTS:
         // No item has a keyboard shortcut but 送信 (Ctrl+Enter), 返信 (Ctrl+R) and ヘルプ (F1).
         for (const QAction* a : f.findChildren<QAction*>()) {
             const QKeySequence expected =
-                a->objectName() == QLatin1String("Mn_MailSend") ? QKeySequence(QStringLiteral("Ctrl+Return"))
+                a->objectName() == QLatin1String("Mn_MailSend") ? QKeySequence(QStringLiteral("Ctrl+Enter"))
                 : a->objectName() == QLatin1String("Mn_MailReply") ? QKeySequence(QStringLiteral("Ctrl+R"))
                 : a->objectName() == QLatin1String("Mn_InfoHelp")  ? QKeySequence(Qt::Key_F1)
                                                                    : QKeySequence();
