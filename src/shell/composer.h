@@ -56,7 +56,7 @@ private:
     // machine where the program is known not to run: each waits in the send box and goes by itself.
     void TellUnsent(const QList<QByteArray>& recipients, const QList<QByteArray>& stopped = {});
     void Warn(const QString& text);
-    // After 送信, in the status bar: how many copies left, and how many stayed behind as saved.
+    // After 送信, in the status bar: how many copies left, and how many wait to go with the retries.
     void SaySent(int sent, int waiting);
     // How many characters too many the text holds for a mail to row.
     int CharactersOver(const Recipient& row) const;

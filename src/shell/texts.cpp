@@ -131,6 +131,8 @@ QString SettingTrouble(const SettingsReport& report) {
     return {};
 }
 
+namespace {
+
 QString PartName(MailPart part) {
     switch (part) {
     case MailPart::Title:
@@ -148,6 +150,8 @@ QString PartName(MailPart part) {
 QString Act(bool sending) {
     return sending ? QStringLiteral("送信") : QStringLiteral("保存");
 }
+
+} // namespace
 
 QString CharacterName(const QString& ch) {
     if (ch.isEmpty())

@@ -36,10 +36,9 @@ QByteArray SourceNoticeLog(const SourceNotice& notice);
 // Why a stored setting stopped the reading or writing, for the error box.
 QString SettingTrouble(const SettingsReport& report);
 
-// Writing a mail. The parts of a mail the refusals name, and the act refused (sending or saving).
+// Writing a mail. The parts of a mail the refusals name; sending tells the act refused (送信, else
+// 保存).
 enum class MailPart { Title, Sender, Recipient, Body };
-QString PartName(MailPart part);
-QString Act(bool sending);
 // A character the way a refusal names it: 「表」(U+8868), or 制御文字 U+0007.
 QString CharacterName(const QString& ch);
 // Why a mail cannot be sent or saved as it stands.

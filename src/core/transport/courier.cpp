@@ -323,8 +323,4 @@ int Courier::UnreadCount() const {
     return count;
 }
 
-bool Courier::HasUnread() const {
-    return UnreadCount() > 0;
-}
-
 } // namespace varnel

@@ -95,10 +95,8 @@ public:
     // did not come sealed under the pinned key never changes a copy that went sealed.
     void SetSealMarks(SealMarks* marks) { m_marks = marks; }
 
-    // True when the receive box holds a record that is Delivered (arrived, not yet opened), wherever
-    // it stands: one with a strange letter does not hide unread mail behind it.
-    bool HasUnread() const;
-    // How many mails of the receive box are delivered and not yet read.
+    // How many mails of the receive box are Delivered (arrived, not yet opened), wherever they stand:
+    // one with a strange letter does not hide unread mail behind it.
     int UnreadCount() const;
 
 private:
